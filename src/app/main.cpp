@@ -1,0 +1,6 @@
+#include "app/posmain.h"
+
+int main(int argc, char** argv)
+{
+    return PosMain(argc, argv);
+}

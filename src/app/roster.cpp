@@ -1,0 +1,107 @@
+#include "app/roster.h"
+
+#include "db/datamodulepos.h"
+#include "db/dbform.h"
+#include "login/adminoption.h"
+#include "login/poslogin.h"
+#include "login/selectpos.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QVBoxLayout>
+
+Roster& roster()
+{
+    static Roster r;
+    return r;
+}
+
+void Roster::create()
+{
+    Dm = new TDm();
+    fmlogin = new Tfmlogin();
+    dbform = new Tdbform();
+    fmorderitem = new PlaceholderScreen(QStringLiteral("Tfmorderitem"), QStringLiteral("Order Items"));
+    fmsalesorderdtls = new PlaceholderScreen(QStringLiteral("Tfmsalesorderdtls"), QStringLiteral("Payment"));
+    fmcustdetails = new PlaceholderScreen(QStringLiteral("Tfmcustdetails"), QStringLiteral("Customer Details"));
+    fmhomedelivery = new PlaceholderScreen(QStringLiteral("Tfmhomedelivery"), QStringLiteral("Home Delivery"));
+    fmviewdetails = new PlaceholderScreen(QStringLiteral("Tfmviewdetails"), QStringLiteral("Bill Details"));
+    fmpaymentdetails = new PlaceholderScreen(QStringLiteral("Tfmpaymentdetails"), QStringLiteral("Payment Details"));
+    frmselectpos = new Tfrmselectpos();
+    frmmenu = new PlaceholderScreen(QStringLiteral("Tfrmmenu"), QStringLiteral("Back Office"));
+    frmmenupos = new PlaceholderScreen(QStringLiteral("Tfrmmenupos"), QStringLiteral("POS"));
+    frmadminoptions = new Tfrmadminoptions();
+    FrmBackOffice = new PlaceholderScreen(QStringLiteral("TFrmBackOffice"), QStringLiteral("Home"));
+    Fitemdetails = new PlaceholderScreen(QStringLiteral("TFitemdetails"), QStringLiteral("Item Details"));
+    Fpurchase = new PlaceholderScreen(QStringLiteral("TFpurchase"), QStringLiteral("Purchase"));
+    fmview_stock = new PlaceholderScreen(QStringLiteral("Tfmview_stock"), QStringLiteral("View Stock"));
+    fmcomment = new PlaceholderScreen(QStringLiteral("Tfmcomment"), QStringLiteral("Comments"));
+    frmAdminCreate = new PlaceholderScreen(QStringLiteral("TfrmAdminCreate"), QStringLiteral("Users"));
+    frmaducashier = new PlaceholderScreen(QStringLiteral("Tfrmaducashier"), QStringLiteral("Configuration"));
+    old_bill = new PlaceholderScreen(QStringLiteral("Told_bill"), QStringLiteral("Old Bills"));
+}
+
+void Roster::destroy()
+{
+    // later screens may refer to earlier ones while they go: release in reverse order
+    QWidget* screens[] = { old_bill, frmaducashier, frmAdminCreate, fmcomment, fmview_stock, Fpurchase, Fitemdetails,
+        FrmBackOffice, frmadminoptions, frmmenupos, frmmenu, frmselectpos, fmpaymentdetails, fmviewdetails,
+        fmhomedelivery, fmcustdetails, fmsalesorderdtls, fmorderitem, dbform, fmlogin };
+    for (QWidget* w : screens)
+        delete w;
+    delete Dm;
+    *this = Roster();
+}
+
+PlaceholderScreen::PlaceholderScreen(const QString& className, const QString& caption, QWidget* parent)
+    : QWidget(parent)
+{
+    setObjectName(className);
+    setWindowTitle(caption);
+    auto* layout = new QVBoxLayout(this);
+    auto* note = new QLabel(caption + QStringLiteral(" is not available in this version yet."), this);
+    note->setObjectName(QStringLiteral("placeholderNote"));
+    layout->addWidget(note);
+    resize(420, 160);
+}
+
+void PlaceholderScreen::setLabel(const QString& name, const QString& text)
+{
+    auto* l = findChild<QLabel*>(name);
+    if (!l) {
+        l = new QLabel(this);
+        l->setObjectName(name);
+        layout()->addWidget(l);
+    }
+    l->setText(text);
+}
+
+QString PlaceholderScreen::label(const QString& name) const
+{
+    auto* l = findChild<QLabel*>(name);
+    return l ? l->text() : QString();
+}
+
+void PlaceholderScreen::closeEvent(QCloseEvent* event)
+{
+    // Closing a working screen ends the program through the main window, which lets the user in again.
+    event->accept();
+    if (roster().fmlogin)
+        QMetaObject::invokeMethod(static_cast<QWidget*>(roster().fmlogin), "close", Qt::QueuedConnection);
+}
+
+void SetScreenLabel(QWidget* screen, const QString& labelName, const QString& text)
+{
+    if (auto* p = qobject_cast<PlaceholderScreen*>(screen)) {
+        p->setLabel(labelName, text);
+        return;
+    }
+    if (auto* l = screen->findChild<QLabel*>(labelName))
+        l->setText(text);
+}
+
+QString ScreenLabel(QWidget* screen, const QString& labelName)
+{
+    auto* l = screen->findChild<QLabel*>(labelName);
+    return l ? l->text() : QString();
+}

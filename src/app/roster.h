@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+class TDm;
+class Tfmlogin;
+class Tdbform;
+class Tfrmselectpos;
+class Tfrmadminoptions;
+
+// The program's screens, one of each, created once at start-up in a fixed order and kept for the
+// whole run. Screens reach each other through here. Screens still to be built stand in as plain
+// windows carrying their class names.
+struct Roster {
+    TDm* Dm = nullptr;
+    Tfmlogin* fmlogin = nullptr;
+    Tdbform* dbform = nullptr;
+    QWidget* fmorderitem = nullptr;
+    QWidget* fmsalesorderdtls = nullptr;
+    QWidget* fmcustdetails = nullptr;
+    QWidget* fmhomedelivery = nullptr;
+    QWidget* fmviewdetails = nullptr;
+    QWidget* fmpaymentdetails = nullptr;
+    Tfrmselectpos* frmselectpos = nullptr;
+    QWidget* frmmenu = nullptr;
+    QWidget* frmmenupos = nullptr;
+    Tfrmadminoptions* frmadminoptions = nullptr;
+    QWidget* FrmBackOffice = nullptr;
+    QWidget* Fitemdetails = nullptr;
+    QWidget* Fpurchase = nullptr;
+    QWidget* fmview_stock = nullptr;
+    QWidget* fmcomment = nullptr;
+    QWidget* frmAdminCreate = nullptr;
+    QWidget* frmaducashier = nullptr;
+    QWidget* old_bill = nullptr;
+
+    // Creates the data module and every screen, in order. Errors propagate to the caller.
+    void create();
+    // Releases the screens and the data module.
+    void destroy();
+};
+
+Roster& roster();
+
+// A stand-in window for a screen still to be built: objectName is the screen's class name.
+class PlaceholderScreen : public QWidget {
+    Q_OBJECT
+public:
+    PlaceholderScreen(const QString& className, const QString& caption, QWidget* parent = nullptr);
+    // A named text label on the stand-in (for example a menu's user or company caption).
+    void setLabel(const QString& name, const QString& text);
+    QString label(const QString& name) const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+};
+
+// Sets a named label's text on a screen, when the screen has such a label.
+void SetScreenLabel(QWidget* screen, const QString& labelName, const QString& text);
+QString ScreenLabel(QWidget* screen, const QString& labelName);

@@ -1,0 +1,184 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <functional>
+
+// Connection settings of the "\Software\pos\db" key.
+struct ConnectionSettings {
+    QString userName;
+    QString password;
+    QString server;
+    QString port;
+
+    // Reads the four values from the registry (creating the key when it is missing).
+    static ConnectionSettings fromRegistry();
+    void writeToRegistry() const;
+};
+
+// One column of the current row, read as text. Qt reads a NULL number as "0"; isNull() keeps
+// the two apart.
+class TField {
+public:
+    TField() = default;
+    TField(const QString& text, bool null)
+        : m_text(text)
+        , m_null(null)
+    {
+    }
+    QString asString() const { return m_text; }
+    bool isNull() const { return m_null; }
+
+private:
+    QString m_text;
+    bool m_null = true;
+};
+
+// A named server connection. It opens on its first statement with the stored credentials and
+// follows company switches: setting its database on an open connection changes the server's
+// current database at once.
+class TConnection {
+public:
+    TConnection(const QString& instanceTag, const QString& name);
+    ~TConnection();
+    TConnection(const TConnection&) = delete;
+    TConnection& operator=(const TConnection&) = delete;
+
+    QString name() const { return m_name; }
+    void setParams(const QString& user, const QString& password, const QString& server, int port);
+
+    QString databaseName() const { return m_database; }
+    void setDatabaseName(const QString& database);
+
+    // Called every time the connection is about to connect.
+    std::function<void(TConnection&)> beforeConnect;
+
+    bool isOpen() const;
+    // Opens when closed; throws EDatabaseError when the server refuses.
+    QSqlDatabase& ensureOpen();
+    void close();
+    // Reopens after the server dropped the connection (idle timeout, restart).
+    void reconnect();
+
+    // Follows "use <db>" statements sent through a query on this connection.
+    void noteCurrentDatabase(const QString& database) { m_database = database; }
+
+private:
+    QString m_name;
+    QString m_qtName;
+    QString m_database;
+    QSqlDatabase m_db;
+};
+
+// A reusable statement holder on one connection: run a statement, then read the result rows
+// by column name as text. One statement at a time; a new statement replaces the old result.
+class TQuery {
+public:
+    TQuery(TConnection& connection, const QString& name);
+
+    QString name() const { return m_name; }
+    TConnection& connection() const { return m_connection; }
+
+    // Runs one statement. A select keeps its rows and stands on the first one.
+    // Throws EDatabaseError with the server's message when the statement fails.
+    void exec(const QString& sql);
+
+    // The value as an escaped, quoted string literal (the connection's own escaping).
+    // Every value that goes into a statement passes through here.
+    QString quote(const QString& value);
+    // An identifier (database name) checked and quoted. Throws EDatabaseError when invalid.
+    static QString ident(const QString& name);
+    static bool isValidIdent(const QString& name);
+
+    // Result of the last statement.
+    QStringList columns() const { return m_columns; }
+    int recordCount() const { return int(m_rows.size()); }
+    bool isEmpty() const { return m_rows.isEmpty(); }
+    bool eof() const { return m_pos >= m_rows.size(); }
+    void first() { m_pos = 0; }
+    void next()
+    {
+        if (m_pos < m_rows.size())
+            ++m_pos;
+    }
+    int position() const { return m_pos; }
+    void seek(int row) { m_pos = row; }
+
+    // Column of the current row; a null field past the last row or for an unknown column.
+    TField field(const QString& column) const;
+    // The column's text, empty for NULL.
+    QString text(const QString& column) const { return field(column).asString(); }
+    // Cell by row and column index, for grids.
+    TField cell(int row, int column) const;
+
+    int rowsAffected() const { return m_rowsAffected; }
+    QString lastSql() const { return m_sql; }
+    void clear();
+
+private:
+    struct Row {
+        QStringList values;
+        QVector<bool> nulls;
+    };
+    TConnection& m_connection;
+    QString m_name;
+    QString m_sql;
+    QStringList m_columns;
+    QVector<Row> m_rows;
+    int m_pos = 0;
+    int m_rowsAffected = 0;
+};
+
+// The data module: the named connections and their query objects for the whole run.
+class TDm {
+public:
+    // DataModuleCreate: reads the connection settings from the registry.
+    TDm();
+    explicit TDm(const ConnectionSettings& settings);
+    ~TDm();
+    TDm(const TDm&) = delete;
+    TDm& operator=(const TDm&) = delete;
+
+    void applySettings(const ConnectionSettings& settings);
+
+    // Company switch: the seven company connections of the company screens, and
+    // MyConnection2 too when includeItemMaster is set.
+    void setCompanyDatabase(const QString& database, bool includeItemMaster);
+
+    // connections, in the order the settings are handed to them
+    TConnection MyConlogin2;
+    TConnection MyConnection1;
+    TConnection MyConhomedelivery;
+    TConnection MyConLogin;
+    TConnection MyConPur;
+    TConnection MyConview;
+    TConnection MyConposorderitem;
+    TConnection MyConsalesdetails;
+    TConnection MyConCustdetails;
+    TConnection MyConItemdetails;
+    TConnection MyConnection2;
+
+    TQuery MyQLogin;
+    TQuery MyQuery1;
+    TQuery MyQposorderitem;
+    TQuery MyQsalesdetails;
+    TQuery MyQCustdetails;
+    TQuery MyQhomedelivery;
+    TQuery MyQpayment;
+    TQuery MyQhome;
+    TQuery MyQVD;
+    TQuery MyQPur;
+    TQuery MyQview;
+    TQuery MyQItemDetails;
+    TQuery MyQCom;
+    TQuery MyQuery2;
+    TQuery MyQlogin2;
+
+    QList<TConnection*> connections();
+
+private:
+    TDm(const ConnectionSettings& settings, const QString& tag);
+    static QString nextInstanceTag();
+};

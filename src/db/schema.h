@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The table statements the program creates its databases with.
+namespace Schema {
+
+// The company variant is used for every company database; the general_stores variant once,
+// for the database whose login table holds the users of all companies.
+enum class Variant { Company, GeneralStores };
+
+// The eighteen CREATE TABLE statements of one database, in creation order.
+QStringList tableStatements(const QString& database, Variant variant);
+// The same statements joined into one line, as a script file holds them.
+QString companyScript(const QString& database);
+// The general_stores tables come in two scripts.
+QString generalStoresScript1();
+QString generalStoresScript2();
+
+QString dbnameTableStatement();
+QString pcmacTableStatement();
+QString pathImgTableStatement();
+
+// Table names in creation order.
+QStringList tableNames();
+
+} // namespace Schema

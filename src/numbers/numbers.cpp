@@ -1,0 +1,112 @@
+#include "numbers/numbers.h"
+
+#include "platform/errors.h"
+
+#include <QRegularExpression>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace Numbers {
+
+namespace {
+
+const QRegularExpression& decimalPattern()
+{
+    static const QRegularExpression re(QStringLiteral(R"(^[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?$)"));
+    return re;
+}
+
+const QRegularExpression& integerPattern()
+{
+    static const QRegularExpression re(QStringLiteral(R"(^[+-]?\d+$)"));
+    return re;
+}
+
+} // namespace
+
+bool isNumber(const QString& text)
+{
+    return decimalPattern().match(text.trimmed()).hasMatch();
+}
+
+Value parse(const QString& text)
+{
+    const QString t = text.trimmed();
+    if (!decimalPattern().match(t).hasMatch())
+        throw EConvertError(QStringLiteral("'%1' is not a valid floating point value").arg(text));
+    const QByteArray bytes = t.toLatin1();
+    return std::strtold(bytes.constData(), nullptr);
+}
+
+Value parseOrZero(const QString& text)
+{
+    return text.trimmed().isEmpty() ? 0.0L : parse(text);
+}
+
+bool isInteger(const QString& text)
+{
+    return integerPattern().match(text.trimmed()).hasMatch();
+}
+
+qint64 parseInt(const QString& text)
+{
+    const QString t = text.trimmed();
+    bool ok = integerPattern().match(t).hasMatch();
+    const qint64 v = ok ? t.toLongLong(&ok) : 0;
+    if (!ok)
+        throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(text));
+    return v;
+}
+
+QString general(Value v)
+{
+    if (v == 0.0L)
+        return QStringLiteral("0"); // also turns -0 into 0
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.15Lg", v);
+    QString s = QString::fromLatin1(buf);
+    const int e = s.indexOf(QLatin1Char('e'));
+    if (e < 0)
+        return s;
+    // 1.5e+20 -> 1.5E20, 1e-07 -> 1E-7
+    QString mantissa = s.left(e);
+    int exponent = s.mid(e + 1).toInt();
+    return mantissa + QLatin1Char('E') + QString::number(exponent);
+}
+
+QString fixed(Value v, int decimals)
+{
+    char buf[128];
+    std::snprintf(buf, sizeof buf, "%.*Lf", decimals < 0 ? 0 : decimals, v);
+    QString s = QString::fromLatin1(buf);
+    // no negative zero in stored texts
+    static const QRegularExpression negativeZero(QStringLiteral(R"(^-0(\.0*)?$)"));
+    if (negativeZero.match(s).hasMatch())
+        s.remove(0, 1);
+    return s;
+}
+
+QString add(const QString& a, const QString& b)
+{
+    return general(parse(a) + parse(b));
+}
+
+QString subtract(const QString& a, const QString& b)
+{
+    return general(parse(a) - parse(b));
+}
+
+QString multiply(const QString& a, const QString& b)
+{
+    return general(parse(a) * parse(b));
+}
+
+int compare(const QString& a, const QString& b)
+{
+    const Value x = parse(a);
+    const Value y = parse(b);
+    return x < y ? -1 : (x > y ? 1 : 0);
+}
+
+} // namespace Numbers

@@ -1,0 +1,90 @@
+#include "platform/services.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QNetworkInterface>
+#include <QStandardPaths>
+#include <QSysInfo>
+#include <algorithm>
+
+namespace {
+
+// Until the user interface installs its dialogs, messages go to standard error and questions
+// are answered with the cautious choice.
+class ConsoleDialogs : public Dialogs {
+public:
+    void showMsg(const QString& mainText, const QString& detail, int kind) override
+    {
+        qWarning("Message (%d): %s %s", kind, qPrintable(mainText), qPrintable(detail));
+    }
+    Answer askYesNo(const QString&) override { return Answer::No; }
+    Answer askOkCancel(const QString&) override { return Answer::Cancel; }
+    bool askPassword(const QString&, QString&) override { return false; }
+};
+
+class NoHelp : public HelpViewer {
+public:
+    void showTopic(const QString&) override { }
+};
+
+} // namespace
+
+Services::Services()
+    : m_clock(std::make_unique<SystemClock>())
+    , m_machine(std::make_unique<SystemMachineIdentity>())
+    , m_dialogs(std::make_unique<ConsoleDialogs>())
+    , m_help(std::make_unique<NoHelp>())
+    , m_paths(std::make_unique<SystemPaths>())
+{
+}
+
+Services::~Services() = default;
+
+Services& services()
+{
+    static Services instance;
+    return instance;
+}
+
+QStringList SystemMachineIdentity::adapterAddresses() const
+{
+    // Interfaces in the order of their system index, so that "first" is stable across starts.
+    auto interfaces = QNetworkInterface::allInterfaces();
+    std::stable_sort(interfaces.begin(), interfaces.end(),
+        [](const QNetworkInterface& a, const QNetworkInterface& b) { return a.index() < b.index(); });
+    QStringList result;
+    for (const auto& nic : interfaces) {
+        if (nic.type() != QNetworkInterface::Ethernet || nic.flags().testFlag(QNetworkInterface::IsLoopBack))
+            continue;
+        QString address = nic.hardwareAddress().remove(QLatin1Char(':')).toLower();
+        if (address.isEmpty() || address == QLatin1String("000000000000") || result.contains(address))
+            continue;
+        result.append(address);
+    }
+    return result;
+}
+
+QString SystemMachineIdentity::computerName() const
+{
+    return QSysInfo::machineHostName().left(256);
+}
+
+QString SystemPaths::settingsFolder() const
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+}
+
+QString SystemPaths::dataFolder() const
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/pos");
+}
+
+QString SystemPaths::programFolder() const
+{
+    return QCoreApplication::applicationDirPath();
+}
+
+void ShowMsg(const QString& mainText, const QString& detail, int kind)
+{
+    services().dialogs().showMsg(mainText, detail, kind);
+}

@@ -1,0 +1,244 @@
+#include "numbers/numbers.h"
+#include "platform/errors.h"
+
+#include <QtTest>
+
+using Numbers::Value;
+
+class TestNumbers : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void generalFormat_data()
+    {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("op"); // "=" formats a alone
+        QTest::addColumn<QString>("b");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("whole") << "75"
+                               << "="
+                               << ""
+                               << "75";
+        QTest::newRow("trailing zeros dropped") << "1.10"
+                                                << "="
+                                                << ""
+                                                << "1.1";
+        QTest::newRow("trailing point dropped") << "78."
+                                                << "="
+                                                << ""
+                                                << "78";
+        QTest::newRow("blanks around") << " 12.5 "
+                                       << "="
+                                       << ""
+                                       << "12.5";
+        QTest::newRow("exponent read") << "1e3"
+                                       << "="
+                                       << ""
+                                       << "1000";
+        QTest::newRow("price") << "25"
+                               << "*"
+                               << "3"
+                               << "75";
+        QTest::newRow("subtotal") << "75"
+                                  << "+"
+                                  << "3"
+                                  << "78";
+        QTest::newRow("78 - 7.8") << "78"
+                                  << "-"
+                                  << "7.8"
+                                  << "70.2";
+        QTest::newRow("100 - 99.6") << "100"
+                                    << "-"
+                                    << "99.6"
+                                    << "0.4";
+        QTest::newRow("0.1 + 0.2") << "0.1"
+                                   << "+"
+                                   << "0.2"
+                                   << "0.3";
+        QTest::newRow("negative") << "-5"
+                                  << "-"
+                                  << "2.5"
+                                  << "-7.5";
+        QTest::newRow("no negative zero") << "-0"
+                                          << "="
+                                          << ""
+                                          << "0";
+        QTest::newRow("difference to zero") << "0.1"
+                                            << "-"
+                                            << "0.1"
+                                            << "0";
+        QTest::newRow("zero times negative") << "0"
+                                             << "*"
+                                             << "-3"
+                                             << "0";
+        QTest::newRow("15 significant digits") << "0.333333333333333333"
+                                               << "="
+                                               << ""
+                                               << "0.333333333333333";
+        QTest::newRow("rounded at digit 15") << "2.00000000000000049"
+                                             << "="
+                                             << ""
+                                             << "2";
+        QTest::newRow("largest plain") << "999999999999999"
+                                       << "="
+                                       << ""
+                                       << "999999999999999";
+        QTest::newRow("large goes to exponent") << "123456789012345678"
+                                                << "="
+                                                << ""
+                                                << "1.23456789012346E17";
+        QTest::newRow("small goes to exponent") << "0.00001"
+                                                << "="
+                                                << ""
+                                                << "1E-5";
+        QTest::newRow("big product") << "1234567.891"
+                                     << "*"
+                                     << "1000"
+                                     << "1234567891";
+    }
+
+    void generalFormat()
+    {
+        QFETCH(QString, a);
+        QFETCH(QString, op);
+        QFETCH(QString, b);
+        QFETCH(QString, expected);
+
+        QString result;
+        if (op == QLatin1String("="))
+            result = Numbers::general(Numbers::parse(a));
+        else if (op == QLatin1String("+"))
+            result = Numbers::add(a, b);
+        else if (op == QLatin1String("-"))
+            result = Numbers::subtract(a, b);
+        else
+            result = Numbers::multiply(a, b);
+        QCOMPARE(result, expected);
+    }
+
+    void fixedFormat_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<int>("decimals");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("70.2 to 2") << "70.2" << 2 << "70.20";
+        QTest::newRow("70.2 to 0") << "70.2" << 0 << "70";
+        QTest::newRow("whole to 3") << "3" << 3 << "3.000";
+        QTest::newRow("rounds up") << "2.346" << 2 << "2.35";
+        QTest::newRow("rounds down") << "2.344" << 2 << "2.34";
+        QTest::newRow("negative") << "-1.5" << 1 << "-1.5";
+        QTest::newRow("no negative zero") << "-0.001" << 2 << "0.00";
+        QTest::newRow("no negative zero, no decimals") << "-0.4" << 0 << "0";
+        QTest::newRow("negative decimals read as none") << "70.2" << -1 << "70";
+        QTest::newRow("computed line total") << "69.9999999999999" << 2 << "70.00";
+    }
+
+    void fixedFormat()
+    {
+        QFETCH(QString, value);
+        QFETCH(int, decimals);
+        QFETCH(QString, expected);
+        QCOMPARE(Numbers::fixed(Numbers::parse(value), decimals), expected);
+    }
+
+    void parseErrors_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("empty") << "";
+        QTest::newRow("blank") << "  ";
+        QTest::newRow("letters") << "abc";
+        QTest::newRow("trailing letter") << "12a";
+        QTest::newRow("comma as point") << "1,5";
+        QTest::newRow("two signs") << "--1";
+        QTest::newRow("point alone") << ".";
+        QTest::newRow("two points") << "1.2.3";
+        QTest::newRow("hex") << "0x10";
+        QTest::newRow("inner blank") << "1 000";
+    }
+
+    void parseErrors()
+    {
+        QFETCH(QString, text);
+        QVERIFY(!Numbers::isNumber(text));
+        try {
+            Numbers::parse(text);
+            QFAIL("no error raised");
+        } catch (const EConvertError& e) {
+            QCOMPARE(e.message(), QStringLiteral("'%1' is not a valid floating point value").arg(text));
+            QCOMPARE(e.className(), QStringLiteral("EConvertError"));
+        }
+        QVERIFY_THROWS_EXCEPTION(EConvertError, Numbers::add(text, QStringLiteral("1")));
+    }
+
+    void emptyReadsAsZeroWhereAllowed()
+    {
+        QCOMPARE(Numbers::parseOrZero(QString()), Value(0));
+        QCOMPARE(Numbers::parseOrZero(QStringLiteral(" ")), Value(0));
+        QCOMPARE(Numbers::parseOrZero(QStringLiteral("2.5")), Value(2.5));
+        QVERIFY_THROWS_EXCEPTION(EConvertError, Numbers::parseOrZero(QStringLiteral("x")));
+    }
+
+    void parseInt_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<qint64>("value");
+
+        QTest::newRow("plain") << "42" << true << qint64(42);
+        QTest::newRow("blanks and sign") << " -7 " << true << qint64(-7);
+        QTest::newRow("plus") << "+3" << true << qint64(3);
+        QTest::newRow("beyond 32 bits") << "5000000000" << true << qint64(5000000000LL);
+        QTest::newRow("decimal") << "4.2" << false << qint64(0);
+        QTest::newRow("empty") << "" << false << qint64(0);
+        QTest::newRow("letters") << "x1" << false << qint64(0);
+        QTest::newRow("beyond 64 bits") << "99999999999999999999" << false << qint64(0);
+    }
+
+    void parseInt()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, valid);
+        QFETCH(qint64, value);
+
+        if (valid) {
+            QCOMPARE(Numbers::parseInt(text), value);
+            return;
+        }
+        try {
+            Numbers::parseInt(text);
+            QFAIL("no error raised");
+        } catch (const EConvertError& e) {
+            QCOMPARE(e.message(), QStringLiteral("'%1' is not a valid integer value").arg(text));
+        }
+    }
+
+    void compareNumerically_data()
+    {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::addColumn<int>("result");
+
+        QTest::newRow("equal texts differ") << "1"
+                                            << "1.00" << 0;
+        QTest::newRow("not by text") << "2"
+                                     << "10" << -1;
+        QTest::newRow("greater") << "10.5"
+                                 << "10.49" << 1;
+        QTest::newRow("computed against typed") << Numbers::subtract("100", "99.6") << "0.4" << 0;
+        QTest::newRow("negative") << "-1"
+                                  << "0" << -1;
+    }
+
+    void compareNumerically()
+    {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QFETCH(int, result);
+        QCOMPARE(Numbers::compare(a, b), result);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestNumbers)
+#include "tst_numbers.moc"

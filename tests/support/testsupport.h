@@ -1,0 +1,143 @@
+#pragma once
+
+#include "db/datamodulepos.h"
+#include "platform/services.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+// Seams for tests: a clock that stands still or moves on, two terminals' identities, scripted
+// dialogs, and private folders. Install them with TestEnvironment.
+
+class TestClock : public Clock {
+public:
+    explicit TestClock(const QDateTime& start = QDateTime(QDate(2026, 12, 9), QTime(10, 0)))
+        : m_now(start)
+    {
+    }
+    QDateTime now() const override
+    {
+        const QDateTime t = m_now;
+        m_now = m_now.addMSecs(m_stepMs);
+        return t;
+    }
+    void set(const QDateTime& t) { m_now = t; }
+    // Each reading advances the clock by this much (lets waits on the clock end at once).
+    void setStep(qint64 ms) { m_stepMs = ms; }
+
+private:
+    mutable QDateTime m_now;
+    qint64 m_stepMs = 0;
+};
+
+class TestMachine : public MachineIdentity {
+public:
+    QStringList addresses { QStringLiteral("0a1b2c3d4e5f") };
+    QString name = QStringLiteral("COUNTER1");
+    QStringList adapterAddresses() const override { return addresses; }
+    QString computerName() const override { return name; }
+};
+
+struct RecordedMessage {
+    QString text;
+    QString detail;
+    int kind = 0;
+};
+
+class ScriptedDialogs : public Dialogs {
+public:
+    QList<RecordedMessage> messages;
+    QStringList questions;
+    QList<Answer> answers; // taken in order; when none is left, questions are answered No/Cancel
+    QStringList passwords; // answers to password queries; none left means cancel
+
+    void showMsg(const QString& mainText, const QString& detail, int kind) override
+    {
+        messages.append({ mainText, detail, kind });
+    }
+    Answer askYesNo(const QString& question) override { return next(question, Answer::No); }
+    Answer askOkCancel(const QString& question) override { return next(question, Answer::Cancel); }
+    bool askPassword(const QString& prompt, QString& password) override
+    {
+        questions.append(prompt);
+        if (passwords.isEmpty())
+            return false;
+        password = passwords.takeFirst();
+        return true;
+    }
+    QStringList texts() const
+    {
+        QStringList t;
+        for (const auto& m : messages)
+            t << m.text;
+        return t;
+    }
+    QString lastText() const { return messages.isEmpty() ? QString() : messages.last().text; }
+    void clear()
+    {
+        messages.clear();
+        questions.clear();
+    }
+
+private:
+    Answer next(const QString& question, Answer otherwise)
+    {
+        questions.append(question);
+        return answers.isEmpty() ? otherwise : answers.takeFirst();
+    }
+};
+
+class TestHelp : public HelpViewer {
+public:
+    QStringList topics;
+    void showTopic(const QString& topic) override { topics.append(topic); }
+};
+
+class TestPaths : public Paths {
+public:
+    explicit TestPaths(const QString& root);
+    QString settingsFolder() const override { return m_root + QStringLiteral("/config"); }
+    QString dataFolder() const override { return m_root + QStringLiteral("/data"); }
+    QString programFolder() const override { return m_root + QStringLiteral("/program"); }
+
+private:
+    QString m_root;
+};
+
+// Installs test seams for the lifetime of the object: a private folder (also the current
+// folder, so log files land there), a fixed clock, a test machine and scripted dialogs.
+class TestEnvironment {
+public:
+    TestEnvironment();
+    ~TestEnvironment();
+
+    QString root() const { return m_dir.path(); }
+    TestClock* clock = nullptr;
+    TestMachine* machine = nullptr;
+    ScriptedDialogs* dialogs = nullptr;
+    TestHelp* help = nullptr;
+
+private:
+    QTemporaryDir m_dir;
+    QString m_oldCwd;
+};
+
+// The throw-away server the test run started (scripts/dbserver.sh).
+namespace TestServer {
+
+// Connection settings of the test server's root account.
+ConnectionSettings settings();
+// Stores the test server's settings in the current (test) registry.
+void storeSettings();
+// Drops every database but the server's own ones, so a test starts from an empty server.
+void dropAllDatabases();
+// Runs statements on a connection of its own; throws on failure.
+void exec(const QStringList& statements);
+// First column of the first row, or a null string when there is none.
+QString scalar(const QString& sql);
+int count(const QString& sql);
+
+} // namespace TestServer
