@@ -39,7 +39,10 @@ bool makePrivateFolder(const QString& folder)
     return (info.st_mode & 0077) == 0 || ::chmod(path.constData(), 0700) == 0;
 }
 
-QString fallbackFolder() { return QDir::tempPath() + QStringLiteral("/Point_of_Sales-%1").arg(::getuid()); }
+QString fallbackFolder()
+{
+    return QDir::tempPath() + QStringLiteral("/Point_of_Sales-%1").arg(::getuid());
+}
 
 bool isOrdinaryWindow(const QWidget* w)
 {
@@ -57,7 +60,10 @@ SingleInstance::SingleInstance(const QString& folder, QObject* parent)
 {
 }
 
-SingleInstance::~SingleInstance() { release(); }
+SingleInstance::~SingleInstance()
+{
+    release();
+}
 
 QString SingleInstance::defaultFolder()
 {
@@ -138,10 +144,11 @@ bool SingleInstance::isSecondInstance(QWidget* window, int permitted)
 
 void SingleInstance::listen(int slot)
 {
-    if (!QCoreApplication::instance()) {
-        qWarning("Single instance: no application object, other copies cannot reach this one");
+    m_slot = slot;
+    // Without the application object there is no event loop to serve requests yet; the window,
+    // which needs the application object, starts the listening.
+    if (!QCoreApplication::instance())
         return;
-    }
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     // Whoever holds the lock owns the name; a socket file left behind by a copy that died is stale.
@@ -199,6 +206,8 @@ void SingleInstance::onNewConnection()
 void SingleInstance::setWindow(QWidget* window)
 {
     m_window = window;
+    if (m_lockFd >= 0 && !m_server && QCoreApplication::instance())
+        listen(m_slot);
     if (m_raisePending && window)
         bringForward();
 }
@@ -242,6 +251,7 @@ void SingleInstance::release()
         ::flock(m_lockFd, LOCK_UN);
         ::close(m_lockFd);
         m_lockFd = -1;
+        m_slot = -1;
     }
 }
 
@@ -266,4 +276,7 @@ SingleInstance& singleInstance()
     return *processInstance;
 }
 
-bool IsSecondInstance(QWidget* window, int permitted) { return singleInstance().isSecondInstance(window, permitted); }
+bool IsSecondInstance(QWidget* window, int permitted)
+{
+    return singleInstance().isSecondInstance(window, permitted);
+}

@@ -21,8 +21,8 @@ public:
     ~SingleInstance() override;
 
     // Returns true when this copy must stop: `permitted` copies already run. The running copy
-    // that was asked is brought to the front; this copy shows nothing. Needs the application
-    // object. Call once.
+    // that was asked is brought to the front; this copy shows nothing. Without the application
+    // object, other copies can reach this one only once setWindow was called.
     bool isSecondInstance(QWidget* window, int permitted = 1);
 
     // The window to bring forward when another copy starts; may be set after the check, because
@@ -56,6 +56,7 @@ private:
     QPointer<QWidget> m_window;
     QLocalServer* m_server = nullptr;
     int m_lockFd = -1;
+    int m_slot = -1;
     bool m_raisePending = false;
 };
 

@@ -10,7 +10,42 @@
 #include "platform/messagedialogs.h"
 #include "platform/services.h"
 
-#include <QIcon>
+#include <QSocketNotifier>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = { -1, -1 };
+
+void onTerminationSignal(int)
+{
+    const char c = 1;
+    [[maybe_unused]] auto n = ::write(signalPipe[1], &c, 1);
+}
+
+// A session ending or a kill asks the program to end: close the main window as a user would,
+// so the user is let in again and the generated files are removed.
+void closeOnTerminationSignals(QWidget* mainWindow)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, mainWindow);
+    QObject::connect(notifier, &QSocketNotifier::activated, mainWindow, [mainWindow] {
+        char c;
+        [[maybe_unused]] auto n = ::read(signalPipe[0], &c, 1);
+        mainWindow->close();
+    });
+    struct sigaction sa = {};
+    sa.sa_handler = onTerminationSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    for (int sig : { SIGTERM, SIGINT, SIGHUP })
+        sigaction(sig, &sa, nullptr);
+}
+
+} // namespace
 
 int PosMain(int argc, char** argv)
 {
@@ -44,6 +79,7 @@ int PosMain(int argc, char** argv)
     int code = 1;
     if (!ProgramTerminated()) {
         instance.setWindow(r.fmlogin);
+        closeOnTerminationSignals(r.fmlogin);
         r.fmlogin->show();
         code = app.exec();
     }

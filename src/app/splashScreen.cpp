@@ -158,11 +158,13 @@ void Tfrm_splash::showEvent(QShowEvent* event)
     }
     Time_splash->start();
     raise();
-    auto* fade = new QPropertyAnimation(this, "windowOpacity", this);
-    fade->setDuration(animationMs);
-    fade->setStartValue(0.0);
-    fade->setEndValue(1.0);
-    fade->start(QAbstractAnimation::DeleteWhenStopped);
+    if (!m_fadeIn) {
+        m_fadeIn = new QPropertyAnimation(this, "windowOpacity", this);
+        m_fadeIn->setDuration(animationMs);
+        m_fadeIn->setStartValue(0.0);
+        m_fadeIn->setEndValue(1.0);
+        m_fadeIn->start(QAbstractAnimation::DeleteWhenStopped);
+    }
 }
 
 void Tfrm_splash::hideEvent(QHideEvent* event)
@@ -192,6 +194,8 @@ void Tfrm_splash::closeAnimated()
         return;
     m_closing = true;
     restoreCursor();
+    if (m_fadeIn)
+        m_fadeIn->stop();
     if (isVisible()) {
         QEventLoop loop;
         QPropertyAnimation fade(this, "windowOpacity");

@@ -1,11 +1,12 @@
 #pragma once
 
 #include <QPixmap>
+#include <QPointer>
+#include <QPropertyAnimation>
 #include <QRect>
 #include <QWidget>
 
 class QTimer;
-class QPropertyAnimation;
 
 namespace Ui {
 class Tfrm_splash;
@@ -19,7 +20,7 @@ public:
     explicit Tfrm_splash(QWidget* parent = nullptr);
     ~Tfrm_splash() override;
 
-    // Shrinks the window to its centre, letting events run meanwhile, then closes it.
+    // Fades the window out, letting window events run meanwhile, then closes it.
     void closeAnimated();
 
     // The strip moves by turning its picture: the leftmost columns go to the right end.
@@ -40,6 +41,7 @@ private:
     Ui::Tfrm_splash* ui;
     QTimer* Time_splash;
     QPixmap m_progress;
+    QPointer<QPropertyAnimation> m_fadeIn;
     bool m_cursorSet = false;
     bool m_closing = false;
 };

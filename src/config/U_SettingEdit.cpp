@@ -24,6 +24,9 @@ TSettingEdit::TSettingEdit(TStringSetting& setting, QLineEdit* edit, bool withCa
     : m_setting(&setting)
     , m_edit(edit)
 {
+    // Labels sit on the edit's parent; an edit without one gets none.
+    if (!edit->parentWidget())
+        withCaption = withUnit = false;
     if (withCaption) {
         m_caption = makeLabel(edit, setting.caption());
         m_caption->move(edit->x() - 3 - m_caption->width(), edit->y() + 3);

@@ -92,6 +92,8 @@ void TSetting::editChanged(const QString&) { }
 
 void TSetting::changed()
 {
+    // A value set by the program colours the bound edit just as typing does.
+    refreshControls();
     if (onChange)
         onChange(*this);
     if (m_ownerList)
@@ -217,7 +219,6 @@ void TStringSetting::load(TRegistry& registry, const QString& keyPath)
 void TStringSetting::editChanged(const QString& text)
 {
     setValueText(text);
-    refreshControls();
 }
 
 // ---------------------------------------------------------------------------------------------

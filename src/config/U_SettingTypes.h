@@ -56,7 +56,6 @@ public:
     virtual void setValueText(const QString& text);
     virtual bool isReadOnly() const;
     virtual void setReadOnly(bool readOnly);
-    virtual void nothing() { }
     virtual void beginEdit();
     virtual void accept();
     virtual void revert();

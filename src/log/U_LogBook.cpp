@@ -99,6 +99,13 @@ void TLogBook::add(const QString& text)
     write(text, m_plainLevel);
 }
 
+void TLogBook::openToday()
+{
+    const QDate today = services().clock().today();
+    if (today != m_fileDate)
+        openFile(today);
+}
+
 QStringList TLogBook::lines() const
 {
     return m_lines;

@@ -26,6 +26,8 @@ public:
     void write(const QString& text, int level);
     // Write with the plain level, 0.
     void add(const QString& text);
+    // Opens today's file as the day's first write would, so the day's file exists from start-up.
+    void openToday();
 
     // Recent lines with a level up to ShowLevel, at most MaxLines of them, oldest first.
     QStringList lines() const;

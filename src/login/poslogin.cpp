@@ -28,6 +28,7 @@ Tfmlogin::Tfmlogin(QWidget* parent)
     // The log book belongs to this screen; it takes no action on the log book's notifications.
     m_logBook = std::make_unique<TLogBook>();
     setLogBook(m_logBook.get());
+    m_logBook->openToday();
     DisableContextMenus(this);
     SetFormatSeparators(QLatin1Char('/'), QLatin1Char(':'), QLatin1Char('.'), QLatin1Char(','));
     SetErrorHandler([this](QObject* sender, const std::exception& e) { MyExceptionHandler(sender, e); });
@@ -50,15 +51,12 @@ Tfmlogin::~Tfmlogin()
 
 QString Tfmlogin::Macaddress()
 {
-    const QStringList addresses = services().machine().adapterAddresses();
-    if (addresses.isEmpty())
-        throw EOSError(QStringLiteral("No Ethernet network adapter was found"));
-    return addresses.first();
+    return ::Macaddress();
 }
 
 QString Tfmlogin::ComputerName()
 {
-    return services().machine().computerName().left(256);
+    return ::ComputerName();
 }
 
 void Tfmlogin::showEmpty()

@@ -165,7 +165,7 @@ QString clientPrefix()
     writeOptionFile(optionFile, settings);
 
     // The option file must be the client's first option.
-    QString prefix = QLatin1Char('"') + client + QStringLiteral("\" --defaults-extra-file=\"") + optionFile
+    QString prefix = QLatin1Char('"') + client + QStringLiteral("\" --defaults-file=\"") + optionFile
         + QStringLiteral("\" --force ");
     if (!server.isEmpty())
         prefix += QStringLiteral("-h   ") + server + QStringLiteral("   ");

@@ -11,17 +11,17 @@ namespace Numbers {
 
 namespace {
 
-const QRegularExpression& decimalPattern()
-{
-    static const QRegularExpression re(QStringLiteral(R"(^[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?$)"));
-    return re;
-}
+    const QRegularExpression& decimalPattern()
+    {
+        static const QRegularExpression re(QStringLiteral(R"(^[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?$)"));
+        return re;
+    }
 
-const QRegularExpression& integerPattern()
-{
-    static const QRegularExpression re(QStringLiteral(R"(^[+-]?\d+$)"));
-    return re;
-}
+    const QRegularExpression& integerPattern()
+    {
+        static const QRegularExpression re(QStringLiteral(R"(^[+-]?\d+$)"));
+        return re;
+    }
 
 } // namespace
 

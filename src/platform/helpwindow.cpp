@@ -37,7 +37,10 @@ QString notFoundPage(const QString& topic)
 
 } // namespace
 
-HelpWindow::HelpWindow() { initHelpResources(); }
+HelpWindow::HelpWindow()
+{
+    initHelpResources();
+}
 
 HelpWindow::~HelpWindow()
 {
@@ -47,9 +50,15 @@ HelpWindow::~HelpWindow()
         delete m_window;
 }
 
-QWidget* HelpWindow::window() const { return m_window; }
+QWidget* HelpWindow::window() const
+{
+    return m_window;
+}
 
-QTextBrowser* HelpWindow::browser() const { return m_browser; }
+QTextBrowser* HelpWindow::browser() const
+{
+    return m_browser;
+}
 
 QString HelpWindow::resourcePath(const QString& topic)
 {
@@ -112,7 +121,8 @@ void HelpWindow::createWindow()
     QTextBrowser* browser = m_browser;
     QObject::connect(m_browser, &QTextBrowser::sourceChanged, window, [window, browser](const QUrl& url) {
         const QString title = browser->documentTitle();
-        window->setWindowTitle(QStringLiteral("Help - ") + (title.isEmpty() ? QFileInfo(url.path()).fileName() : title));
+        window->setWindowTitle(
+            QStringLiteral("Help - ") + (title.isEmpty() ? QFileInfo(url.path()).fileName() : title));
     });
 }
 

@@ -16,11 +16,10 @@ void showPlain(QMessageBox& box, const char* labelName)
         label->setTextFormat(Qt::PlainText);
 }
 
-Dialogs::Answer ask(const QString& question, QMessageBox::StandardButtons buttons,
-    QMessageBox::StandardButton defaultButton)
+Dialogs::Answer ask(
+    const QString& question, QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton)
 {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), question, buttons,
-        QApplication::activeWindow());
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), question, buttons, QApplication::activeWindow());
     box.setObjectName(QStringLiteral("Confirm"));
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(defaultButton);

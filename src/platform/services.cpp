@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QNetworkInterface>
 #include <QStandardPaths>
 #include <QSysInfo>
@@ -48,10 +49,16 @@ Services& services()
 
 QStringList SystemMachineIdentity::adapterAddresses() const
 {
-    // Interfaces in the order of their system index, so that "first" is stable across starts.
+    // Adapters backed by a device come before virtual ones (bridges, tunnels, ifb), each group in
+    // the order of the system's interface index, so that "first" is the same at every start.
     auto interfaces = QNetworkInterface::allInterfaces();
-    std::stable_sort(interfaces.begin(), interfaces.end(),
-        [](const QNetworkInterface& a, const QNetworkInterface& b) { return a.index() < b.index(); });
+    const auto isDevice = [](const QNetworkInterface& nic) {
+        return QFileInfo::exists(QStringLiteral("/sys/class/net/%1/device").arg(nic.name()));
+    };
+    std::stable_sort(interfaces.begin(), interfaces.end(), [&](const QNetworkInterface& a, const QNetworkInterface& b) {
+        const bool da = isDevice(a), db = isDevice(b);
+        return da != db ? da : a.index() < b.index();
+    });
     QStringList result;
     for (const auto& nic : interfaces) {
         if (nic.type() != QNetworkInterface::Ethernet || nic.flags().testFlag(QNetworkInterface::IsLoopBack))

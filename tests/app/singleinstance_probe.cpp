@@ -1,5 +1,5 @@
 // A copy of the program reduced to its single-instance check, for tests across processes.
-//   singleinstance_probe [permitted] [--quit-when-raised]
+//   singleinstance_probe [permitted] [--quit-when-raised] [--before-application]
 // Prints "running" when it became a running copy and "raised" (then "restored" when its
 // minimised window came back) when another copy asked it forward; exits 3 when refused.
 
@@ -22,14 +22,24 @@ void say(const char* line)
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    const QStringList args = app.arguments();
     int permitted = 1;
-    if (args.size() > 1 && args.at(1).toInt() > 0)
-        permitted = args.at(1).toInt();
-    const bool quitWhenRaised = args.contains(QStringLiteral("--quit-when-raised"));
+    bool quitWhenRaised = false;
+    bool beforeApplication = false;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "--quit-when-raised")
+            quitWhenRaised = true;
+        else if (arg == "--before-application")
+            beforeApplication = true;
+        else if (arg.toInt() > 0)
+            permitted = arg.toInt();
+    }
 
-    if (IsSecondInstance(nullptr, permitted))
+    // The check may come before the application object exists.
+    if (beforeApplication && IsSecondInstance(nullptr, permitted))
+        return 3;
+    QApplication app(argc, argv);
+    if (!beforeApplication && IsSecondInstance(nullptr, permitted))
         return 3;
 
     // As in the program, the window comes after the check.

@@ -100,6 +100,18 @@ private Q_SLOTS:
         stop(a.get());
     }
 
+    void checkBeforeTheApplicationObject()
+    {
+        const QStringList early { QStringLiteral("--before-application") };
+        auto a = startRunning(early);
+        QVERIFY(a);
+        auto b = start(early);
+        QVERIFY(b->waitForFinished(5000));
+        QCOMPARE(b->exitCode(), 3);
+        QVERIFY(waitForLine(*a, "raised"));
+        stop(a.get());
+    }
+
     void killedCopyDoesNotKeepTheProgramFromStarting()
     {
         auto a = startRunning();

@@ -68,9 +68,9 @@ private Q_SLOTS:
             if (shown.size() != 1 || !shown.first()->isVisible())
                 return;
             QWidget* splash = shown.first();
-            sawSplash = splash->size() == QSize(673, 378)
-                && splash->windowFlags().testFlag(Qt::FramelessWindowHint);
-            busyWhileShown = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::BusyCursor;
+            sawSplash = splash->size() == QSize(673, 378) && splash->windowFlags().testFlag(Qt::FramelessWindowHint);
+            busyWhileShown
+                = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::BusyCursor;
             for (QLabel* label : splash->findChildren<QLabel*>())
                 texts += label->text() + QLatin1Char('|');
         });

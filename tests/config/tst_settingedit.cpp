@@ -86,7 +86,7 @@ private Q_SLOTS:
         QCOMPARE(textColour(edit), normalColour(edit));
     }
 
-    void acceptResetsTheColour()
+    void colourFollowsAcceptAndProgramChanges()
     {
         QLineEdit edit;
         TIntSetting s(QStringLiteral("n"), 5, QString(), QString());
@@ -97,6 +97,11 @@ private Q_SLOTS:
         s.accept();
         QCOMPARE(s.acceptedValue(), 7);
         QCOMPARE(textColour(edit), normalColour(edit));
+
+        // A value set by the program is coloured too.
+        s.setValueText(QStringLiteral("x"));
+        QCOMPARE(edit.text(), QStringLiteral("x"));
+        QCOMPARE(textColour(edit), QColor(Qt::red));
     }
 
     void earlierHandlerStillRunsButNotForProgramChanges()
@@ -115,16 +120,6 @@ private Q_SLOTS:
         s.setValueText(QStringLiteral("c"));
         QCOMPARE(edit.text(), QStringLiteral("c"));
         QCOMPARE(seen, QStringList { QStringLiteral("b") });
-    }
-
-    void readOnlyFollowsTheSetting()
-    {
-        QLineEdit edit;
-        TStringSetting s(QStringLiteral("LogPath"), QStringLiteral("a"), QString(), QString());
-        TSettingEdit bound(s, &edit);
-        QVERIFY(!edit.isReadOnly());
-        s.setReadOnly(true);
-        QVERIFY(edit.isReadOnly());
     }
 
     void settingGoesFirst()

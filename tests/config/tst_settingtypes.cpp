@@ -15,22 +15,6 @@ class TestSettingTypes : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void bareSettingIsReadOnlyAndValid()
-    {
-        TSetting s(QStringLiteral("Name"), QStringLiteral("unit"), QStringLiteral("Caption"));
-        QVERIFY(s.isReadOnly());
-        s.setReadOnly(false);
-        QVERIFY(s.isReadOnly());
-        QVERIFY(s.validate());
-        s.setValueText(QStringLiteral("x"));
-        QCOMPARE(s.valueText(), QString());
-        QVERIFY(!s.storedDiffers());
-
-        TStringSetting str(QStringLiteral("Name"), QStringLiteral("d"), QString(), QString());
-        QVERIFY(!str.isReadOnly());
-        QCOMPARE(str.valueText(), QStringLiteral("d"));
-    }
-
     void validation_data()
     {
         QTest::addColumn<int>("minimum");
@@ -83,13 +67,6 @@ private Q_SLOTS:
         QCOMPARE(s.isValid(), error.isEmpty());
         QCOMPARE(s.valueText(), text);
         QCOMPARE(s.value(), value);
-    }
-
-    void defaultRangeIsTheWhole32Bits()
-    {
-        TIntSetting s(QStringLiteral("n"), 0, QString(), QString());
-        QCOMPARE(s.minimum(), INT_MIN);
-        QCOMPARE(s.maximum(), INT_MAX);
     }
 
     void integerSetterMirrorsText()
@@ -191,14 +168,6 @@ private Q_SLOTS:
         s.setValueText(QStringLiteral("2000"));
         s.stepDown(false, false);
         QCOMPARE(s.value(), 1000);
-    }
-
-    void stringSettingsOnlyClampAndStepAsIntegers()
-    {
-        TStringSetting s(QStringLiteral("LogPath"), QStringLiteral("5"), QString(), QString());
-        s.stepUp(true, true);
-        s.clamp();
-        QCOMPARE(s.valueText(), QStringLiteral("5"));
     }
 
     void outsideEditingEveryValueIsAccepted()

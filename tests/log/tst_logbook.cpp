@@ -110,7 +110,8 @@ private Q_SLOTS:
         book.write(QStringLiteral("Logout"), level);
 
         QCOMPARE(readAll(book.fileName()), QStringLiteral("\n") + line + QStringLiteral("\n"));
-        QCOMPARE(book.lines().value(0), line);
+        // Level 2 is above the default ShowLevel of 1.
+        QCOMPARE(book.lines(), level <= 1 ? QStringList { line } : QStringList());
     }
 
     void firstWriteAppendsAfterAnEmptyLine()

@@ -160,10 +160,10 @@ void TstProvisioning::commandLine_data()
     QTest::addColumn<QString>("inputFile");
 
     QTest::newRow("statement with backticks and parentheses")
-        << QStringLiteral("\"/usr/bin/mariadb\" --defaults-extra-file=\"/d a/C/pos-client.cnf\" --force -h   "
+        << QStringLiteral("\"/usr/bin/mariadb\" --defaults-file=\"/d a/C/pos-client.cnf\" --force -h   "
                           "127.0.0.1   -e \"create database `SHOP(2)`\"")
         << QStringLiteral("/usr/bin/mariadb")
-        << QStringList { QStringLiteral("--defaults-extra-file=/d a/C/pos-client.cnf"), QStringLiteral("--force"),
+        << QStringList { QStringLiteral("--defaults-file=/d a/C/pos-client.cnf"), QStringLiteral("--force"),
                QStringLiteral("-h"), QStringLiteral("127.0.0.1"), QStringLiteral("-e"),
                QStringLiteral("create database `SHOP(2)`") }
         << QString();
@@ -315,7 +315,7 @@ void TstProvisioning::passwordStaysPrivate()
         if (file.endsWith(QLatin1String(".bat"))) {
             const ClientRunner::CommandLine cl = ClientRunner::parse(text.trimmed());
             QVERIFY(!cl.arguments.join(QLatin1Char(' ')).contains(password));
-            QVERIFY(cl.arguments.contains(QStringLiteral("--defaults-extra-file=") + optionFile));
+            QVERIFY(cl.arguments.contains(QStringLiteral("--defaults-file=") + optionFile));
         }
     }
     QCOMPARE(written, 10);

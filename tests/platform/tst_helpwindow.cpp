@@ -101,16 +101,26 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("topic");
         QTest::addColumn<QString>("path");
-        QTest::newRow("page name") << "Pos.htm" << ":/help-pos.chm/Pos.htm";
-        QTest::newRow("as the menus pass it") << "::/Sales_Order.htm" << ":/help-pos.chm/Sales_Order.htm";
-        QTest::newRow("other letter case") << "old_bill.HTM" << ":/help-pos.chm/Old_Bill.htm";
-        QTest::newRow("surrounding blanks") << " Home.htm " << ":/help-pos.chm/Home.htm";
-        QTest::newRow("unknown") << "Reports.htm" << "";
-        QTest::newRow("empty") << "" << "";
-        QTest::newRow("parent folder") << "../help-pos.chm/Login.htm" << "";
-        QTest::newRow("absolute resource") << ":/help-pos.chm/Login.htm" << "";
-        QTest::newRow("backslash") << "..\\Login.htm" << "";
-        QTest::newRow("style sheet is no topic") << "help.css" << "";
+        QTest::newRow("page name") << "Pos.htm"
+                                   << ":/help-pos.chm/Pos.htm";
+        QTest::newRow("as the menus pass it") << "::/Sales_Order.htm"
+                                              << ":/help-pos.chm/Sales_Order.htm";
+        QTest::newRow("other letter case") << "old_bill.HTM"
+                                           << ":/help-pos.chm/Old_Bill.htm";
+        QTest::newRow("surrounding blanks") << " Home.htm "
+                                            << ":/help-pos.chm/Home.htm";
+        QTest::newRow("unknown") << "Reports.htm"
+                                 << "";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("parent folder") << "../help-pos.chm/Login.htm"
+                                       << "";
+        QTest::newRow("absolute resource") << ":/help-pos.chm/Login.htm"
+                                           << "";
+        QTest::newRow("backslash") << "..\\Login.htm"
+                                   << "";
+        QTest::newRow("style sheet is no topic") << "help.css"
+                                                 << "";
     }
 
     void topicNames()

@@ -18,8 +18,7 @@ namespace {
 
 // Waits on the event loop of the dialog under test until a modal dialog of type T is up, then
 // hands it to `act`. A dialog that never comes up fails the test instead of hanging it.
-template <typename T>
-void whenModal(std::function<void(T*)> act, bool* handled)
+template <typename T> void whenModal(std::function<void(T*)> act, bool* handled)
 {
     auto* poll = new QTimer;
     QObject::connect(poll, &QTimer::timeout, [poll, act, handled, tries = 0]() mutable {
@@ -58,9 +57,8 @@ private Q_SLOTS:
         QTest::newRow("error with detail")
             << QStringLiteral("Connection failed") << QStringLiteral("Server gone") << 1 << QMessageBox::Critical;
         // Values typed by users end up in messages; they must show as typed, not as markup.
-        QTest::newRow("markup in texts")
-            << QStringLiteral("<b>Item</b> & <i>co</i>") << QStringLiteral("<a href=x>1 < 2</a>") << 0
-            << QMessageBox::Information;
+        QTest::newRow("markup in texts") << QStringLiteral("<b>Item</b> & <i>co</i>")
+                                         << QStringLiteral("<a href=x>1 < 2</a>") << 0 << QMessageBox::Information;
     }
 
     void showMsg()

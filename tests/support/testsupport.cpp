@@ -47,37 +47,37 @@ namespace TestServer {
 
 namespace {
 
-QString serverDir()
-{
-    const QString dir = qEnvironmentVariable("POS_TEST_SERVER_DIR");
-    if (dir.isEmpty())
-        qFatal("POS_TEST_SERVER_DIR is not set: run the tests through ctest");
-    return dir;
-}
+    QString serverDir()
+    {
+        const QString dir = qEnvironmentVariable("POS_TEST_SERVER_DIR");
+        if (dir.isEmpty())
+            qFatal("POS_TEST_SERVER_DIR is not set: run the tests through ctest");
+        return dir;
+    }
 
-QString readFile(const QString& name)
-{
-    QFile f(serverDir() + QLatin1Char('/') + name);
-    if (!f.open(QIODevice::ReadOnly))
-        qFatal("test server file %s missing: is the dbserver fixture running?", qPrintable(f.fileName()));
-    return QString::fromUtf8(f.readAll()).trimmed();
-}
+    QString readFile(const QString& name)
+    {
+        QFile f(serverDir() + QLatin1Char('/') + name);
+        if (!f.open(QIODevice::ReadOnly))
+            qFatal("test server file %s missing: is the dbserver fixture running?", qPrintable(f.fileName()));
+        return QString::fromUtf8(f.readAll()).trimmed();
+    }
 
-QSqlDatabase admin()
-{
-    const QString name = QStringLiteral("test-admin");
-    if (QSqlDatabase::contains(name))
-        return QSqlDatabase::database(name);
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), name);
-    const ConnectionSettings s = settings();
-    db.setHostName(s.server);
-    db.setPort(s.port.toInt());
-    db.setUserName(s.userName);
-    db.setPassword(s.password);
-    if (!db.open())
-        qFatal("cannot reach the test server: %s", qPrintable(db.lastError().text()));
-    return db;
-}
+    QSqlDatabase admin()
+    {
+        const QString name = QStringLiteral("test-admin");
+        if (QSqlDatabase::contains(name))
+            return QSqlDatabase::database(name);
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), name);
+        const ConnectionSettings s = settings();
+        db.setHostName(s.server);
+        db.setPort(s.port.toInt());
+        db.setUserName(s.userName);
+        db.setPassword(s.password);
+        if (!db.open())
+            qFatal("cannot reach the test server: %s", qPrintable(db.lastError().text()));
+        return db;
+    }
 
 } // namespace
 
