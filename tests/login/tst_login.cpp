@@ -15,6 +15,21 @@
 #include <QPushButton>
 #include <QtTest>
 
+namespace {
+
+// An object whose event handler fails, as a screen's handler may.
+class FailingHandler : public QObject {
+protected:
+    bool event(QEvent* e) override
+    {
+        if (e->type() == QEvent::User)
+            throw EConvertError(QStringLiteral("'12a' is not a valid integer value"));
+        return QObject::event(e);
+    }
+};
+
+} // namespace
+
 class TestLogin : public QObject {
     Q_OBJECT
 
@@ -247,6 +262,19 @@ private Q_SLOTS:
         QCOMPARE(e->contextMenuPolicy(), Qt::PreventContextMenu);
     }
 
+    void errorEscapingAHandlerEndsTheProgram()
+    {
+        QVERIFY(QFile::exists(ScriptPath(QStringLiteral("dbctable.sql"))));
+        FailingHandler failing;
+        QEvent event(QEvent::User);
+        QCoreApplication::sendEvent(&failing, &event);
+        QCOMPARE(env->dialogs->texts(),
+            QStringList { QStringLiteral("EConvertError error raised, with message : '12a' is not a valid integer value") });
+        QVERIFY(ProgramTerminated());
+        QVERIFY(!QFile::exists(ScriptPath(QStringLiteral("dbctable.sql"))));
+        QVERIFY(!QFile::exists(ClientOptionFile()));
+    }
+
     void errorHandlerReportsAndLetsTheUserInAgain()
     {
         addUser(QStringLiteral("anna"), QStringLiteral("Secret1"), QStringLiteral("cashier"));
@@ -266,5 +294,11 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestLogin)
+int main(int argc, char** argv)
+{
+    // the program's own application object, so that errors escaping event handlers are handled
+    PosApplication app(argc, argv);
+    TestLogin test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_login.moc"
