@@ -8,162 +8,109 @@ namespace Schema {
 
 namespace {
 
-    // Column and key definitions by table; %PCID% marks what only the company variant has.
+    // Columns and keys by table. In the general_stores variant the order grids have no terminal
+    // column and no key names the terminal.
     struct TableDef {
         const char* name;
-        const char* company;
-        const char* general;
+        const char* columns;
+        const char* companyKey;
+        const char* generalKey;
     };
 
     const TableDef kTables[] = {
         { "card_details",
-            "billno int(6) NOT NULL, cardno bigint(16) NOT NULL, cardname char(20) default NULL, bank char(20) default "
-            "NULL, "
-            "amount_paid float default NULL, pcid int(5) not NULL, PRIMARY KEY (billno,cardno,pcid)",
-            "billno int(6) NOT NULL, cardno bigint(16) NOT NULL, cardname char(20) default NULL, bank char(20) default "
-            "NULL, "
-            "amount_paid float default NULL, pcid int(5) not NULL, PRIMARY KEY (billno,cardno)" },
-        { "cash_details",
-            "billno int(11) NOT NULL, amount_paid float default NULL, pcid int(5) not NULL, PRIMARY KEY (billno,pcid)",
-            "billno int(11) NOT NULL, amount_paid float default NULL, pcid int(5) not NULL, PRIMARY KEY (billno)" },
+            "billno int(6) NOT NULL, cardno bigint(16) NOT NULL, cardname char(20) default NULL, "
+            "bank char(20) default NULL, amount_paid float default NULL, pcid int(5) not NULL",
+            "billno,cardno,pcid", "billno,cardno" },
+        { "cash_details", "billno int(11) NOT NULL, amount_paid float default NULL, pcid int(5) not NULL",
+            "billno,pcid", "billno" },
         { "cheque_details",
-            "billno int(6) NOT NULL, chequeno int(11) NOT NULL, chequedate date default NULL, bank char(20) default "
-            "NULL, "
-            "amount_paid float default NULL, pcid int(5) not NULL, PRIMARY KEY (chequeno,billno,pcid)",
-            "billno int(6) NOT NULL, chequeno int(11) NOT NULL, chequedate date default NULL, bank char(20) default "
-            "NULL, "
-            "amount_paid float default NULL, pcid int(5) not NULL, PRIMARY KEY (chequeno,billno)" },
-        { "comment", "sdate date NOT NULL, scomment text, PRIMARY KEY (sdate)",
-            "sdate date NOT NULL, scomment text, PRIMARY KEY (sdate)" },
+            "billno int(6) NOT NULL, chequeno int(11) NOT NULL, chequedate date default NULL, "
+            "bank char(20) default NULL, amount_paid float default NULL, pcid int(5) not NULL",
+            "chequeno,billno,pcid", "chequeno,billno" },
+        { "comment", "sdate date NOT NULL, scomment text", "sdate", "sdate" },
         { "customer_details",
-            "rdate date default NULL, customerid int(11) NOT NULL auto_increment, customer_name char(50) default NULL, "
-            "address char(255), phoneno bigint(20) default NULL, PRIMARY KEY (customerid)",
-            "rdate date default NULL, customerid int(11) NOT NULL auto_increment, customer_name char(50) default NULL, "
-            "address char(255), phoneno bigint(20) default NULL, PRIMARY KEY (customerid)" },
+            "rdate date default NULL, customerid int(11) NOT NULL auto_increment, "
+            "customer_name char(50) default NULL, address char(255), phoneno bigint(20) default NULL",
+            "customerid", "customerid" },
         { "tordergrid",
-            "itemname VARCHAR(45) NOT NULL, rate VARCHAR(45) NOT NULL, quantity VARCHAR(45) NOT NULL, price "
-            "VARCHAR(45) NOT NULL, "
-            "itax VARCHAR(45) NOT NULL, isubtotal VARCHAR(45) NOT NULL, discount VARCHAR(45) NOT NULL, total "
-            "VARCHAR(45) NOT NULL, "
-            "pcid int(5) not NULL, billno integer(16) NOT NULL, bool_access CHAR",
-            "itemname VARCHAR(45) NOT NULL, rate VARCHAR(45) NOT NULL, quantity VARCHAR(45) NOT NULL, price "
-            "VARCHAR(45) NOT NULL, "
-            "itax VARCHAR(45) NOT NULL, isubtotal VARCHAR(45) NOT NULL, discount VARCHAR(45) NOT NULL, total "
-            "VARCHAR(45) NOT NULL, "
-            "billno integer(16) NOT NULL, bool_access CHAR" },
+            "itemname VARCHAR(45) NOT NULL, rate VARCHAR(45) NOT NULL, quantity VARCHAR(45) NOT NULL, "
+            "price VARCHAR(45) NOT NULL, itax VARCHAR(45) NOT NULL, isubtotal VARCHAR(45) NOT NULL, "
+            "discount VARCHAR(45) NOT NULL, total VARCHAR(45) NOT NULL, pcid int(5) not NULL, "
+            "billno integer(16) NOT NULL, bool_access CHAR",
+            "", "" },
         { "temp_ordergrid",
-            "itemname VARCHAR(45) NOT NULL, rate VARCHAR(45) NOT NULL, quantity VARCHAR(45) NOT NULL, price "
-            "VARCHAR(45) NOT NULL, "
-            "itax VARCHAR(45) NOT NULL, isubtotal VARCHAR(45) NOT NULL, discount VARCHAR(45) NOT NULL, total "
-            "VARCHAR(45) NOT NULL, "
-            "pcid int(5) not NULL, billno integer(16) NOT NULL",
-            "itemname VARCHAR(45) NOT NULL, rate VARCHAR(45) NOT NULL, quantity VARCHAR(45) NOT NULL, price "
-            "VARCHAR(45) NOT NULL, "
-            "itax VARCHAR(45) NOT NULL, isubtotal VARCHAR(45) NOT NULL, discount VARCHAR(45) NOT NULL, total "
-            "VARCHAR(45) NOT NULL, "
-            "billno integer(16) NOT NULL" },
+            "itemname VARCHAR(45) NOT NULL, rate VARCHAR(45) NOT NULL, quantity VARCHAR(45) NOT NULL, "
+            "price VARCHAR(45) NOT NULL, itax VARCHAR(45) NOT NULL, isubtotal VARCHAR(45) NOT NULL, "
+            "discount VARCHAR(45) NOT NULL, total VARCHAR(45) NOT NULL, pcid int(5) not NULL, "
+            "billno integer(16) NOT NULL",
+            "", "" },
         // Bill numbers are per terminal, so the terminal belongs to the delivery key as well.
         { "delivery",
-            "sdate date NOT NULL, customer_name char(30) default NULL, stime time default NULL, billno int(6) NOT NULL "
-            "default '0', "
-            "delivery_status tinyint(1) default NULL, charges float default NULL, pcid int(5) not NULL, "
-            "PRIMARY KEY (sdate,billno,pcid)",
-            "sdate date NOT NULL, customer_name char(30) default NULL, stime time default NULL, billno int(6) NOT NULL "
-            "default '0', "
-            "delivery_status tinyint(1) default NULL, charges float default NULL, pcid int(5) not NULL, "
-            "PRIMARY KEY (sdate,billno)" },
+            "sdate date NOT NULL, customer_name char(30) default NULL, stime time default NULL, "
+            "billno int(6) NOT NULL default '0', delivery_status tinyint(1) default NULL, "
+            "charges float default NULL, pcid int(5) not NULL",
+            "sdate,billno,pcid", "sdate,billno" },
         { "item",
-            "itemcode int(11) NOT NULL auto_increment, itemname char(50) default NULL, rate float default '0', "
-            "discount float default '0', tax float default '0', minimal int(11) default '0', barcode char(45) default "
-            "'0', "
-            "PRIMARY KEY (itemcode)",
-            "itemcode int(11) NOT NULL auto_increment, itemname char(50) default NULL, rate float default '0', "
-            "discount float default '0', tax float default '0', minimal int(11) default '0', barcode char(45) default "
-            "'0', "
-            "PRIMARY KEY (itemcode)" },
-        { "itemdetails",
-            "itemcode int(11) NOT NULL, closing_stock int(11) default NULL, date_stock date default NULL, PRIMARY KEY "
-            "(itemcode)",
-            "itemcode int(11) NOT NULL, closing_stock int(11) default NULL, date_stock date default NULL, PRIMARY KEY "
-            "(itemcode)" },
+            "itemcode int(11) NOT NULL auto_increment, itemname char(50) default NULL, "
+            "rate float default '0', discount float default '0', tax float default '0', "
+            "minimal int(11) default '0', barcode char(45) default '0'",
+            "itemcode", "itemcode" },
+        { "itemdetails", "itemcode int(11) NOT NULL, closing_stock int(11) default NULL, date_stock date default NULL",
+            "itemcode", "itemcode" },
         { "login",
-            "username char(10) NOT NULL, password char(15) default NULL, role char(10) default NULL, u_loggedon char "
-            "default NULL, "
-            "PRIMARY KEY (username)",
-            "username char(10) NOT NULL, password char(15) default NULL, role char(10) default NULL, u_loggedon char "
-            "default NULL, "
-            "PRIMARY KEY (username)" },
+            "username char(10) NOT NULL, password char(15) default NULL, role char(10) default NULL, "
+            "u_loggedon char default NULL",
+            "username", "username" },
         { "payment_details",
-            "billno int(6) NOT NULL, sdate date NOT NULL, stime time default NULL, payment_type char(10) NOT NULL "
-            "default '', "
-            "amount_paid float default NULL, pcid int(5) not NULL, PRIMARY KEY (billno,sdate,payment_type,pcid)",
-            "billno int(6) NOT NULL, sdate date NOT NULL, stime time default NULL, payment_type char(10) NOT NULL "
-            "default '', "
-            "amount_paid float default NULL, pcid int(5) not NULL, PRIMARY KEY (billno,sdate,payment_type)" },
+            "billno int(6) NOT NULL, sdate date NOT NULL, stime time default NULL, "
+            "payment_type char(10) NOT NULL default '', amount_paid float default NULL, pcid int(5) not NULL",
+            "billno,sdate,payment_type,pcid", "billno,sdate,payment_type" },
         { "sales_order",
-            "sdate date NOT NULL, stime char(12) DEFAULT NULL, billno int(6) NOT NULL, customerid int(11) default "
-            "NULL, "
-            "subtotal float default NULL, taxcode int(11) default NULL, grandtotal float default NULL, total float "
-            "default NULL, "
-            "amount_paid float default NULL, balance float default NULL, payment_type char(20) default NULL, "
-            "payment_status char(20) default NULL, delivery char(20) default NULL, hold_entry char(1) DEFAULT NULL, "
-            "pcid int(5) not NULL, bool_access CHAR, PRIMARY KEY (sdate,billno,pcid)",
-            "sdate date NOT NULL, stime char(12) DEFAULT NULL, billno int(6) NOT NULL, customerid int(11) default "
-            "NULL, "
-            "subtotal float default NULL, taxcode int(11) default NULL, grandtotal float default NULL, total float "
-            "default NULL, "
-            "amount_paid float default NULL, balance float default NULL, payment_type char(20) default NULL, "
-            "payment_status char(20) default NULL, delivery char(20) default NULL, hold_entry char(1) DEFAULT NULL, "
-            "pcid int(5) not NULL, bool_access CHAR, PRIMARY KEY (sdate,billno)" },
+            "sdate date NOT NULL, stime char(12) DEFAULT NULL, billno int(6) NOT NULL, "
+            "customerid int(11) default NULL, subtotal float default NULL, taxcode int(11) default NULL, "
+            "grandtotal float default NULL, total float default NULL, amount_paid float default NULL, "
+            "balance float default NULL, payment_type char(20) default NULL, "
+            "payment_status char(20) default NULL, delivery char(20) default NULL, "
+            "hold_entry char(1) DEFAULT NULL, pcid int(5) not NULL, bool_access CHAR",
+            "sdate,billno,pcid", "sdate,billno" },
         { "sales_order_details",
-            "sdate date default NULL, stime char(12) NOT NULL DEFAULT '00:00:00', billno int(6) NOT NULL "
-            "auto_increment, "
-            "itemcode int(11) NOT NULL, rate float default NULL, quantity float default NULL, price float default "
-            "NULL, "
-            "itax float default NULL, isubtotal float default NULL, discount float default NULL, total float default "
-            "NULL, "
-            "pcid int(5) not NULL, PRIMARY KEY (billno,itemcode,stime,pcid)",
-            "sdate date default NULL, stime char(12) NOT NULL DEFAULT '00:00:00', billno int(6) NOT NULL "
-            "auto_increment, "
-            "itemcode int(11) NOT NULL, rate float default NULL, quantity float default NULL, price float default "
-            "NULL, "
-            "itax float default NULL, isubtotal float default NULL, discount float default NULL, total float default "
-            "NULL, "
-            "pcid int(5) not NULL, PRIMARY KEY (billno,itemcode,stime)" },
+            "sdate date default NULL, stime char(12) NOT NULL DEFAULT '00:00:00', "
+            "billno int(6) NOT NULL auto_increment, itemcode int(11) NOT NULL, rate float default NULL, "
+            "quantity float default NULL, price float default NULL, itax float default NULL, "
+            "isubtotal float default NULL, discount float default NULL, total float default NULL, "
+            "pcid int(5) not NULL",
+            "billno,itemcode,stime,pcid", "billno,itemcode,stime" },
         { "stock_details",
-            "sdate date NOT NULL, itemcode int(11) NOT NULL, opening_stock int(11) default '0', purchase int(11) "
-            "default '0', "
-            "closing_stock int(11) default '0', bill_recieved tinyint(1) default '0', PRIMARY KEY (sdate,itemcode)",
-            "sdate date NOT NULL, itemcode int(11) NOT NULL, opening_stock int(11) default '0', purchase int(11) "
-            "default '0', "
-            "closing_stock int(11) default '0', bill_recieved tinyint(1) default '0', PRIMARY KEY (sdate,itemcode)" },
+            "sdate date NOT NULL, itemcode int(11) NOT NULL, opening_stock int(11) default '0', "
+            "purchase int(11) default '0', closing_stock int(11) default '0', "
+            "bill_recieved tinyint(1) default '0'",
+            "sdate,itemcode", "sdate,itemcode" },
         { "vbilldetails",
-            "date DATE NOT NULL DEFAULT \"2010-01-01\", time TIME NOT NULL DEFAULT \"11:28:20\", billno integer NOT "
-            "NULL default 0, "
-            "custmer_name varchar(45) not null default \"l\", total integer NOT NULL default 5, aount_paid integer not "
-            "null default 0, "
-            "payment_type varchar(45) not null default \"c\", pcid int(5) not NULL, delivery varchar(45) not null "
-            "default \"t\"",
-            "date DATE NOT NULL DEFAULT \"2010-01-01\", time TIME NOT NULL DEFAULT \"11:28:20\", billno integer NOT "
-            "NULL default 0, "
-            "custmer_name varchar(45) not null default \"l\", total integer NOT NULL default 5, aount_paid integer not "
-            "null default 0, "
-            "payment_type varchar(45) not null default \"c\", pcid int(5) not NULL, delivery varchar(45) not null "
-            "default \"t\"" },
-        { "tax",
-            "taxcode int(11) NOT NULL auto_increment, sdate date NOT NULL, rate float NOT NULL default '0', PRIMARY "
-            "KEY (taxcode,sdate)",
-            "taxcode int(11) NOT NULL auto_increment, sdate date NOT NULL, rate float NOT NULL default '0', PRIMARY "
-            "KEY (taxcode,sdate)" },
-        { "sales_settings", "Name char(30) NOT NULL, value_ varchar(45) NOT NULL",
-            "Name char(30) NOT NULL, value_ varchar(45) NOT NULL" },
+            "date DATE NOT NULL DEFAULT \"2010-01-01\", time TIME NOT NULL DEFAULT \"11:28:20\", "
+            "billno integer NOT NULL default 0, custmer_name varchar(45) not null default \"l\", "
+            "total integer NOT NULL default 5, aount_paid integer not null default 0, "
+            "payment_type varchar(45) not null default \"c\", pcid int(5) not NULL, "
+            "delivery varchar(45) not null default \"t\"",
+            "", "" },
+        { "tax", "taxcode int(11) NOT NULL auto_increment, sdate date NOT NULL, rate float NOT NULL default '0'",
+            "taxcode,sdate", "taxcode,sdate" },
+        { "sales_settings", "Name char(30) NOT NULL, value_ varchar(45) NOT NULL", "", "" },
     };
+
+    const QLatin1String kGridTerminalColumn("pcid int(5) not NULL, ");
 
     QString statement(const QString& database, const TableDef& t, Variant v)
     {
-        return QStringLiteral("CREATE TABLE %1.%2 (%3);")
-            .arg(TQuery::ident(database), QString::fromLatin1(t.name),
-                QString::fromLatin1(v == Variant::Company ? t.company : t.general));
+        const bool company = v == Variant::Company;
+        QString columns = QString::fromLatin1(t.columns);
+        const QLatin1String name(t.name);
+        if (!company && (name == QLatin1String("tordergrid") || name == QLatin1String("temp_ordergrid")))
+            columns.remove(kGridTerminalColumn);
+        const char* key = company ? t.companyKey : t.generalKey;
+        if (*key)
+            columns += QStringLiteral(", PRIMARY KEY (%1)").arg(QString::fromLatin1(key));
+        return QStringLiteral("CREATE TABLE %1.%2 (%3);").arg(TQuery::ident(database), name, columns);
     }
 
     const TableDef& byName(const QString& name)
