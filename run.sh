@@ -14,7 +14,7 @@ port=$("$top/scripts/dbserver.sh" start "$server_dir")
 # Store the connection settings for it when none are stored yet.
 config_home=${XDG_CONFIG_HOME:-$HOME/.config}
 registry="$config_home/pos/registry.ini"
-if ! grep -qs '^User_name=.\+' "$registry"; then
+if ! grep -qs '^pos\\db\\User_name=.' "$registry"; then
   mkdir -p "$(dirname "$registry")"
   umask 077
   python3 - "$registry" "$(cat "$server_dir/password")" "$port" <<'PY'
