@@ -62,10 +62,7 @@ int PosMain(int argc, char** argv)
         // No server configured yet: only the connection screen; saving working settings ends the program.
         Tdbform dbform;
         instance.setWindow(&dbform);
-        QObject::connect(&dbform, &QObject::destroyed, &app, &QCoreApplication::quit);
-        dbform.setAttribute(Qt::WA_DeleteOnClose, false);
         dbform.show();
-        QObject::connect(&app, &QGuiApplication::lastWindowClosed, &app, &QCoreApplication::quit);
         app.setQuitOnLastWindowClosed(true);
         return app.exec();
     }

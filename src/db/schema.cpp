@@ -2,7 +2,6 @@
 
 #include "db/datamodulepos.h"
 
-#include <QMap>
 
 namespace Schema {
 

@@ -34,7 +34,6 @@ Tfrmadminoptions::~Tfrmadminoptions() = default;
 
 void Tfrmadminoptions::refreshTerminalId()
 {
-    Tfmlogin::ComputerName();
     TerminalId = TerminalIdLookup(*roster().Dm, Tfmlogin::Macaddress());
 }
 

@@ -179,11 +179,6 @@ void Tfmlogin::MyExceptionHandler(QObject*, const std::exception& error)
     TerminateProgram();
 }
 
-void Tfmlogin::showEvent(QShowEvent* event)
-{
-    QWidget::showEvent(event);
-}
-
 void Tfmlogin::changeEvent(QEvent* event)
 {
     QWidget::changeEvent(event);
