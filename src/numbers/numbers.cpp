@@ -87,6 +87,62 @@ QString fixed(Value v, int decimals)
     return s;
 }
 
+QString fixedHalfAway(Value v, int decimals)
+{
+    if (decimals < 0)
+        decimals = 0;
+    QString s = general(v);
+    const bool negative = s.startsWith(QLatin1Char('-'));
+    if (negative)
+        s.remove(0, 1);
+    // Spell the general text out as plain digits with the point at pointPos.
+    int exponent = 0;
+    const int e = s.indexOf(QLatin1Char('E'));
+    if (e >= 0) {
+        exponent = s.mid(e + 1).toInt();
+        s.truncate(e);
+    }
+    int pointPos = s.indexOf(QLatin1Char('.'));
+    if (pointPos < 0)
+        pointPos = s.size();
+    else
+        s.remove(pointPos, 1);
+    pointPos += exponent;
+    if (pointPos <= 0) {
+        s.prepend(QString(1 - pointPos, QLatin1Char('0')));
+        pointPos = 1;
+    } else if (pointPos > s.size()) {
+        s.append(QString(pointPos - s.size(), QLatin1Char('0')));
+    }
+    // s = integer digits + fraction digits; keep `decimals` fraction digits, rounding on the next.
+    const int keep = pointPos + decimals;
+    if (s.size() < keep)
+        s.append(QString(keep - s.size(), QLatin1Char('0')));
+    const bool roundUp = s.size() > keep && s.at(keep) >= QLatin1Char('5');
+    s.truncate(keep);
+    if (roundUp) {
+        int i = keep - 1;
+        for (; i >= 0; --i) {
+            if (s.at(i) == QLatin1Char('9')) {
+                s[i] = QLatin1Char('0');
+            } else {
+                s[i] = QChar(s.at(i).unicode() + 1);
+                break;
+            }
+        }
+        if (i < 0) {
+            s.prepend(QLatin1Char('1'));
+            ++pointPos;
+        }
+    }
+    QString out = s.left(pointPos);
+    if (decimals > 0)
+        out += QLatin1Char('.') + s.mid(pointPos);
+    static const QRegularExpression nonZeroDigit(QStringLiteral("[1-9]"));
+    const bool zero = !out.contains(nonZeroDigit);
+    return (negative && !zero ? QStringLiteral("-") : QString()) + out;
+}
+
 QString add(const QString& a, const QString& b)
 {
     return general(parse(a) + parse(b));

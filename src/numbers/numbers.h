@@ -22,6 +22,9 @@ bool isInteger(const QString& text);
 QString general(Value v);
 // Fixed-point with the given number of decimals (70.20 for 70.2 and 2).
 QString fixed(Value v, int decimals);
+// The value in general format, then rounded on those decimal digits to the given number of
+// decimals, ties away from zero: 70.205 gives 70.21 and -0.5 gives -1 (no binary noise decides).
+QString fixedHalfAway(Value v, int decimals);
 
 // Arithmetic on texts, answered in general format.
 QString add(const QString& a, const QString& b);

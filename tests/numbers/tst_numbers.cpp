@@ -143,6 +143,35 @@ private Q_SLOTS:
         QCOMPARE(Numbers::fixed(Numbers::parse(value), decimals), expected);
     }
 
+    // Line totals: rounded on the 15-digit decimal text, ties away from zero.
+    void fixedHalfAway_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<int>("decimals");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("pads") << "70.2" << 2 << "70.20";
+        QTest::newRow("no decimals") << "70.2" << 0 << "70";
+        QTest::newRow("tie up, binary below") << "70.205" << 2 << "70.21";
+        QTest::newRow("tie up, whole") << "2.5" << 0 << "3";
+        QTest::newRow("tie away from zero") << "-2.5" << 0 << "-3";
+        QTest::newRow("carry through nines") << "99.995" << 2 << "100.00";
+        QTest::newRow("carry to a new digit") << "9.5" << 0 << "10";
+        QTest::newRow("below tie") << "1.00499999" << 2 << "1.00";
+        QTest::newRow("small exponent form") << "0.0000005" << 6 << "0.000001";
+        QTest::newRow("small rounds to zero") << "-0.0000004" << 2 << "0.00";
+        QTest::newRow("large exponent form") << "1.5E20" << 1 << "150000000000000000000.0";
+        QTest::newRow("computed 1.15 x 3") << "3.4499999999999999999" << 1 << "3.5";
+    }
+
+    void fixedHalfAway()
+    {
+        QFETCH(QString, value);
+        QFETCH(int, decimals);
+        QFETCH(QString, expected);
+        QCOMPARE(Numbers::fixedHalfAway(Numbers::parse(value), decimals), expected);
+    }
+
     void parseErrors_data()
     {
         QTest::addColumn<QString>("text");

@@ -1,0 +1,114 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class TDm;
+class TQuery;
+
+// The order being rung up on a counter terminal, kept as that terminal's rows in tordergrid,
+// and the bill header made from it. Every statement names the bill number as well as the
+// terminal: a terminal's grid may also hold the lines of one of its bills that another terminal
+// has resumed for payment, and the two must never mix.
+
+// Action modes of the order screen's option group.
+enum class LineMode { Add = 0, Change = 1, Remove = 2 };
+
+// Where and when a line action happens: the order screen's terminal label and bill number,
+// and its date ("yyyy-mm-dd") and time ("HH.mm.ss.zzz").
+struct OrderContext {
+    QString terminalId;
+    QString billNo;
+    QString date;
+    QString time;
+    QString roundOff; // decimals of a line total ("Round Off" setting)
+};
+
+// The amounts of one line as stored in the grid and the line log.
+struct LineAmounts {
+    QString rate;
+    QString quantity;
+    QString price;
+    QString tax;
+    QString isubtotal;
+    QString discount;
+    QString total;
+};
+
+// price = rate x quantity; isubtotal = price plus tax percent; total = isubtotal less discount
+// percent, fixed to roundOff decimals (ties away from zero). Throws EConvertError on bad texts.
+LineAmounts ComputeLineAmounts(const QString& rate, const QString& tax, const QString& discount,
+    const QString& quantity, const QString& roundOff);
+
+// What a line action tells the cashier: a status-line text (stock refusals and warnings) or a
+// message box text, and whether anything was written.
+struct LineOutcome {
+    QString status;
+    QString message;
+    bool written = false;
+};
+
+// The item name of a barcode, empty when no item has it.
+QString ItemNameForBarcode(TDm& dm, const QString& barcode);
+
+// The action button: adds, merges, changes or removes the item's line of the order by mode.
+// actionText goes to the log book for the actions that log it (all but a change of a line).
+LineOutcome RunLineAction(TDm& dm, const OrderContext& ctx, LineMode mode, const QString& itemName,
+    const QString& quantityText, const QString& actionText);
+
+// Adds a line (and its log row) for an item that is not in the order yet, after the stock checks.
+LineOutcome AddOrderLine(TDm& dm, const OrderContext& ctx, const QString& itemName, const QString& quantityText);
+// Adds the entered quantity to the item's line.
+LineOutcome MergeOrderLine(TDm& dm, const OrderContext& ctx, const QString& itemName, const QString& quantityText);
+// Replaces the item's line by one with the entered quantity; a refusal leaves the line as it was.
+LineOutcome ChangeOrderLine(TDm& dm, const OrderContext& ctx, const QString& itemName, const QString& quantityText);
+// Takes the item's line and its log rows off the order (no stock check).
+LineOutcome RemoveOrderLine(TDm& dm, const OrderContext& ctx, const QString& itemName);
+
+// Keeps the line log (sales_order_details) and the grid in step for a line action.
+void RecordLineAction(TDm& dm, const OrderContext& ctx, LineMode mode, const QString& itemName,
+    const QString& itemCode, const LineAmounts& line);
+
+// Re-reads the order's grid rows into MyQposorderitem (the grid's query) and returns it.
+TQuery& RefreshOrderGrid(TDm& dm, const QString& terminalId, const QString& billNo);
+
+// The bill number of a new order on this terminal: 1 + the largest number among its bills that
+// have a payment status, or 1.
+QString NextBillNumber(TDm& dm, const QString& terminalId);
+
+// Sums the order into its bill header, with the overall tax (and any delivery charges) on top.
+void ProcessBill(TDm& dm, const OrderContext& ctx);
+
+// Copies the order's grid rows into the bill's saved lines (temp_ordergrid).
+void SnapshotBillLines(TDm& dm, const QString& terminalId, const QString& billNo);
+
+// The lines "Process order" writes to the log book, one per grid row of the order.
+QStringList OrderLogLines(TDm& dm, const QString& terminalId, const QString& billNo);
+
+// Item names for the item box: all of them, or those beginning with the typed text, upper-cased
+// and sorted.
+QStringList AllItemNames(TDm& dm);
+QStringList ItemNamesStartingWith(TDm& dm, const QString& typed);
+
+// The limits the order screen reads each time it is activated.
+struct OrderSettings {
+    QString quantityLimit;
+    QString roundOff;
+};
+OrderSettings ReadOrderSettings(TDm& dm);
+
+// Cuts a typed quantity to the limit's length: its first length(limit) characters when it does
+// not exceed the limit, one fewer otherwise. Unchanged when either text is not a number.
+QString LimitQuantity(const QString& quantity, const QString& limit);
+
+// On activation: when the shown bill is not saved, grid rows of this terminal that belong to
+// other bills are what is left of a finished or abandoned order and are deleted, with the
+// delivery entries of such bills that never got a payment status. Rows of a locked bill stay.
+void ClearStaleGrid(TDm& dm, const QString& terminalId, const QString& shownBillNo);
+
+// "CLEAR": deletes the terminal's order (not the rows of a locked bill) and the delivery entry of
+// the discarded bill.
+void ClearOrder(TDm& dm, const QString& terminalId, const QString& billNo);
+
+// Releases a bill's lock (bool_access "f").
+void ReleaseBillLock(TDm& dm, const QString& billNo, const QString& terminalId);
