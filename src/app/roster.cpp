@@ -5,9 +5,14 @@
 #include "login/adminoption.h"
 #include "login/poslogin.h"
 #include "login/selectpos.h"
+#include "sales/posorderitem.h"
 
 #include <QCloseEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 Roster& roster()
@@ -16,12 +21,51 @@ Roster& roster()
     return r;
 }
 
+namespace {
+
+// The POS menu's "Sales Order" entry (F1) until the menu itself is built.
+void addSalesOrderEntry(QWidget* menu, QWidget* orderScreen)
+{
+    auto* button = new QPushButton(QStringLiteral("Sales Order"), menu);
+    button->setObjectName(QStringLiteral("SalesOrderAction"));
+    menu->layout()->addWidget(button);
+    auto open = [orderScreen] {
+        Fixposition(orderScreen);
+        orderScreen->show();
+    };
+    QObject::connect(button, &QPushButton::clicked, menu, open);
+    auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), menu);
+    QObject::connect(f1, &QShortcut::activated, menu, open);
+}
+
+QPointer<QWidget>& placedScreen()
+{
+    static QPointer<QWidget> current;
+    return current;
+}
+
+} // namespace
+
+void Fixposition(QWidget* screen)
+{
+    QPointer<QWidget>& current = placedScreen();
+    if (current && current != screen)
+        current->hide();
+    screen->setWindowFlag(Qt::FramelessWindowHint, true);
+    QPalette p = screen->palette();
+    p.setColor(QPalette::Window, Qt::white);
+    screen->setPalette(p);
+    screen->setAutoFillBackground(true);
+    screen->move(220, 30);
+    current = screen;
+}
+
 void Roster::create()
 {
     Dm = new TDm();
     fmlogin = new Tfmlogin();
     dbform = new Tdbform();
-    fmorderitem = new PlaceholderScreen(QStringLiteral("Tfmorderitem"), QStringLiteral("Order Items"));
+    fmorderitem = new Tfmorderitem();
     fmsalesorderdtls = new PlaceholderScreen(QStringLiteral("Tfmsalesorderdtls"), QStringLiteral("Payment"));
     fmcustdetails = new PlaceholderScreen(QStringLiteral("Tfmcustdetails"), QStringLiteral("Customer Details"));
     fmhomedelivery = new PlaceholderScreen(QStringLiteral("Tfmhomedelivery"), QStringLiteral("Home Delivery"));
@@ -30,6 +74,7 @@ void Roster::create()
     frmselectpos = new Tfrmselectpos();
     frmmenu = new PlaceholderScreen(QStringLiteral("Tfrmmenu"), QStringLiteral("Back Office"));
     frmmenupos = new PlaceholderScreen(QStringLiteral("Tfrmmenupos"), QStringLiteral("POS"));
+    addSalesOrderEntry(frmmenupos, fmorderitem);
     frmadminoptions = new Tfrmadminoptions();
     FrmBackOffice = new PlaceholderScreen(QStringLiteral("TFrmBackOffice"), QStringLiteral("Home"));
     Fitemdetails = new PlaceholderScreen(QStringLiteral("TFitemdetails"), QStringLiteral("Item Details"));
@@ -98,6 +143,14 @@ void SetScreenLabel(QWidget* screen, const QString& labelName, const QString& te
     }
     if (auto* l = screen->findChild<QLabel*>(labelName))
         l->setText(text);
+}
+
+void SetScreenText(QWidget* screen, const QString& name, const QString& text)
+{
+    if (auto* e = screen->findChild<QLineEdit*>(name))
+        e->setText(text);
+    else
+        SetScreenLabel(screen, name, text);
 }
 
 QString ScreenLabel(QWidget* screen, const QString& labelName)

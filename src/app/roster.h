@@ -8,6 +8,7 @@ class Tfmlogin;
 class Tdbform;
 class Tfrmselectpos;
 class Tfrmadminoptions;
+class Tfmorderitem;
 
 // The program's screens, one of each, created once at start-up in a fixed order and kept for the
 // whole run. Screens reach each other through here. Screens still to be built stand in as plain
@@ -16,7 +17,7 @@ struct Roster {
     TDm* Dm = nullptr;
     Tfmlogin* fmlogin = nullptr;
     Tdbform* dbform = nullptr;
-    QWidget* fmorderitem = nullptr;
+    Tfmorderitem* fmorderitem = nullptr;
     QWidget* fmsalesorderdtls = nullptr;
     QWidget* fmcustdetails = nullptr;
     QWidget* fmhomedelivery = nullptr;
@@ -59,3 +60,9 @@ protected:
 // Sets a named label's text on a screen, when the screen has such a label.
 void SetScreenLabel(QWidget* screen, const QString& labelName, const QString& text);
 QString ScreenLabel(QWidget* screen, const QString& labelName);
+// Sets a named label's or text field's text on a screen.
+void SetScreenText(QWidget* screen, const QString& name, const QString& text);
+
+// Places a counter screen in the POS menu's work area: hides the screen placed before and
+// makes this one borderless and white at left 220, top 30.
+void Fixposition(QWidget* screen);

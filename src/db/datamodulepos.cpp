@@ -14,6 +14,7 @@
 namespace {
 
 const QString kDbKey = QStringLiteral("\\Software\\pos\\db");
+std::atomic<quint64> g_statements { 0 };
 
 QString serverMessage(const QSqlError& error)
 {
@@ -132,6 +133,7 @@ void TQuery::exec(const QString& sql)
 {
     clear();
     m_sql = sql;
+    ++g_statements;
     QSqlDatabase& db = m_connection.ensureOpen();
     QSqlQuery q(db);
     // Numbers come back as the server's own text, not through a double.
@@ -173,6 +175,11 @@ void TQuery::exec(const QString& sql)
         m_rows.append(std::move(row));
     }
     m_rowsAffected = int(m_rows.size());
+}
+
+quint64 TQuery::statementCount()
+{
+    return g_statements.load();
 }
 
 QString TQuery::quote(const QString& value)

@@ -84,6 +84,8 @@ public:
     // Runs one statement. A select keeps its rows and stands on the first one.
     // Throws EDatabaseError with the server's message when the statement fails.
     void exec(const QString& sql);
+    // Statements sent through any query object so far (a retry after a reconnect counts once).
+    static quint64 statementCount();
 
     // The value as an escaped, quoted string literal (the connection's own escaping).
     // Every value that goes into a statement passes through here.

@@ -97,6 +97,21 @@ namespace {
         { "sales_settings", "Name char(30) NOT NULL, value_ varchar(45) NOT NULL", "", "" },
     };
 
+    struct IndexDef {
+        const char* name;
+        const char* table;
+        const char* columns;
+    };
+
+    const IndexDef kIndexes[] = {
+        // the latest ledger row of an item (the stock check of every line)
+        { "stock_details_item_date", "stock_details", "itemcode,sdate" },
+        { "item_name", "item", "itemname" },
+        { "item_barcode", "item", "barcode" },
+        // a terminal's bill header and its highest bill number
+        { "sales_order_terminal_bill", "sales_order", "pcid,billno" },
+    };
+
     const QLatin1String kGridTerminalColumn("pcid int(5) not NULL, ");
 
     QString statement(const QString& database, const TableDef& t, Variant v)
@@ -148,9 +163,19 @@ QStringList tableStatements(const QString& database, Variant variant)
     return out;
 }
 
+QStringList indexStatements(const QString& database)
+{
+    QStringList out;
+    for (const IndexDef& i : kIndexes)
+        out << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2.%3 (%4);")
+                   .arg(QLatin1String(i.name), TQuery::ident(database), QLatin1String(i.table),
+                       QLatin1String(i.columns));
+    return out;
+}
+
 QString companyScript(const QString& database)
 {
-    return tableStatements(database, Variant::Company).join(QLatin1Char(' '));
+    return (tableStatements(database, Variant::Company) + indexStatements(database)).join(QLatin1Char(' '));
 }
 
 QString generalStoresScript1()

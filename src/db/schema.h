@@ -12,7 +12,10 @@ enum class Variant { Company, GeneralStores };
 
 // The eighteen CREATE TABLE statements of one database, in creation order.
 QStringList tableStatements(const QString& database, Variant variant);
-// The same statements joined into one line, as a script file holds them.
+// The secondary indexes of a company database (CREATE INDEX IF NOT EXISTS, one per statement),
+// for the lookups the counter makes on every line and bill.
+QStringList indexStatements(const QString& database);
+// The table and then the index statements joined into one line, as a script file holds them.
 QString companyScript(const QString& database);
 // The general_stores tables come in two scripts.
 QString generalStoresScript1();

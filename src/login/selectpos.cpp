@@ -7,6 +7,7 @@
 #include "login/logincheck.h"
 #include "login/poslogin.h"
 #include "login/selectpospas.h"
+#include "sales/posorderitem.h"
 #include "platform/keyfilter.h"
 #include "platform/services.h"
 #include "ui_selectpos.h"

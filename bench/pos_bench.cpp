@@ -1,0 +1,412 @@
+// Times the counter's order-grid procedures against a live server on a company database of a
+// realistic size: items, years of stock ledger and past bills. The database is made for the run
+// and dropped at its end.
+
+#include "db/datamodulepos.h"
+#include "db/schema.h"
+#include "platform/errors.h"
+#include "sales/posorderitempas.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDate>
+#include <QElapsedTimer>
+#include <QTime>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+QString S(const char* text)
+{
+    return QString::fromLatin1(text);
+}
+
+void say(const QString& text)
+{
+    std::fprintf(stderr, "%s\n", qPrintable(text));
+}
+
+struct Options {
+    ConnectionSettings settings;
+    qint64 items = 10000;
+    qint64 ledgerRows = 1000000;
+    qint64 bills = 100000;
+    int runs = 200;
+    bool indexes = true;
+    bool explain = false;
+    bool keep = false;
+};
+
+bool parseOptions(const QCoreApplication& app, Options& o)
+{
+    QCommandLineParser p;
+    p.setApplicationDescription(S("Times the order-grid procedures of the counter on a seeded company database."));
+    p.addHelpOption();
+    const QCommandLineOption host(S("host"), S("Database server."), S("H"), S("127.0.0.1"));
+    const QCommandLineOption port(S("port"), S("Server port."), S("P"), S("3306"));
+    const QCommandLineOption user(S("user"), S("User name."), S("U"), S("root"));
+    const QCommandLineOption password(S("password"), S("Password."), S("W"));
+    const QCommandLineOption items(S("items"), S("Items to seed."), S("N"), S("10000"));
+    const QCommandLineOption ledger(S("ledger-rows"), S("Stock ledger rows to seed."), S("M"), S("1000000"));
+    const QCommandLineOption bills(S("bills"), S("Finished bills to seed."), S("K"), S("100000"));
+    const QCommandLineOption runs(S("runs"), S("Timed runs per operation."), S("R"), S("200"));
+    const QCommandLineOption noIndexes(S("no-indexes"), S("Leave out the secondary indexes (tables and keys only)."));
+    const QCommandLineOption explain(S("explain"), S("Print the server's plans of the main lookups to stderr."));
+    const QCommandLineOption keep(S("keep"), S("Keep the database for inspection instead of dropping it."));
+    p.addOptions({ host, port, user, password, items, ledger, bills, runs, noIndexes, explain, keep });
+    p.process(app);
+
+    o.settings.server = p.value(host);
+    o.settings.port = p.value(port);
+    o.settings.userName = p.value(user);
+    o.settings.password = p.value(password);
+    bool ok[4] = {};
+    o.items = p.value(items).toLongLong(&ok[0]);
+    o.ledgerRows = p.value(ledger).toLongLong(&ok[1]);
+    o.bills = p.value(bills).toLongLong(&ok[2]);
+    o.runs = p.value(runs).toInt(&ok[3]);
+    o.indexes = !p.isSet(noIndexes);
+    o.explain = p.isSet(explain);
+    o.keep = p.isSet(keep);
+    // the phases need 20 distinct items in stock for a bill, and a bill on each terminal
+    if (!std::all_of(std::begin(ok), std::end(ok), [](bool b) { return b; }) || o.items < 20
+        || o.ledgerRows < o.items || o.bills < 2 || o.runs < 1) {
+        say(S("pos_bench: --items must be at least 20, --ledger-rows at least --items, --bills at least 2, "
+              "--runs at least 1"));
+        return false;
+    }
+    return true;
+}
+
+// Drops the benchmark database however the run ends.
+class DatabaseGuard {
+public:
+    DatabaseGuard(TQuery& admin, const QString& database, bool keep)
+        : m_admin(admin)
+        , m_database(database)
+        , m_keep(keep)
+    {
+    }
+    ~DatabaseGuard()
+    {
+        if (m_keep) {
+            say(S("database kept: ") + m_database);
+            return;
+        }
+        try {
+            m_admin.exec(S("drop database if exists ") + TQuery::ident(m_database));
+        } catch (const PosError& e) {
+            say(S("could not drop ") + m_database + S(": ") + e.message());
+        }
+    }
+    DatabaseGuard(const DatabaseGuard&) = delete;
+    DatabaseGuard& operator=(const DatabaseGuard&) = delete;
+
+private:
+    TQuery& m_admin;
+    QString m_database;
+    bool m_keep;
+};
+
+// Row numbers for INSERT ... SELECT: the server's sequence engine where there is one, otherwise
+// a numbers table doubled up to the largest count needed.
+class NumberSource {
+public:
+    NumberSource(TQuery& q, qint64 largest)
+    {
+        try {
+            q.exec(S("select seq from seq_1_to_1"));
+            m_sequences = !q.isEmpty();
+        } catch (const EDatabaseError&) {
+            m_sequences = false;
+        }
+        if (m_sequences)
+            return;
+        q.exec(S("create table bench_numbers (seq bigint not null primary key)"));
+        q.exec(S("insert into bench_numbers values (1)"));
+        for (qint64 have = 1; have < largest; have *= 2)
+            q.exec(S("insert into bench_numbers select seq + %1 from bench_numbers where seq + %1 <= %2")
+                       .arg(have)
+                       .arg(largest));
+    }
+
+    // A row source with one column, seq, running from `from` to `to`.
+    QString range(qint64 from, qint64 to) const
+    {
+        if (m_sequences)
+            return S("seq_%1_to_%2").arg(from).arg(to);
+        return S("(select seq from bench_numbers where seq between %1 and %2) n").arg(from).arg(to);
+    }
+
+private:
+    bool m_sequences = false;
+};
+
+constexpr qint64 kChunk = 200000;
+constexpr qint64 kLargeStock = 100000000;
+constexpr int kLedgerDays = 1826; // five years
+
+void seed(TQuery& q, const Options& o)
+{
+    NumberSource numbers(q, std::max({ o.items, o.ledgerRows, o.bills, qint64(1) }));
+    const int nameWidth = std::max(6, int(QString::number(o.items).size()));
+
+    q.exec(S("insert into item(itemcode,itemname,rate,discount,tax,minimal,barcode) select seq, "
+             "concat('ITEM', lpad(seq, %1, '0')), 10 + seq mod 190 + 0.25 * (seq mod 4), (seq mod 5) * 2.5, 12.5, 5, "
+             "concat('89', lpad(seq, 10, '0')) from %2")
+               .arg(nameWidth)
+               .arg(numbers.range(1, o.items)));
+
+    // Row r (from 0) is item r mod N on that item's day r div N; each item's days run on from its
+    // own start, so the ledger covers five years. An item's last row carries a large closing stock.
+    const qint64 daysPerItem = (o.ledgerRows + o.items - 1) / o.items;
+    const qint64 span = std::max<qint64>(1, kLedgerDays - daysPerItem);
+    QElapsedTimer ledger;
+    ledger.start();
+    for (qint64 from = 1; from <= o.ledgerRows; from += kChunk) {
+        const qint64 to = std::min(o.ledgerRows, from + kChunk - 1);
+        q.exec(S("insert into stock_details(sdate,itemcode,opening_stock,purchase,closing_stock,bill_recieved) "
+                 "select date '2019-01-01' + interval (((seq - 1) mod %1 + 1) * 7919 mod %2 + (seq - 1) div %1) day, "
+                 "(seq - 1) mod %1 + 1, 400 + seq mod 97, seq mod 13, "
+                 "if(seq + %1 > %3, %4, 400 + seq mod 97 + seq mod 13), 1 from %5")
+                   .arg(o.items)
+                   .arg(span)
+                   .arg(o.ledgerRows)
+                   .arg(kLargeStock)
+                   .arg(numbers.range(from, to)));
+    }
+    say(S("  ledger: %1 rows in %2 s").arg(o.ledgerRows).arg(ledger.nsecsElapsed() / 1e9, 0, 'f', 2));
+
+    // Finished bills, alternating between terminals 1 and 2, each numbering its own.
+    for (qint64 from = 1; from <= o.bills; from += kChunk) {
+        const qint64 to = std::min(o.bills, from + kChunk - 1);
+        q.exec(S("insert into sales_order(sdate,stime,billno,customerid,subtotal,taxcode,grandtotal,total,amount_paid,"
+                 "balance,payment_type,payment_status,delivery,hold_entry,pcid,bool_access) "
+                 "select date '2019-01-01' + interval (seq * %1 div %2) day, '12.00.00.000', (seq + 1) div 2, 0, "
+                 "112.5, 1, 118.13, 118.13, 118.13, 0, 'Cash', 'Complete', 'No', 'f', 2 - seq mod 2, 'f' from %3")
+                   .arg(kLedgerDays)
+                   .arg(o.bills)
+                   .arg(numbers.range(from, to)));
+    }
+    const qint64 detailRows = 3 * std::min<qint64>(o.bills / 2, 1000);
+    q.exec(S("insert into sales_order_details(sdate,stime,billno,itemcode,rate,quantity,price,itax,isubtotal,"
+             "discount,total,pcid) select date '2019-01-01', '12.00.00.000', (seq - 1) div 3 + 1, seq mod %1 + 1, "
+             "10.5, 1, 10.5, 12.5, 11.81, 0, 11.81, 1 from %2")
+               .arg(o.items)
+               .arg(numbers.range(1, detailRows)));
+    q.exec(S("insert into tax(sdate,rate) values ('2019-01-01', 4), ('2021-04-01', 5)"));
+    q.exec(S("insert into sales_settings values ('quantity','1000'), ('Round Off','2')"));
+    q.exec(S("drop table if exists bench_numbers"));
+}
+
+QString itemName(const Options& o, qint64 number)
+{
+    return S("ITEM") + QString::number(number).rightJustified(std::max(6, int(QString::number(o.items).size())), '0');
+}
+
+// Order times are unique per action: the line log's key holds the time with its milliseconds.
+QString nextTime()
+{
+    static int ms = 0;
+    return QTime(8, 0).addMSecs(ms++).toString(S("HH.mm.ss.zzz"));
+}
+
+struct Result {
+    std::vector<qint64> nanos;
+    std::vector<quint64> statements;
+};
+
+constexpr int kWarmUp = 5;
+
+// Runs `prepare` untimed and `action` timed, kWarmUp times unrecorded, then `runs` times.
+Result measure(int runs, const std::function<void(int)>& prepare, const std::function<void(int)>& action)
+{
+    Result r;
+    for (int i = -kWarmUp; i < runs; ++i) {
+        prepare(i + kWarmUp);
+        const quint64 before = TQuery::statementCount();
+        QElapsedTimer t;
+        t.start();
+        action(i + kWarmUp);
+        const qint64 ns = t.nsecsElapsed();
+        if (i >= 0) {
+            r.nanos.push_back(ns);
+            r.statements.push_back(TQuery::statementCount() - before);
+        }
+    }
+    return r;
+}
+
+void report(const char* operation, Result r)
+{
+    std::sort(r.nanos.begin(), r.nanos.end());
+    std::sort(r.statements.begin(), r.statements.end());
+    const size_t n = r.nanos.size();
+    const double median = n % 2 ? r.nanos[n / 2] : (r.nanos[n / 2 - 1] + r.nanos[n / 2]) / 2.0;
+    const size_t p95 = size_t(std::ceil(0.95 * double(n))) - 1;
+    std::printf("%s median_ms=%.3f p95_ms=%.3f statements=%llu\n", operation, median / 1e6, r.nanos[p95] / 1e6,
+        static_cast<unsigned long long>(r.statements[n / 2]));
+    std::fflush(stdout);
+    if (r.statements.front() != r.statements.back())
+        say(S("  %1: statements per run vary from %2 to %3")
+                .arg(S(operation))
+                .arg(r.statements.front())
+                .arg(r.statements.back()));
+}
+
+void requireWritten(const LineOutcome& out, const QString& item)
+{
+    if (!out.written)
+        throw PosError(S("line for ") + item + S(" not written: ") + out.status + out.message);
+}
+
+void explainPlans(TQuery& q, const Options& o)
+{
+    const QString name = q.quote(itemName(o, o.items / 2));
+    // the lookups of a line action and a bill, as the procedures send them
+    const QStringList statements {
+        S("select closing_stock,sdate,minimal from (SELECT itemcode, MAX(sdate) as maxdate FROM stock_details t "
+          "GROUP BY itemcode ) r  INNER JOIN stock_details t ON t.itemcode = r.itemcode  AND t.sdate = r.Maxdate  "
+          ",item i where i.itemcode=t.itemcode and itemname=")
+            + name,
+        S("select * from item where itemname=") + name,
+        S("select quantity from tordergrid where itemname=") + name,
+        S("SELECT amount_paid,balance FROM sales_order s  where billno='70000' and pcid='1'"),
+        S("select max(billno) as lastbill from sales_order where payment_status<>'' and pcid='1'"),
+    };
+    for (const QString& sql : statements) {
+        say(S("EXPLAIN ") + sql);
+        q.exec(S("explain ") + sql);
+        say(S("  ") + q.columns().join(S(" | ")));
+        for (int row = 0; row < q.recordCount(); ++row) {
+            QStringList cells;
+            for (int c = 0; c < q.columns().size(); ++c) {
+                const TField f = q.cell(row, c);
+                cells << (f.isNull() ? S("NULL") : f.asString());
+            }
+            say(S("  ") + cells.join(S(" | ")));
+        }
+    }
+}
+
+int run(const Options& o)
+{
+    const QString database = S("bench_%1").arg(QCoreApplication::applicationPid());
+
+    TConnection adminConnection(S("pos_bench"), S("admin"));
+    const int port = o.settings.port.trimmed().isEmpty() ? 3306 : o.settings.port.toInt();
+    adminConnection.setParams(o.settings.userName, o.settings.password, o.settings.server, port);
+    adminConnection.setDatabaseName(QString());
+    TQuery admin(adminConnection, S("admin"));
+
+    admin.exec(S("create database ") + TQuery::ident(database));
+    DatabaseGuard guard(admin, database, o.keep);
+    adminConnection.setDatabaseName(database);
+
+    QElapsedTimer seeding;
+    seeding.start();
+    for (const QString& statement : Schema::tableStatements(database, Schema::Variant::Company))
+        admin.exec(statement);
+    seed(admin, o);
+    const double seedSeconds = seeding.nsecsElapsed() / 1e9;
+    QElapsedTimer indexing;
+    indexing.start();
+    if (o.indexes) {
+        for (const QString& statement : Schema::indexStatements(database))
+            admin.exec(statement);
+    }
+    admin.exec(S("analyze table item, stock_details, sales_order, sales_order_details"));
+    say(S("seeded %1 items, %2 ledger rows, %3 bills in %4 s; indexes and statistics in %5 s (%6)")
+            .arg(o.items)
+            .arg(o.ledgerRows)
+            .arg(o.bills)
+            .arg(seedSeconds, 0, 'f', 2)
+            .arg(indexing.nsecsElapsed() / 1e9, 0, 'f', 2)
+            .arg(o.indexes ? S("with indexes") : S("without secondary indexes")));
+    if (o.explain)
+        explainPlans(admin, o);
+
+    TDm dm(o.settings);
+    dm.setCompanyDatabase(database, true);
+
+    const QString terminal = S("1");
+    const OrderSettings settings = ReadOrderSettings(dm);
+    const QString billNo = NextBillNumber(dm, terminal);
+    OrderContext ctx { terminal, billNo, QDate::currentDate().toString(S("yyyy-MM-dd")), QString(), settings.roundOff };
+    const QString clearGrid = S(" where pcid=1 and billno=") + billNo;
+    auto lineAction = [&](const QString& item, const QString& quantity) {
+        ctx.time = nextTime();
+        const LineOutcome out = RunLineAction(dm, ctx, LineMode::Add, item, quantity,
+            S("Itemname ") + item + S(" quantity: ") + quantity + S(" Added"));
+        RefreshOrderGrid(dm, ctx.terminalId, ctx.billNo);
+        requireWritten(out, item);
+    };
+
+    // A new line of another item each run; the grid is emptied every 20 lines.
+    report("add_line", measure(o.runs, [&](int i) {
+        if (i % 20 == 0) {
+            admin.exec(S("delete from tordergrid") + clearGrid);
+            admin.exec(S("delete from sales_order_details") + clearGrid);
+        }
+    }, [&](int i) { lineAction(itemName(o, i % o.items + 1), S("1")); }));
+
+    // One more of a line already in a grid of ten.
+    admin.exec(S("delete from tordergrid") + clearGrid);
+    admin.exec(S("delete from sales_order_details") + clearGrid);
+    for (int i = 1; i <= 10; ++i)
+        lineAction(itemName(o, i), S("1"));
+    report("merge_line", measure(o.runs, [](int) { }, [&](int i) { lineAction(itemName(o, i % 10 + 1), S("1")); }));
+
+    // A 20-line order: each fresh bill is processed twice, first inserting its header, then
+    // updating it as after a change of the order.
+    admin.exec(S("delete from tordergrid") + clearGrid);
+    for (int i = 1; i <= 20; ++i)
+        lineAction(itemName(o, i), S("1"));
+    const qint64 firstBill = billNo.toLongLong() + 1;
+    auto billOf = [&](int run) { return QString::number(firstBill + run / 2); };
+    report("process_bill_20", measure(o.runs, [&](int i) {
+        ctx.billNo = billOf(i);
+        ctx.time = nextTime();
+        if (i % 2)
+            return;
+        if (i > 0)
+            admin.exec(S("delete from tordergrid where pcid=1 and billno=") + billOf(i - 1));
+        admin.exec(S("insert into tordergrid(itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
+                     "select itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,")
+            + ctx.billNo + S(" from tordergrid") + clearGrid);
+    }, [&](int) { ProcessBill(dm, ctx); }));
+    const int headers = (o.runs + kWarmUp + 1) / 2;
+    admin.exec(S("select count(*) as n from sales_order where pcid=1 and billno>=%1 and total>0").arg(firstBill));
+    if (admin.text(S("n")).toInt() != headers)
+        throw PosError(S("process_bill_20 wrote %1 bill headers, expected %2").arg(admin.text(S("n"))).arg(headers));
+
+    // The processed bills have no payment status yet, so the next number stays the same.
+    const QString expected = QString::number((o.bills + 1) / 2 + 1);
+    report("next_bill_number", measure(o.runs, [](int) { }, [&](int) {
+        const QString next = NextBillNumber(dm, terminal);
+        if (next != expected)
+            throw PosError(S("next bill number ") + next + S(", expected ") + expected);
+    }));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(S("pos_bench"));
+    Options options;
+    if (!parseOptions(app, options))
+        return 2;
+    try {
+        return run(options);
+    } catch (const PosError& e) {
+        say(S("pos_bench: ") + e.message());
+        return 1;
+    }
+}

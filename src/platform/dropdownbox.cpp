@@ -1,0 +1,7 @@
+#include "platform/dropdownbox.h"
+
+void DropDownBox::showPopup()
+{
+    Q_EMIT dropDown();
+    QComboBox::showPopup();
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QWidget>
+#include <memory>
+
+class QButtonGroup;
+class QueryTableModel;
+struct OrderContext;
+
+namespace Ui {
+class Tfmorderitem;
+}
+
+// The order entry screen: the cashier rings up the terminal's order by item name or barcode,
+// then processes it into a bill.
+class Tfmorderitem : public QWidget {
+    Q_OBJECT
+public:
+    explicit Tfmorderitem(QWidget* parent = nullptr);
+    ~Tfmorderitem() override;
+
+public Q_SLOTS:
+    void FormShow();
+    void FormActivate();
+    void RadioButton1Click();
+    void RadioButton2Click();
+    void RadioGroup1Click();
+    void CboxItemDropDown();
+    void DBGrid1CellClick();
+    void BtnradioACDClick();
+    void btnprocessorderClick();
+    void clearClick();
+    void Button1Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // type-ahead in the item box; true when the key was consumed
+    bool itemBoxKey(QKeyEvent* key);
+    void ClearItemList();
+    void RefreshOrderGrid();
+    void stampDateTime();
+    void showBillLabel();
+    OrderContext context() const;
+    void resetEntry();
+    QString actionText() const;
+    int mode() const;
+
+    std::unique_ptr<Ui::Tfmorderitem> ui;
+    QButtonGroup* m_options = nullptr;
+    QueryTableModel* m_grid = nullptr;
+    QString m_searchText;
+    QString m_quantityLimit;
+    QString m_roundOff;
+};
