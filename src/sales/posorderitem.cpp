@@ -71,11 +71,12 @@ Tfmorderitem::Tfmorderitem(QWidget* parent)
             ui->lbl_msg->clear();
         return accepted;
     };
-    KeyFilter::install(ui->EQuan, clearStatus,
-        [this] { ui->EQuan->setText(LimitQuantity(ui->EQuan->text(), m_quantityLimit)); });
+    KeyFilter::install(
+        ui->EQuan, clearStatus, [this] { ui->EQuan->setText(LimitQuantity(ui->EQuan->text(), m_quantityLimit)); });
     KeyFilter::install(ui->Edit2, clearStatus);
-    KeyFilter::install(ui->ECustName,
-        [](const QString&, QChar key) { return key.isLetter() || key == QLatin1Char('.') || key == QLatin1Char('\b'); });
+    KeyFilter::install(ui->ECustName, [](const QString&, QChar key) {
+        return key.isLetter() || key == QLatin1Char('.') || key == QLatin1Char('\b');
+    });
     ui->EQuan->installEventFilter(this);
     ui->DBGrid1->installEventFilter(this);
     for (QLineEdit* e : findChildren<QLineEdit*>())
@@ -207,8 +208,8 @@ void Tfmorderitem::FormShow()
 
     // The bill last resumed on the payment details screen is no longer open here.
     QWidget* payments = r.fmpaymentdetails;
-    ReleaseBillLock(*r.Dm, payments->property(kResumeBillNo).toString(),
-        payments->property(kResumeTerminalId).toString());
+    ReleaseBillLock(
+        *r.Dm, payments->property(kResumeBillNo).toString(), payments->property(kResumeTerminalId).toString());
     payments->setProperty(kResumeFlag, 0);
 
     ClearItemList();
@@ -313,8 +314,8 @@ void Tfmorderitem::BtnradioACDClick()
         if (itemName.isEmpty()) {
             ShowMsg(S("Specified item does not exist"));
         } else {
-            const LineOutcome out = RunLineAction(
-                dm, context(), LineMode(mode()), itemName, ui->EQuan->text(), actionText());
+            const LineOutcome out
+                = RunLineAction(dm, context(), LineMode(mode()), itemName, ui->EQuan->text(), actionText());
             if (!out.message.isEmpty())
                 ShowMsg(out.message);
             ui->lbl_msg->setText(out.status);

@@ -100,8 +100,8 @@ QString minimalWarning(const Stock& s, qint64 reserved)
 
 QString gridLineCondition(TQuery& q, const OrderContext& ctx, const QString& itemName)
 {
-    return S(" where itemname =") + q.quote(itemName) + S(" and pcid=") + q.quote(ctx.terminalId)
-        + S(" and billno=") + q.quote(ctx.billNo);
+    return S(" where itemname =") + q.quote(itemName) + S(" and pcid=") + q.quote(ctx.terminalId) + S(" and billno=")
+        + q.quote(ctx.billNo);
 }
 
 void deleteLineLog(TQuery& q, const OrderContext& ctx, const QString& itemCode)
@@ -122,8 +122,8 @@ QString lockedBills(TQuery& q, const QString& terminalId)
 
 } // namespace
 
-LineAmounts ComputeLineAmounts(const QString& rate, const QString& tax, const QString& discount,
-    const QString& quantity, const QString& roundOff)
+LineAmounts ComputeLineAmounts(
+    const QString& rate, const QString& tax, const QString& discount, const QString& quantity, const QString& roundOff)
 {
     using Numbers::Value;
     const Value r = Numbers::parse(rate);
@@ -186,9 +186,9 @@ LineOutcome AddOrderLine(TDm& dm, const OrderContext& ctx, const QString& itemNa
     const LineAmounts line
         = ComputeLineAmounts(item.rate, item.tax, item.discount, QString::number(entered), ctx.roundOff);
     q.exec(S("insert into tordergrid(itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) values(")
-        + q.quote(item.name) + ',' + q.quote(line.rate) + ',' + q.quote(line.quantity) + ',' + q.quote(line.price)
-        + ',' + q.quote(line.tax) + ',' + q.quote(line.isubtotal) + ',' + q.quote(line.discount) + ','
-        + q.quote(line.total) + ',' + q.quote(ctx.terminalId) + ',' + q.quote(ctx.billNo) + ')');
+        + q.quote(item.name) + ',' + q.quote(line.rate) + ',' + q.quote(line.quantity) + ',' + q.quote(line.price) + ','
+        + q.quote(line.tax) + ',' + q.quote(line.isubtotal) + ',' + q.quote(line.discount) + ',' + q.quote(line.total)
+        + ',' + q.quote(ctx.terminalId) + ',' + q.quote(ctx.billNo) + ')');
     // a new line always gets its log row, also when it comes from "Change Item"
     RecordLineAction(dm, ctx, LineMode::Add, item.name, item.code, line);
     out.written = true;
@@ -263,8 +263,8 @@ LineOutcome RemoveOrderLine(TDm& dm, const OrderContext& ctx, const QString& ite
     return out;
 }
 
-void RecordLineAction(TDm& dm, const OrderContext& ctx, LineMode mode, const QString& itemName,
-    const QString& itemCode, const LineAmounts& line)
+void RecordLineAction(TDm& dm, const OrderContext& ctx, LineMode mode, const QString& itemName, const QString& itemCode,
+    const LineAmounts& line)
 {
     TQuery& q = dm.MyQsalesdetails;
     switch (mode) {
@@ -300,7 +300,8 @@ TQuery& RefreshOrderGrid(TDm& dm, const QString& terminalId, const QString& bill
 QString NextBillNumber(TDm& dm, const QString& terminalId)
 {
     TQuery& q = dm.MyQposorderitem;
-    q.exec(S("select max(billno) as lastbill from sales_order where payment_status<>'' and pcid=") + q.quote(terminalId));
+    q.exec(
+        S("select max(billno) as lastbill from sales_order where payment_status<>'' and pcid=") + q.quote(terminalId));
     const TField last = q.field(S("lastbill"));
     if (last.isNull() || last.asString().isEmpty())
         return S("1");
@@ -408,7 +409,9 @@ QStringList ItemNamesStartingWith(TDm& dm, const QString& typed)
     TQuery& q = dm.MyQposorderitem;
     // what is typed is matched literally: LIKE's own wildcards are escaped
     QString pattern = typed;
-    pattern.replace(QLatin1Char('\\'), S("\\\\")).replace(QLatin1Char('%'), S("\\%")).replace(QLatin1Char('_'), S("\\_"));
+    pattern.replace(QLatin1Char('\\'), S("\\\\"))
+        .replace(QLatin1Char('%'), S("\\%"))
+        .replace(QLatin1Char('_'), S("\\_"));
     q.exec(S("select itemname from item where itemname like ") + q.quote(pattern + QLatin1Char('%')));
     return upperSorted(q);
 }
@@ -432,7 +435,8 @@ QString LimitQuantity(const QString& quantity, const QString& limit)
 void ClearStaleGrid(TDm& dm, const QString& terminalId, const QString& shownBillNo)
 {
     TQuery& q = dm.MyQposorderitem;
-    q.exec(S("select payment_status  from sales_order where payment_status<>\"Hold\" and payment_status<>'' and billno=")
+    q.exec(
+        S("select payment_status  from sales_order where payment_status<>\"Hold\" and payment_status<>'' and billno=")
         + q.quote(shownBillNo) + S(" and pcid=") + q.quote(terminalId));
     if (!q.isEmpty())
         return; // the shown bill is saved: its grid stays

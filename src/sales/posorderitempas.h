@@ -37,8 +37,8 @@ struct LineAmounts {
 
 // price = rate x quantity; isubtotal = price plus tax percent; total = isubtotal less discount
 // percent, fixed to roundOff decimals (ties away from zero). Throws EConvertError on bad texts.
-LineAmounts ComputeLineAmounts(const QString& rate, const QString& tax, const QString& discount,
-    const QString& quantity, const QString& roundOff);
+LineAmounts ComputeLineAmounts(
+    const QString& rate, const QString& tax, const QString& discount, const QString& quantity, const QString& roundOff);
 
 // What a line action tells the cashier: a status-line text (stock refusals and warnings) or a
 // message box text, and whether anything was written.
@@ -66,8 +66,8 @@ LineOutcome ChangeOrderLine(TDm& dm, const OrderContext& ctx, const QString& ite
 LineOutcome RemoveOrderLine(TDm& dm, const OrderContext& ctx, const QString& itemName);
 
 // Keeps the line log (sales_order_details) and the grid in step for a line action.
-void RecordLineAction(TDm& dm, const OrderContext& ctx, LineMode mode, const QString& itemName,
-    const QString& itemCode, const LineAmounts& line);
+void RecordLineAction(TDm& dm, const OrderContext& ctx, LineMode mode, const QString& itemName, const QString& itemCode,
+    const LineAmounts& line);
 
 // Re-reads the order's grid rows into MyQposorderitem (the grid's query) and returns it.
 TQuery& RefreshOrderGrid(TDm& dm, const QString& terminalId, const QString& billNo);
