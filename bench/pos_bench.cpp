@@ -73,8 +73,8 @@ bool parseOptions(const QCoreApplication& app, Options& o)
     o.explain = p.isSet(explain);
     o.keep = p.isSet(keep);
     // the phases need 20 distinct items in stock for a bill, and a bill on each terminal
-    if (!std::all_of(std::begin(ok), std::end(ok), [](bool b) { return b; }) || o.items < 20
-        || o.ledgerRows < o.items || o.bills < 2 || o.runs < 1) {
+    if (!std::all_of(std::begin(ok), std::end(ok), [](bool b) { return b; }) || o.items < 20 || o.ledgerRows < o.items
+        || o.bills < 2 || o.runs < 1) {
         say(S("pos_bench: --items must be at least 20, --ledger-rows at least --items, --bills at least 2, "
               "--runs at least 1"));
         return false;
@@ -161,20 +161,20 @@ void seed(TQuery& q, const Options& o)
                .arg(nameWidth)
                .arg(numbers.range(1, o.items)));
 
-    // Row r (from 0) is item r mod N on that item's day r div N; each item's days run on from its
-    // own start, so the ledger covers five years. An item's last row carries a large closing stock.
+    // Row r (from 0) is item r mod N on ledger day r div N, the days spaced to cover five years.
+    // The rows come in key order (sdate, itemcode), so the inserts append. An item's last row
+    // carries a large closing stock.
     const qint64 daysPerItem = (o.ledgerRows + o.items - 1) / o.items;
-    const qint64 span = std::max<qint64>(1, kLedgerDays - daysPerItem);
+    const qint64 step = std::max<qint64>(1, kLedgerDays / daysPerItem);
     QElapsedTimer ledger;
     ledger.start();
     for (qint64 from = 1; from <= o.ledgerRows; from += kChunk) {
         const qint64 to = std::min(o.ledgerRows, from + kChunk - 1);
         q.exec(S("insert into stock_details(sdate,itemcode,opening_stock,purchase,closing_stock,bill_recieved) "
-                 "select date '2019-01-01' + interval (((seq - 1) mod %1 + 1) * 7919 mod %2 + (seq - 1) div %1) day, "
-                 "(seq - 1) mod %1 + 1, 400 + seq mod 97, seq mod 13, "
-                 "if(seq + %1 > %3, %4, 400 + seq mod 97 + seq mod 13), 1 from %5")
+                 "select date '2019-01-01' + interval ((seq - 1) div %1 * %2) day, (seq - 1) mod %1 + 1, "
+                 "400 + seq mod 97, seq mod 13, if(seq + %1 > %3, %4, 400 + seq mod 97 + seq mod 13), 1 from %5")
                    .arg(o.items)
-                   .arg(span)
+                   .arg(step)
                    .arg(o.ledgerRows)
                    .arg(kLargeStock)
                    .arg(numbers.range(from, to)));
@@ -340,26 +340,32 @@ int run(const Options& o)
     const QString clearGrid = S(" where pcid=1 and billno=") + billNo;
     auto lineAction = [&](const QString& item, const QString& quantity) {
         ctx.time = nextTime();
-        const LineOutcome out = RunLineAction(dm, ctx, LineMode::Add, item, quantity,
-            S("Itemname ") + item + S(" quantity: ") + quantity + S(" Added"));
+        const LineOutcome out = RunLineAction(
+            dm, ctx, LineMode::Add, item, quantity, S("Itemname ") + item + S(" quantity: ") + quantity + S(" Added"));
         RefreshOrderGrid(dm, ctx.terminalId, ctx.billNo);
         requireWritten(out, item);
     };
 
     // A new line of another item each run; the grid is emptied every 20 lines.
-    report("add_line", measure(o.runs, [&](int i) {
-        if (i % 20 == 0) {
-            admin.exec(S("delete from tordergrid") + clearGrid);
-            admin.exec(S("delete from sales_order_details") + clearGrid);
-        }
-    }, [&](int i) { lineAction(itemName(o, i % o.items + 1), S("1")); }));
+    report("add_line",
+        measure(
+            o.runs,
+            [&](int i) {
+                if (i % 20 == 0) {
+                    admin.exec(S("delete from tordergrid") + clearGrid);
+                    admin.exec(S("delete from sales_order_details") + clearGrid);
+                }
+            },
+            [&](int i) { lineAction(itemName(o, i % o.items + 1), S("1")); }));
 
     // One more of a line already in a grid of ten.
     admin.exec(S("delete from tordergrid") + clearGrid);
     admin.exec(S("delete from sales_order_details") + clearGrid);
     for (int i = 1; i <= 10; ++i)
         lineAction(itemName(o, i), S("1"));
-    report("merge_line", measure(o.runs, [](int) { }, [&](int i) { lineAction(itemName(o, i % 10 + 1), S("1")); }));
+    report("merge_line",
+        measure(
+            o.runs, [](int) {}, [&](int i) { lineAction(itemName(o, i % 10 + 1), S("1")); }));
 
     // A 20-line order: each fresh bill is processed twice, first inserting its header, then
     // updating it as after a change of the order.
@@ -368,17 +374,22 @@ int run(const Options& o)
         lineAction(itemName(o, i), S("1"));
     const qint64 firstBill = billNo.toLongLong() + 1;
     auto billOf = [&](int run) { return QString::number(firstBill + run / 2); };
-    report("process_bill_20", measure(o.runs, [&](int i) {
-        ctx.billNo = billOf(i);
-        ctx.time = nextTime();
-        if (i % 2)
-            return;
-        if (i > 0)
-            admin.exec(S("delete from tordergrid where pcid=1 and billno=") + billOf(i - 1));
-        admin.exec(S("insert into tordergrid(itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
-                     "select itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,")
-            + ctx.billNo + S(" from tordergrid") + clearGrid);
-    }, [&](int) { ProcessBill(dm, ctx); }));
+    report("process_bill_20",
+        measure(
+            o.runs,
+            [&](int i) {
+                ctx.billNo = billOf(i);
+                ctx.time = nextTime();
+                if (i % 2)
+                    return;
+                if (i > 0)
+                    admin.exec(S("delete from tordergrid where pcid=1 and billno=") + billOf(i - 1));
+                admin.exec(
+                    S("insert into tordergrid(itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
+                      "select itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,")
+                    + ctx.billNo + S(" from tordergrid") + clearGrid);
+            },
+            [&](int) { ProcessBill(dm, ctx); }));
     const int headers = (o.runs + kWarmUp + 1) / 2;
     admin.exec(S("select count(*) as n from sales_order where pcid=1 and billno>=%1 and total>0").arg(firstBill));
     if (admin.text(S("n")).toInt() != headers)
@@ -386,11 +397,14 @@ int run(const Options& o)
 
     // The processed bills have no payment status yet, so the next number stays the same.
     const QString expected = QString::number((o.bills + 1) / 2 + 1);
-    report("next_bill_number", measure(o.runs, [](int) { }, [&](int) {
-        const QString next = NextBillNumber(dm, terminal);
-        if (next != expected)
-            throw PosError(S("next bill number ") + next + S(", expected ") + expected);
-    }));
+    report("next_bill_number",
+        measure(
+            o.runs, [](int) {},
+            [&](int) {
+                const QString next = NextBillNumber(dm, terminal);
+                if (next != expected)
+                    throw PosError(S("next bill number ") + next + S(", expected ") + expected);
+            }));
     return 0;
 }
 

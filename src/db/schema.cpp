@@ -2,7 +2,6 @@
 
 #include "db/datamodulepos.h"
 
-
 namespace Schema {
 
 namespace {
@@ -108,8 +107,8 @@ namespace {
         { "stock_details_item_date", "stock_details", "itemcode,sdate" },
         { "item_name", "item", "itemname" },
         { "item_barcode", "item", "barcode" },
-        // a terminal's bill header and its highest bill number
-        { "sales_order_terminal_bill", "sales_order", "pcid,billno" },
+        // a terminal's bill header; with the status the highest bill number is read from the index alone
+        { "sales_order_terminal_bill", "sales_order", "pcid,billno,payment_status" },
     };
 
     const QLatin1String kGridTerminalColumn("pcid int(5) not NULL, ");

@@ -300,9 +300,10 @@ TQuery& RefreshOrderGrid(TDm& dm, const QString& terminalId, const QString& bill
 QString NextBillNumber(TDm& dm, const QString& terminalId)
 {
     TQuery& q = dm.MyQposorderitem;
-    q.exec(
-        S("select max(billno) as lastbill from sales_order where payment_status<>'' and pcid=") + q.quote(terminalId));
-    const TField last = q.field(S("lastbill"));
+    // the highest saved bill, read backwards along the terminal's bill index rather than by max() over all of them
+    q.exec(S("select billno from sales_order where payment_status<>'' and pcid=") + q.quote(terminalId)
+        + S(" order by billno desc limit 1"));
+    const TField last = q.field(S("billno"));
     if (last.isNull() || last.asString().isEmpty())
         return S("1");
     return QString::number(Numbers::parseInt(last.asString()) + 1);

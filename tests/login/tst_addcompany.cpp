@@ -96,6 +96,11 @@ void TstAddCompany::createsTheCompany()
                                               "and table_name='tordergrid' and column_name='pcid'")
                                    .arg(company)),
         1);
+    // the counter's lookups (latest stock row, item by name or barcode, bill numbers) have their indexes
+    QCOMPARE(TestServer::count(QStringLiteral("select count(distinct index_name) from information_schema.statistics "
+                                              "where table_schema='%1' and index_name<>'PRIMARY'")
+                                   .arg(company)),
+        int(Schema::indexStatements(company).size()));
 
     QCOMPARE(TestServer::count(QStringLiteral("select count(*) from dbname.dbname")), 1);
     QCOMPARE(TestServer::scalar(QStringLiteral("select cname from dbname.dbname")), company);
@@ -149,6 +154,9 @@ void TstAddCompany::completesAHalfCreatedDatabase()
 
     AddCompanyDatabase(*server.dm, QStringLiteral("HALF"), nullptr);
     QCOMPARE(tablesOf(QStringLiteral("HALF")), sortedTableNames());
+    QCOMPARE(TestServer::count(QStringLiteral("select count(distinct index_name) from information_schema.statistics "
+                                              "where table_schema='HALF' and index_name<>'PRIMARY'")),
+        int(Schema::indexStatements(QStringLiteral("HALF")).size()));
     QCOMPARE(TestServer::count(QStringLiteral("select count(*) from HALF.sales_settings")), 9);
 }
 

@@ -9,7 +9,7 @@ namespace SalesFixture {
 inline void createCompany(const QString& db)
 {
     QStringList s { QStringLiteral("drop database if exists ") + db, QStringLiteral("create database ") + db };
-    s << Schema::tableStatements(db, Schema::Variant::Company);
+    s << Schema::tableStatements(db, Schema::Variant::Company) << Schema::indexStatements(db);
     s << QStringLiteral("insert into %1.sales_settings values ('quantity','1000'),('Round Off','2')").arg(db);
     TestServer::exec(s);
 }
