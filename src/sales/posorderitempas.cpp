@@ -104,6 +104,21 @@ QString gridLineCondition(TQuery& q, const OrderContext& ctx, const QString& ite
         + q.quote(ctx.billNo);
 }
 
+void updateGridLine(TQuery& q, const OrderContext& ctx, const QString& itemName, const LineAmounts& line)
+{
+    q.exec(S("update tordergrid set rate=") + q.quote(line.rate) + S(",quantity=") + q.quote(line.quantity)
+        + S(",price=") + q.quote(line.price) + S(",itax=") + q.quote(line.tax) + S(",isubtotal=")
+        + q.quote(line.isubtotal) + S(",discount=") + q.quote(line.discount) + S(",total=") + q.quote(line.total)
+        + gridLineCondition(q, ctx, itemName));
+}
+
+// Quantity of the item's line in this order, 0 without one.
+qint64 lineQuantity(TQuery& q, const OrderContext& ctx, const QString& itemName)
+{
+    q.exec(S("select quantity from tordergrid") + gridLineCondition(q, ctx, itemName));
+    return q.isEmpty() ? 0 : Numbers::parseInt(q.text(S("quantity")));
+}
+
 void deleteLineLog(TQuery& q, const OrderContext& ctx, const QString& itemCode)
 {
     q.exec(S("delete from sales_order_details where billno=") + q.quote(ctx.billNo) + S(" and itemcode=")
@@ -199,8 +214,7 @@ LineOutcome MergeOrderLine(TDm& dm, const OrderContext& ctx, const QString& item
 {
     TQuery& q = dm.MyQposorderitem;
     LineOutcome out;
-    q.exec(S("select quantity from tordergrid") + gridLineCondition(q, ctx, itemName));
-    const qint64 oldQuantity = Numbers::parseInt(q.text(S("quantity")));
+    const qint64 oldQuantity = lineQuantity(q, ctx, itemName);
     const ItemRow item = readItem(q, itemName);
     if (!item.found) {
         out.message = kNoSuchItem;
@@ -219,10 +233,7 @@ LineOutcome MergeOrderLine(TDm& dm, const OrderContext& ctx, const QString& item
         out.status = S("Total Stock remaining is ") + QString::number(stock.closing - stock.inGrids) + S(".");
         return out;
     }
-    q.exec(S("update tordergrid set rate=") + q.quote(line.rate) + S(",quantity=") + q.quote(line.quantity)
-        + S(",price=") + q.quote(line.price) + S(",itax=") + q.quote(line.tax) + S(",isubtotal=")
-        + q.quote(line.isubtotal) + S(",discount=") + q.quote(line.discount) + S(",total=") + q.quote(line.total)
-        + gridLineCondition(q, ctx, itemName));
+    updateGridLine(q, ctx, itemName, line);
     LineAmounts logged = line;
     logged.quantity = QString::number(entered); // the log keeps what this action added
     RecordLineAction(dm, ctx, LineMode::Add, item.name, item.code, logged);
@@ -234,8 +245,7 @@ LineOutcome ChangeOrderLine(TDm& dm, const OrderContext& ctx, const QString& ite
 {
     TQuery& q = dm.MyQposorderitem;
     LineOutcome out;
-    q.exec(S("select quantity from tordergrid") + gridLineCondition(q, ctx, itemName));
-    const qint64 oldQuantity = q.isEmpty() ? 0 : Numbers::parseInt(q.text(S("quantity")));
+    const qint64 oldQuantity = lineQuantity(q, ctx, itemName);
     const ItemRow item = readItem(q, itemName);
     if (!item.found) {
         out.message = kNoSuchItem;
@@ -277,10 +287,7 @@ void RecordLineAction(TDm& dm, const OrderContext& ctx, LineMode mode, const QSt
             + q.quote(ctx.terminalId) + ')');
         break;
     case LineMode::Change:
-        q.exec(S("update tordergrid set rate=") + q.quote(line.rate) + S(",quantity=") + q.quote(line.quantity)
-            + S(",price=") + q.quote(line.price) + S(",itax=") + q.quote(line.tax) + S(",isubtotal=")
-            + q.quote(line.isubtotal) + S(",discount=") + q.quote(line.discount) + S(",total=") + q.quote(line.total)
-            + gridLineCondition(q, ctx, itemName));
+        updateGridLine(q, ctx, itemName, line);
         break;
     case LineMode::Remove:
         deleteLineLog(q, ctx, itemCode);
