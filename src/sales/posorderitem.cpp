@@ -12,6 +12,7 @@
 #include "ui_posorderitem.h"
 
 #include <QButtonGroup>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
@@ -55,6 +56,8 @@ Tfmorderitem::Tfmorderitem(QWidget* parent)
         { S("itemname"), S("rate"), S("quantity"), S("price"), S("itax"), S("isubtotal"), S("discount"), S("total") },
         { S("ITEM"), S("RATE"), S("QUANTITY"), S("PRICE"), S("TAX"), S("SUBTOTAL"), S("DISCOUNT"), S("TOTAL") }, this);
     ui->DBGrid1->setModel(m_grid);
+    ui->DBGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    ui->DBGrid1->verticalHeader()->hide();
 
     // The item box is filled by the screen as the cashier types; no completer of its own.
     ui->CboxItem->setCompleter(nullptr);

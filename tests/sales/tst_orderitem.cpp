@@ -290,6 +290,21 @@ private Q_SLOTS:
         QCOMPARE(scalar(QStringLiteral("select count(*) from $db.tordergrid")), QStringLiteral("0"));
     }
 
+    void anotherTerminalsResumedBillLeavesItsOrderAlone()
+    {
+        // this counter changes bill 2/3, resumed from terminal 2, which is ringing up its bill 8
+        addGridLine(kDb, QStringLiteral("RICE"), 2, 2, 3);
+        addGridLine(kDb, QStringLiteral("SUGAR"), 1, 2, 8);
+        QWidget* settlement = roster().fmsalesorderdtls;
+        settlement->setProperty("ReturnFlag", true);
+        SetScreenLabel(settlement, QStringLiteral("lblbillno"), QStringLiteral("3"));
+        SetScreenLabel(settlement, QStringLiteral("lbl_machine_id"), QStringLiteral("2"));
+        open();
+        QCOMPARE(label("Label9"), QStringLiteral("2/3"));
+        QCOMPARE(gridRows(), 1);
+        QCOMPARE(scalar(QStringLiteral("select count(*) from $db.tordergrid where pcid=2")), QStringLiteral("2"));
+    }
+
     void clearDiscardsTheOrder()
     {
         addLine(QStringLiteral("RICE"), QStringLiteral("1"));
