@@ -349,6 +349,13 @@ private Q_SLOTS:
         QCOMPARE(env->dialogs->lastText(), QStringLiteral("Select the Item Name."));
         QTest::keyClick(quantity(), Qt::Key_P, Qt::ControlModifier);
         QCOMPARE(env->dialogs->lastText(), QStringLiteral("No entries in the grid"));
+        w<QRadioButton>("RadioGroup1Remove")->setChecked(true);
+        QTest::keyClick(quantity(), Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(w<QAbstractButton>("BtnradioACD")->text(), QStringLiteral("REMOVE"));
+        QVERIFY(w<QRadioButton>("RadioGroup1Remove")->hasFocus());
+        w<QTableView>("DBGrid1")->setFocus();
+        QTest::keyClick(w<QTableView>("DBGrid1"), Qt::Key_Tab);
+        QVERIFY(w<QPushButton>("btnprocessorder")->hasFocus());
         QTest::keyClick(quantity(), Qt::Key_C, Qt::ControlModifier);
         QVERIFY(roster().fmcustdetails->isVisible());
         QVERIFY(!screen()->isVisible());
