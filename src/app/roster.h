@@ -45,6 +45,9 @@ struct Roster {
 Roster& roster();
 
 // A stand-in window for a screen still to be built: objectName is the screen's class name.
+// Values such a screen keeps for others to read live on it as properties meanwhile: the
+// settlement screen's "ReturnFlag" and labels lblbillno, lbl_machine_id and cname; the payment
+// details screen's "ResumeFlag", "ResumeBillNo" and "ResumeTerminalId".
 class PlaceholderScreen : public QWidget {
     Q_OBJECT
 public:
