@@ -26,13 +26,6 @@ void QueryTableModel::load(const TQuery& query)
     endResetModel();
 }
 
-void QueryTableModel::clear()
-{
-    beginResetModel();
-    m_rows.clear();
-    endResetModel();
-}
-
 QString QueryTableModel::text(int row, const QString& field) const
 {
     const int c = m_fields.indexOf(field);

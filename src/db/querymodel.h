@@ -16,7 +16,6 @@ public:
 
     // Replaces the rows with the query's result.
     void load(const TQuery& query);
-    void clear();
 
     // The text of a row's field, empty for NULL or an unknown field.
     QString text(int row, const QString& field) const;

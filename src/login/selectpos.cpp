@@ -7,9 +7,9 @@
 #include "login/logincheck.h"
 #include "login/poslogin.h"
 #include "login/selectpospas.h"
-#include "sales/posorderitem.h"
 #include "platform/keyfilter.h"
 #include "platform/services.h"
+#include "sales/posorderitem.h"
 #include "ui_selectpos.h"
 
 #include <QCloseEvent>

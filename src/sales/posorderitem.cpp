@@ -61,7 +61,6 @@ Tfmorderitem::Tfmorderitem(QWidget* parent)
 
     // The item box is filled by the screen as the cashier types; no completer of its own.
     ui->CboxItem->setCompleter(nullptr);
-    ui->CboxItem->lineEdit()->installEventFilter(this);
 
     // Digits only in quantity and barcode, also for text that arrives without typing.
     const QRegularExpression digits(S("\\d*"));
@@ -80,10 +79,10 @@ Tfmorderitem::Tfmorderitem(QWidget* parent)
     KeyFilter::install(ui->ECustName, [](const QString&, QChar key) {
         return key.isLetter() || key == QLatin1Char('.') || key == QLatin1Char('\b');
     });
-    ui->EQuan->installEventFilter(this);
-    ui->DBGrid1->installEventFilter(this);
+    // every text field (the item box's own included) for type-ahead, clicks and shortcut keys
     for (QLineEdit* e : findChildren<QLineEdit*>())
         e->installEventFilter(this);
+    ui->DBGrid1->installEventFilter(this);
 
     connect(ui->RadioButton1, &QRadioButton::clicked, this, &Tfmorderitem::RadioButton1Click);
     connect(ui->RadioButton2, &QRadioButton::clicked, this, &Tfmorderitem::RadioButton2Click);
@@ -98,6 +97,7 @@ Tfmorderitem::Tfmorderitem(QWidget* parent)
     auto shortcut = [this](const QKeySequence& keys, auto handler) {
         auto* s = new QShortcut(keys, this);
         s->setContext(Qt::WindowShortcut);
+        m_shortcutKeys << keys;
         connect(s, &QShortcut::activated, this, handler);
     };
     shortcut(QKeySequence(Qt::Key_Insert), [this] { ui->BtnradioACD->click(); });
@@ -137,11 +137,7 @@ bool Tfmorderitem::eventFilter(QObject* watched, QEvent* event)
 {
     // The screen's shortcuts win over the text fields' own use of the same keys (Ctrl+C).
     if (event->type() == QEvent::ShortcutOverride) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        const QKeyCombination k = key->keyCombination();
-        if (k == QKeyCombination(Qt::Key_Insert) || k == QKeyCombination(Qt::ControlModifier, Qt::Key_C)
-            || k == QKeyCombination(Qt::ControlModifier, Qt::Key_P)
-            || k == QKeyCombination(Qt::ControlModifier, Qt::Key_O)) {
+        if (m_shortcutKeys.contains(QKeySequence(static_cast<QKeyEvent*>(event)->keyCombination()))) {
             event->ignore();
             return true;
         }
@@ -370,8 +366,7 @@ void Tfmorderitem::clearClick()
 {
     Roster& r = roster();
     ui->lbl_msg->clear();
-    ui->CboxItem->setEditText(QString());
-    ui->EQuan->setText(S("1"));
+    resetEntry();
     LogWrite(S("Clear..."), 0);
     ui->ECustName->clear();
     SetScreenText(r.fmsalesorderdtls, S("cname"), QString());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QKeySequence>
+#include <QList>
 #include <QWidget>
 #include <memory>
 
@@ -53,6 +55,7 @@ private:
     std::unique_ptr<Ui::Tfmorderitem> ui;
     QButtonGroup* m_options = nullptr;
     QueryTableModel* m_grid = nullptr;
+    QList<QKeySequence> m_shortcutKeys;
     QString m_searchText;
     QString m_quantityLimit;
     QString m_roundOff;

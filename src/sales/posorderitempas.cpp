@@ -6,6 +6,7 @@
 #include "numbers/numbers.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -112,11 +113,13 @@ void updateGridLine(TQuery& q, const OrderContext& ctx, const QString& itemName,
         + gridLineCondition(q, ctx, itemName));
 }
 
-// Quantity of the item's line in this order, 0 without one.
-qint64 lineQuantity(TQuery& q, const OrderContext& ctx, const QString& itemName)
+// Quantity of the item's line in this order; none when the item is not on it.
+std::optional<qint64> lineQuantity(TQuery& q, const OrderContext& ctx, const QString& itemName)
 {
     q.exec(S("select quantity from tordergrid") + gridLineCondition(q, ctx, itemName));
-    return q.isEmpty() ? 0 : Numbers::parseInt(q.text(S("quantity")));
+    if (q.isEmpty())
+        return std::nullopt;
+    return Numbers::parseInt(q.text(S("quantity")));
 }
 
 void deleteLineLog(TQuery& q, const OrderContext& ctx, const QString& itemCode)
@@ -168,35 +171,19 @@ QString ItemNameForBarcode(TDm& dm, const QString& barcode)
     return q.text(S("itemname"));
 }
 
-LineOutcome RunLineAction(TDm& dm, const OrderContext& ctx, LineMode mode, const QString& itemName,
-    const QString& quantityText, const QString& actionText)
-{
-    TQuery& q = dm.MyQposorderitem;
-    q.exec(S("select * from tordergrid") + gridLineCondition(q, ctx, itemName));
-    const bool inGrid = !q.isEmpty();
-    if (inGrid && mode == LineMode::Change)
-        return ChangeOrderLine(dm, ctx, itemName, quantityText);
-    LogWrite(actionText, 0);
-    if (mode == LineMode::Remove)
-        return inGrid ? RemoveOrderLine(dm, ctx, itemName) : LineOutcome {};
-    return inGrid ? MergeOrderLine(dm, ctx, itemName, quantityText) : AddOrderLine(dm, ctx, itemName, quantityText);
-}
+namespace {
 
-LineOutcome AddOrderLine(TDm& dm, const OrderContext& ctx, const QString& itemName, const QString& quantityText)
+// Inserts a line for `entered` units when the stock allows it beside what the other grid lines
+// hold, with its log row.
+LineOutcome insertLine(
+    TDm& dm, const OrderContext& ctx, const ItemRow& item, const Stock& stock, qint64 reservedByOthers, qint64 entered)
 {
     TQuery& q = dm.MyQposorderitem;
     LineOutcome out;
-    const ItemRow item = readItem(q, itemName);
-    if (!item.found) {
-        out.message = kNoSuchItem;
-        return out;
-    }
-    const Stock stock = readStock(q, item.name);
-    const qint64 entered = enteredQuantity(quantityText);
-    out.status = newLineRefusal(stock, stock.inGrids, entered);
+    out.status = newLineRefusal(stock, reservedByOthers, entered);
     if (!out.status.isEmpty())
         return out;
-    out.status = minimalWarning(stock, stock.inGrids + entered);
+    out.status = minimalWarning(stock, reservedByOthers + entered);
 
     const LineAmounts line
         = ComputeLineAmounts(item.rate, item.tax, item.discount, QString::number(entered), ctx.roundOff);
@@ -205,25 +192,31 @@ LineOutcome AddOrderLine(TDm& dm, const OrderContext& ctx, const QString& itemNa
         + q.quote(line.tax) + ',' + q.quote(line.isubtotal) + ',' + q.quote(line.discount) + ',' + q.quote(line.total)
         + ',' + q.quote(ctx.terminalId) + ',' + q.quote(ctx.billNo) + ')');
     // a new line always gets its log row, also when it comes from "Change Item"
-    RecordLineAction(dm, ctx, LineMode::Add, item.name, item.code, line);
+    RecordLineAction(dm, ctx, item.code, line);
     out.written = true;
     return out;
 }
 
-LineOutcome MergeOrderLine(TDm& dm, const OrderContext& ctx, const QString& itemName, const QString& quantityText)
+LineOutcome noSuchItem()
+{
+    LineOutcome out;
+    out.message = kNoSuchItem;
+    return out;
+}
+
+// Adds the entered quantity to the item's line of oldQuantity units.
+LineOutcome mergeLine(
+    TDm& dm, const OrderContext& ctx, const QString& itemName, qint64 oldQuantity, const QString& quantityText)
 {
     TQuery& q = dm.MyQposorderitem;
-    LineOutcome out;
-    const qint64 oldQuantity = lineQuantity(q, ctx, itemName);
     const ItemRow item = readItem(q, itemName);
-    if (!item.found) {
-        out.message = kNoSuchItem;
-        return out;
-    }
+    if (!item.found)
+        return noSuchItem();
     const Stock stock = readStock(q, itemName);
     const qint64 entered = enteredQuantity(quantityText);
     const qint64 newQuantity = oldQuantity + entered;
     const qint64 reserved = stock.inGrids + entered;
+    LineOutcome out;
     out.status = minimalWarning(stock, reserved);
 
     // the whole line at the item's current rate, tax and discount
@@ -236,32 +229,36 @@ LineOutcome MergeOrderLine(TDm& dm, const OrderContext& ctx, const QString& item
     updateGridLine(q, ctx, itemName, line);
     LineAmounts logged = line;
     logged.quantity = QString::number(entered); // the log keeps what this action added
-    RecordLineAction(dm, ctx, LineMode::Add, item.name, item.code, logged);
+    RecordLineAction(dm, ctx, item.code, logged);
     out.written = true;
     return out;
 }
 
-LineOutcome ChangeOrderLine(TDm& dm, const OrderContext& ctx, const QString& itemName, const QString& quantityText)
+// Replaces the item's line of oldQuantity units by one with the entered quantity. The stock is
+// checked before anything is deleted, so a refused change keeps the line.
+LineOutcome changeLine(
+    TDm& dm, const OrderContext& ctx, const QString& itemName, qint64 oldQuantity, const QString& quantityText)
 {
     TQuery& q = dm.MyQposorderitem;
-    LineOutcome out;
-    const qint64 oldQuantity = lineQuantity(q, ctx, itemName);
     const ItemRow item = readItem(q, itemName);
-    if (!item.found) {
-        out.message = kNoSuchItem;
+    if (!item.found)
+        return noSuchItem();
+    const Stock stock = readStock(q, itemName);
+    const qint64 entered = enteredQuantity(quantityText);
+    const qint64 reservedByOthers = stock.inGrids - oldQuantity;
+    const QString refusal = newLineRefusal(stock, reservedByOthers, entered);
+    if (!refusal.isEmpty()) {
+        LineOutcome out;
+        out.status = refusal;
         return out;
     }
-    // Check the new quantity before anything is deleted, so a refused change keeps the line.
-    const Stock stock = readStock(q, itemName);
-    out.status = newLineRefusal(stock, stock.inGrids - oldQuantity, enteredQuantity(quantityText));
-    if (!out.status.isEmpty())
-        return out;
     deleteLineLog(q, ctx, item.code);
     deleteGridLine(q, ctx, itemName);
-    return AddOrderLine(dm, ctx, itemName, quantityText);
+    return insertLine(dm, ctx, item, stock, reservedByOthers, entered);
 }
 
-LineOutcome RemoveOrderLine(TDm& dm, const OrderContext& ctx, const QString& itemName)
+// Takes the item's line and its log rows off the order (no stock check).
+LineOutcome removeLine(TDm& dm, const OrderContext& ctx, const QString& itemName)
 {
     TQuery& q = dm.MyQposorderitem;
     const ItemRow item = readItem(q, itemName);
@@ -273,27 +270,40 @@ LineOutcome RemoveOrderLine(TDm& dm, const OrderContext& ctx, const QString& ite
     return out;
 }
 
-void RecordLineAction(TDm& dm, const OrderContext& ctx, LineMode mode, const QString& itemName, const QString& itemCode,
-    const LineAmounts& line)
+} // namespace
+
+LineOutcome RunLineAction(TDm& dm, const OrderContext& ctx, LineMode mode, const QString& itemName,
+    const QString& quantityText, const QString& actionText)
+{
+    const std::optional<qint64> onOrder = lineQuantity(dm.MyQposorderitem, ctx, itemName);
+    if (onOrder && mode == LineMode::Change)
+        return changeLine(dm, ctx, itemName, *onOrder, quantityText);
+    LogWrite(actionText, 0);
+    if (mode == LineMode::Remove)
+        return onOrder ? removeLine(dm, ctx, itemName) : LineOutcome {};
+    return onOrder ? mergeLine(dm, ctx, itemName, *onOrder, quantityText)
+                   : AddOrderLine(dm, ctx, itemName, quantityText);
+}
+
+LineOutcome AddOrderLine(TDm& dm, const OrderContext& ctx, const QString& itemName, const QString& quantityText)
+{
+    TQuery& q = dm.MyQposorderitem;
+    const ItemRow item = readItem(q, itemName);
+    if (!item.found)
+        return noSuchItem();
+    const Stock stock = readStock(q, item.name);
+    return insertLine(dm, ctx, item, stock, stock.inGrids, enteredQuantity(quantityText));
+}
+
+void RecordLineAction(TDm& dm, const OrderContext& ctx, const QString& itemCode, const LineAmounts& line)
 {
     TQuery& q = dm.MyQsalesdetails;
-    switch (mode) {
-    case LineMode::Add:
-        q.exec(S("insert into sales_order_details(sdate,stime,billno,itemcode,rate,quantity,price,itax,isubtotal,"
-                 "discount,total,pcid) values(")
-            + q.quote(ctx.date) + ',' + q.quote(ctx.time) + ',' + q.quote(ctx.billNo) + ',' + q.quote(itemCode) + ','
-            + q.quote(line.rate) + ',' + q.quote(line.quantity) + ',' + q.quote(line.price) + ',' + q.quote(line.tax)
-            + ',' + q.quote(line.isubtotal) + ',' + q.quote(line.discount) + ',' + q.quote(line.total) + ','
-            + q.quote(ctx.terminalId) + ')');
-        break;
-    case LineMode::Change:
-        updateGridLine(q, ctx, itemName, line);
-        break;
-    case LineMode::Remove:
-        deleteLineLog(q, ctx, itemCode);
-        deleteGridLine(q, ctx, itemName);
-        break;
-    }
+    q.exec(S("insert into sales_order_details(sdate,stime,billno,itemcode,rate,quantity,price,itax,isubtotal,"
+             "discount,total,pcid) values(")
+        + q.quote(ctx.date) + ',' + q.quote(ctx.time) + ',' + q.quote(ctx.billNo) + ',' + q.quote(itemCode) + ','
+        + q.quote(line.rate) + ',' + q.quote(line.quantity) + ',' + q.quote(line.price) + ',' + q.quote(line.tax) + ','
+        + q.quote(line.isubtotal) + ',' + q.quote(line.discount) + ',' + q.quote(line.total) + ','
+        + q.quote(ctx.terminalId) + ')');
 }
 
 TQuery& RefreshOrderGrid(TDm& dm, const QString& terminalId, const QString& billNo)

@@ -52,22 +52,16 @@ struct LineOutcome {
 QString ItemNameForBarcode(TDm& dm, const QString& barcode);
 
 // The action button: adds, merges, changes or removes the item's line of the order by mode.
-// actionText goes to the log book for the actions that log it (all but a change of a line).
+// A change is checked against the stock before the line is replaced, so a refusal keeps it; a
+// removal needs no stock. actionText goes to the log book for all but a change of a line.
 LineOutcome RunLineAction(TDm& dm, const OrderContext& ctx, LineMode mode, const QString& itemName,
     const QString& quantityText, const QString& actionText);
 
 // Adds a line (and its log row) for an item that is not in the order yet, after the stock checks.
 LineOutcome AddOrderLine(TDm& dm, const OrderContext& ctx, const QString& itemName, const QString& quantityText);
-// Adds the entered quantity to the item's line.
-LineOutcome MergeOrderLine(TDm& dm, const OrderContext& ctx, const QString& itemName, const QString& quantityText);
-// Replaces the item's line by one with the entered quantity; a refusal leaves the line as it was.
-LineOutcome ChangeOrderLine(TDm& dm, const OrderContext& ctx, const QString& itemName, const QString& quantityText);
-// Takes the item's line and its log rows off the order (no stock check).
-LineOutcome RemoveOrderLine(TDm& dm, const OrderContext& ctx, const QString& itemName);
 
-// Keeps the line log (sales_order_details) and the grid in step for a line action.
-void RecordLineAction(TDm& dm, const OrderContext& ctx, LineMode mode, const QString& itemName, const QString& itemCode,
-    const LineAmounts& line);
+// Writes the line log row (sales_order_details) of an added or merged line.
+void RecordLineAction(TDm& dm, const OrderContext& ctx, const QString& itemCode, const LineAmounts& line);
 
 // Re-reads the order's grid rows into MyQposorderitem (the grid's query) and returns it.
 TQuery& RefreshOrderGrid(TDm& dm, const QString& terminalId, const QString& billNo);
