@@ -5,6 +5,7 @@
 #include "log/U_LogBook.h"
 #include "numbers/numbers.h"
 
+#include <QRegularExpression>
 #include <algorithm>
 #include <optional>
 
@@ -13,6 +14,10 @@ namespace {
 const QString kClosingZero = QStringLiteral("Closing stock is reached to 0. ");
 const QString kMinimalReached = QStringLiteral("Minimal value is  reached. ");
 const QString kNoSuchItem = QStringLiteral("Specified item does not exist");
+const QString kNameTooLong = QStringLiteral("Item name is longer than 45 characters");
+
+// The order grids keep item names in VARCHAR(45); the item master's column is wider.
+constexpr qsizetype kGridNameWidth = 45;
 
 QString S(const char* text)
 {
@@ -94,6 +99,12 @@ QString newLineRefusal(const Stock& s, qint64 reservedByOthers, qint64 entered)
     return {};
 }
 
+// A name the order grid cannot hold is refused rather than cut: a cut name would be no item.
+bool fitsTheGrid(const QString& itemName)
+{
+    return itemName.toUcs4().size() <= kGridNameWidth;
+}
+
 QString minimalWarning(const Stock& s, qint64 reserved)
 {
     return s.closing - reserved <= s.minimal ? kMinimalReached : QString();
@@ -166,6 +177,10 @@ LineAmounts ComputeLineAmounts(
 
 QString ItemNameForBarcode(TDm& dm, const QString& barcode)
 {
+    // items without a barcode carry the column default "0": zeros name no item
+    static const QRegularExpression noBarcode(S("^0*$"));
+    if (noBarcode.match(barcode.trimmed()).hasMatch())
+        return {};
     TQuery& q = dm.MyQposorderitem;
     q.exec(S("select itemname from item where barcode=") + q.quote(barcode));
     return q.text(S("itemname"));
@@ -180,6 +195,10 @@ LineOutcome insertLine(
 {
     TQuery& q = dm.MyQposorderitem;
     LineOutcome out;
+    if (!fitsTheGrid(item.name)) {
+        out.status = kNameTooLong;
+        return out;
+    }
     out.status = newLineRefusal(stock, reservedByOthers, entered);
     if (!out.status.isEmpty())
         return out;
@@ -223,7 +242,9 @@ LineOutcome mergeLine(
     const LineAmounts line
         = ComputeLineAmounts(item.rate, item.tax, item.discount, QString::number(newQuantity), ctx.roundOff);
     if (stock.closing < reserved) {
-        out.status = S("Total Stock remaining is ") + QString::number(stock.closing - stock.inGrids) + S(".");
+        // the other lines may already hold more than the ledger shows; what is left is never below 0
+        const qint64 left = std::max<qint64>(0, stock.closing - stock.inGrids);
+        out.status = S("Total Stock remaining is ") + QString::number(left) + S(".");
         return out;
     }
     updateGridLine(q, ctx, itemName, line);
@@ -278,6 +299,8 @@ LineOutcome RunLineAction(TDm& dm, const OrderContext& ctx, LineMode mode, const
     const std::optional<qint64> onOrder = lineQuantity(dm.MyQposorderitem, ctx, itemName);
     if (onOrder && mode == LineMode::Change)
         return changeLine(dm, ctx, itemName, *onOrder, quantityText);
+    if (mode == LineMode::Remove && !onOrder && !readItem(dm.MyQposorderitem, itemName).found)
+        return noSuchItem();
     LogWrite(actionText, 0);
     if (mode == LineMode::Remove)
         return onOrder ? removeLine(dm, ctx, itemName) : LineOutcome {};
@@ -446,7 +469,8 @@ QString LimitQuantity(const QString& quantity, const QString& limit)
 {
     if (!Numbers::isInteger(quantity) || !Numbers::isInteger(limit))
         return quantity;
-    const bool within = Numbers::parseInt(quantity) <= Numbers::parseInt(limit);
+    // compared as decimals: a pasted run of digits may be too long for a whole number
+    const bool within = Numbers::compare(quantity, limit) <= 0;
     return quantity.left(within ? limit.size() : limit.size() - 1);
 }
 

@@ -48,12 +48,15 @@ struct LineOutcome {
     bool written = false;
 };
 
-// The item name of a barcode, empty when no item has it.
+// The item name of a barcode, empty when no item has it. A barcode of zeros names no item (items
+// without a barcode carry "0").
 QString ItemNameForBarcode(TDm& dm, const QString& barcode);
 
 // The action button: adds, merges, changes or removes the item's line of the order by mode.
 // A change is checked against the stock before the line is replaced, so a refusal keeps it; a
-// removal needs no stock. actionText goes to the log book for all but a change of a line.
+// removal needs no stock. actionText goes to the log book for all but a change of a line and the
+// removal of a name that is no item. An item whose name is wider than the grid's column is refused
+// on the status line.
 LineOutcome RunLineAction(TDm& dm, const OrderContext& ctx, LineMode mode, const QString& itemName,
     const QString& quantityText, const QString& actionText);
 

@@ -24,6 +24,17 @@ int count(const QString& sql)
         QStringLiteral("select count(*) from (%1) rows_").arg(sql).replace(QStringLiteral("$db"), kDb));
 }
 
+// A line log row of some terminal's bill.
+void addLogRow(int pcid, int billno, int itemcode)
+{
+    TestServer::exec({ QStringLiteral("insert into %1.sales_order_details(sdate,stime,billno,itemcode,quantity,pcid) "
+                                      "values('2026-12-08','09.00.00.000',%2,%3,9,%4)")
+                           .arg(kDb)
+                           .arg(billno)
+                           .arg(itemcode)
+                           .arg(pcid) });
+}
+
 OrderContext order(const QString& terminal = QStringLiteral("1"), const QString& bill = QStringLiteral("1"))
 {
     return { terminal, bill, QStringLiteral("2026-12-09"), QStringLiteral("10.00.00.000"), QStringLiteral("2") };
@@ -213,35 +224,46 @@ private Q_SLOTS:
             QStringLiteral("3,2"));
     }
 
-    void refusedActionsLeaveTheLine_data()
+    void mergeAndChangeAtTheStockEdge_data()
     {
+        QTest::addColumn<int>("closing");
         QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("entered");
         QTest::addColumn<QString>("status");
-        // closing 10; this terminal has 3, another holds 6
-        QTest::newRow("merge over the stock") << int(LineMode::Add) << "2"
-                                              << "Total Stock remaining is 1.";
-        QTest::newRow("change over the stock") << int(LineMode::Change) << "5"
-                                               << "Total stock remaining is 4. ";
+        QTest::addColumn<int>("lineAfter");
+        // this terminal has 3, another holds 6
+        QTest::newRow("merge over the stock") << 10 << int(LineMode::Add) << "2"
+                                              << "Total Stock remaining is 1." << 3;
+        QTest::newRow("merge ending at the stock") << 10 << int(LineMode::Add) << "1"
+                                                   << "Minimal value is  reached. " << 4;
+        QTest::newRow("merge when the grids hold more than the stock") << 8 << int(LineMode::Add) << "1"
+                                                                       << "Total Stock remaining is 0." << 3;
+        QTest::newRow("change over the stock") << 10 << int(LineMode::Change) << "5"
+                                               << "Total stock remaining is 4. " << 3;
     }
-    void refusedActionsLeaveTheLine()
+    void mergeAndChangeAtTheStockEdge()
     {
+        QFETCH(int, closing);
         QFETCH(int, mode);
         QFETCH(QString, entered);
-        addItem(kDb, 1, QStringLiteral("SUGAR"), QStringLiteral("10"), QStringLiteral("0"), QStringLiteral("0"), 0, 10);
+        QFETCH(int, lineAfter);
+        addItem(kDb, 1, QStringLiteral("SUGAR"), QStringLiteral("10"), QStringLiteral("0"), QStringLiteral("0"), 0,
+            closing);
         act(LineMode::Add, QStringLiteral("SUGAR"), QStringLiteral("3"));
         addGridLine(kDb, QStringLiteral("SUGAR"), 6, 2, 40);
 
         const LineOutcome out = act(LineMode(mode), QStringLiteral("SUGAR"), entered);
         QTEST(out.status, "status");
-        QVERIFY(!out.written);
-        QCOMPARE(scalar(QStringLiteral("select quantity from $db.tordergrid where pcid=1")), QStringLiteral("3"));
+        QCOMPARE(out.written, lineAfter != 3);
+        QCOMPARE(
+            scalar(QStringLiteral("select quantity from $db.tordergrid where pcid=1")), QString::number(lineAfter));
         QCOMPARE(count(QStringLiteral("select * from $db.sales_order_details where quantity=3")), 1);
     }
 
     void changeReplacesLineAndItsLog()
     {
         addItem(kDb, 1, QStringLiteral("SUGAR"), QStringLiteral("10"), QStringLiteral("0"), QStringLiteral("0"), 0, 10);
+        addLogRow(2, 1, 1); // terminal 2's bill 1 has the item too
         act(LineMode::Add, QStringLiteral("SUGAR"), QStringLiteral("3"));
         act(LineMode::Add, QStringLiteral("SUGAR"), QStringLiteral("2"));
         addGridLine(kDb, QStringLiteral("SUGAR"), 6, 2, 40);
@@ -250,13 +272,15 @@ private Q_SLOTS:
         QVERIFY(out.written);
         QCOMPARE(scalar(QStringLiteral("select concat_ws('|',quantity,price) from $db.tordergrid where pcid=1")),
             QStringLiteral("4|40"));
-        QCOMPARE(
-            scalar(QStringLiteral("select group_concat(quantity) from $db.sales_order_details")), QStringLiteral("4"));
+        QCOMPARE(scalar(QStringLiteral("select group_concat(concat(pcid,':',quantity) order by pcid) from "
+                                       "$db.sales_order_details")),
+            QStringLiteral("1:4,2:9"));
     }
 
     void removeNeedsNoStock()
     {
         addItem(kDb, 1, QStringLiteral("SUGAR"), QStringLiteral("10"), QStringLiteral("0"), QStringLiteral("0"), 0, 10);
+        addLogRow(2, 1, 1);
         act(LineMode::Add, QStringLiteral("SUGAR"), QStringLiteral("3"));
         addGridLine(kDb, QStringLiteral("SUGAR"), 7, 2, 40); // the rest of the stock is on another counter
         TestServer::exec({ QStringLiteral("update %1.stock_details set closing_stock=0").arg(kDb) });
@@ -264,7 +288,8 @@ private Q_SLOTS:
         const LineOutcome out = act(LineMode::Remove, QStringLiteral("SUGAR"), QStringLiteral("1"));
         QVERIFY(out.status.isEmpty());
         QCOMPARE(count(QStringLiteral("select * from $db.tordergrid where pcid=1")), 0);
-        QCOMPARE(count(QStringLiteral("select * from $db.sales_order_details")), 0);
+        QCOMPARE(count(QStringLiteral("select * from $db.sales_order_details where pcid=1")), 0);
+        QCOMPARE(count(QStringLiteral("select * from $db.sales_order_details where pcid=2")), 1);
         QCOMPARE(count(QStringLiteral("select * from $db.tordergrid where pcid=2")), 1);
 
         // removing an item that is not on the order writes nothing
@@ -276,8 +301,13 @@ private Q_SLOTS:
     {
         addItem(kDb, 1, QStringLiteral("O\"NEIL'S \\ TEA"), QStringLiteral("5"), QStringLiteral("0"),
             QStringLiteral("0"), 0, 10, QStringLiteral("123456789012"));
-        QCOMPARE(act(LineMode::Add, QStringLiteral("NO SUCH"), QStringLiteral("1")).message,
-            QStringLiteral("Specified item does not exist"));
+        addItem(kDb, 2, QStringLiteral("RICE"), QStringLiteral("5"), QStringLiteral("0"), QStringLiteral("0"), 0, 10);
+        for (LineMode mode : { LineMode::Add, LineMode::Change, LineMode::Remove })
+            QCOMPARE(act(mode, QStringLiteral("NO SUCH"), QStringLiteral("1")).message,
+                QStringLiteral("Specified item does not exist"));
+        // RICE has no barcode, which the item table stores as "0"
+        QVERIFY(ItemNameForBarcode(*dm, QStringLiteral("0")).isEmpty());
+        QVERIFY(ItemNameForBarcode(*dm, QStringLiteral("000000000000")).isEmpty());
         const QString name = ItemNameForBarcode(*dm, QStringLiteral("123456789012"));
         QCOMPARE(name, QStringLiteral("O\"NEIL'S \\ TEA"));
         QVERIFY(act(LineMode::Add, name, QStringLiteral("2")).written);
@@ -285,6 +315,28 @@ private Q_SLOTS:
         QCOMPARE(scalar(QStringLiteral("select quantity from $db.tordergrid")), QStringLiteral("3"));
         QVERIFY(ItemNameForBarcode(*dm, QStringLiteral("' or '1'='1")).isEmpty());
         QVERIFY_THROWS_EXCEPTION(EConvertError, act(LineMode::Add, name, QStringLiteral("1.5")));
+    }
+
+    void itemNamesWiderThanTheGrid_data()
+    {
+        QTest::addColumn<int>("length");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("added");
+        QTest::newRow("45 characters") << 45 << int(LineMode::Add) << true;
+        QTest::newRow("46 characters") << 46 << int(LineMode::Add) << false;
+        QTest::newRow("50 characters, as a change") << 50 << int(LineMode::Change) << false;
+    }
+    void itemNamesWiderThanTheGrid()
+    {
+        QFETCH(int, length);
+        QFETCH(int, mode);
+        QFETCH(bool, added);
+        const QString name = QStringLiteral("TEA ") + QString(length - 4, QLatin1Char('X'));
+        addItem(kDb, 1, name, QStringLiteral("5"), QStringLiteral("0"), QStringLiteral("0"), 0, 10);
+        const LineOutcome out = act(LineMode(mode), name, QStringLiteral("1"));
+        QCOMPARE(out.status, added ? QString() : QStringLiteral("Item name is longer than 45 characters"));
+        QCOMPARE(count(QStringLiteral("select * from $db.tordergrid")), added ? 1 : 0);
+        QCOMPARE(count(QStringLiteral("select * from $db.sales_order_details")), added ? 1 : 0);
     }
 
     void typeAhead()
@@ -341,14 +393,14 @@ private Q_SLOTS:
         QCOMPARE(NextBillNumber(*dm, QStringLiteral("1")), QStringLiteral("1"));
         TestServer::exec({
             QStringLiteral("insert into %1.sales_order(sdate,billno,pcid) values('2026-12-09',1,1)").arg(kDb),
-            QStringLiteral("insert into %1.sales_order(sdate,billno,pcid,payment_status) values('2026-12-09',8,2,"
-                           "'Complete')")
+            QStringLiteral("insert into %1.sales_order(sdate,billno,pcid,payment_status) values('2026-12-09',10,2,"
+                           "'Complete'),('2026-12-09',9,2,'Part Payment'),('2026-12-08',3,2,'Hold')")
                 .arg(kDb),
         });
         QCOMPARE(NextBillNumber(*dm, QStringLiteral("1")), QStringLiteral("1")); // processed, never held or paid
         TestServer::exec({ QStringLiteral("update %1.sales_order set payment_status='Hold' where pcid=1").arg(kDb) });
         QCOMPARE(NextBillNumber(*dm, QStringLiteral("1")), QStringLiteral("2"));
-        QCOMPARE(NextBillNumber(*dm, QStringLiteral("2")), QStringLiteral("9"));
+        QCOMPARE(NextBillNumber(*dm, QStringLiteral("2")), QStringLiteral("11"));
     }
 
     void processBill()
@@ -378,21 +430,25 @@ private Q_SLOTS:
 
     void processChangedPartPaidBill()
     {
-        addItem(kDb, 1, QStringLiteral("RICE"), QStringLiteral("50"), QStringLiteral("0"), QStringLiteral("0"), 0, 100);
+        // price 250, with tax 312.5, less discount 250: the header's subtotal is the sum of line totals here
+        addItem(
+            kDb, 1, QStringLiteral("RICE"), QStringLiteral("50"), QStringLiteral("25"), QStringLiteral("20"), 0, 100);
         TestServer::exec({ QStringLiteral("insert into %1.sales_order(sdate,billno,pcid,total,amount_paid,balance,"
                                           "payment_status) values('2026-12-08',1,1,200,100,100,'Part Payment')")
                                .arg(kDb) });
         act(LineMode::Add, QStringLiteral("RICE"), QStringLiteral("5"));
         ProcessBill(*dm, order());
-        QCOMPARE(scalar(QStringLiteral("select concat_ws('|',sdate,total,amount_paid,balance) from $db.sales_order")),
-            QStringLiteral("2026-12-09|250|100|150"));
+        QCOMPARE(scalar(QStringLiteral("select concat_ws('|',sdate,subtotal,total,amount_paid,balance) from "
+                                       "$db.sales_order")),
+            QStringLiteral("2026-12-09|250|250|100|150"));
     }
 
     void processKeepsDeliveryCharges()
     {
         addItem(kDb, 1, QStringLiteral("RICE"), QStringLiteral("50"), QStringLiteral("0"), QStringLiteral("0"), 0, 100);
-        TestServer::exec({ QStringLiteral("insert into %1.delivery(sdate,billno,charges,pcid) values('2026-12-09',1,"
-                                          "30,1),('2026-12-09',1,99,2)")
+        // terminal 2's bill 1 comes first, by date
+        TestServer::exec({ QStringLiteral("insert into %1.delivery(sdate,billno,charges,pcid) values('2026-12-08',1,"
+                                          "99,2),('2026-12-09',1,30,1)")
                                .arg(kDb) });
         act(LineMode::Add, QStringLiteral("RICE"), QStringLiteral("5"));
         ProcessBill(*dm, order());
