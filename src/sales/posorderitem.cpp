@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
 #include <QShortcut>
+#include <QShowEvent>
 
 namespace {
 
@@ -73,9 +74,11 @@ Tfmorderitem::Tfmorderitem(QWidget* parent)
             ui->lbl_msg->clear();
         return accepted;
     };
-    KeyFilter::install(
-        ui->EQuan, clearStatus, [this] { ui->EQuan->setText(LimitQuantity(ui->EQuan->text(), m_quantityLimit)); });
+    KeyFilter::install(ui->EQuan, clearStatus);
     KeyFilter::install(ui->Edit2, clearStatus);
+    // Typed, pasted (keys or middle button) or dropped: every quantity is cut to the limit, and the
+    // field's length keeps it a whole number the counter can add up.
+    connect(ui->EQuan, &QLineEdit::textChanged, this, &Tfmorderitem::applyQuantityLimit);
     KeyFilter::install(ui->ECustName, [](const QString&, QChar key) {
         return key.isLetter() || key == QLatin1Char('.') || key == QLatin1Char('\b');
     });
@@ -116,7 +119,9 @@ Tfmorderitem::~Tfmorderitem() = default;
 void Tfmorderitem::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    FormShow();
+    // A window restored from the task bar gets a spontaneous show: the bill on the screen stays.
+    if (!event->spontaneous())
+        FormShow();
 }
 
 void Tfmorderitem::changeEvent(QEvent* event)
@@ -211,6 +216,8 @@ void Tfmorderitem::FormShow()
         *r.Dm, payments->property(kResumeBillNo).toString(), payments->property(kResumeTerminalId).toString());
     payments->setProperty(kResumeFlag, 0);
 
+    // The window manager may never activate a screen the menu places, so the limits are read here too.
+    readSettings();
     ClearItemList();
     RefreshOrderGrid();
 }
@@ -231,9 +238,7 @@ void Tfmorderitem::FormActivate()
         settlement->setProperty(kReturnFlag, false);
     }
 
-    const OrderSettings settings = ReadOrderSettings(*r.Dm);
-    m_quantityLimit = settings.quantityLimit;
-    m_roundOff = settings.roundOff;
+    readSettings();
 
     // Only this terminal's own grid is tidied; a resumed bill of another terminal is shown under
     // that terminal's id, and its order being rung up there must stay.
@@ -248,8 +253,24 @@ void Tfmorderitem::FormActivate()
     ClearItemList();
 }
 
+void Tfmorderitem::readSettings()
+{
+    const OrderSettings settings = ReadOrderSettings(*roster().Dm);
+    m_quantityLimit = settings.quantityLimit;
+    m_roundOff = settings.roundOff;
+}
+
+void Tfmorderitem::applyQuantityLimit()
+{
+    const QString text = ui->EQuan->text();
+    const QString cut = LimitQuantity(text, m_quantityLimit);
+    if (cut != text)
+        ui->EQuan->setText(cut); // comes back here with the shorter text until it stays
+}
+
 void Tfmorderitem::RadioButton1Click()
 {
+    m_searchText.clear();
     ui->CboxItem->setEnabled(true);
     ui->Edit2->setEnabled(false);
     ui->Edit2->clear();
@@ -258,6 +279,7 @@ void Tfmorderitem::RadioButton1Click()
 
 void Tfmorderitem::RadioButton2Click()
 {
+    m_searchText.clear();
     ui->CboxItem->setEnabled(false);
     ui->CboxItem->setEditText(QString());
     ui->Edit2->setEnabled(true);
@@ -269,6 +291,7 @@ void Tfmorderitem::RadioGroup1Click()
     static const char* const captions[] = { "ADD", "CHANGE", "REMOVE" };
     ui->BtnradioACD->setText(S(captions[mode()]));
     ui->lbl_msg->clear();
+    m_searchText.clear();
 }
 
 int Tfmorderitem::mode() const
@@ -301,6 +324,9 @@ void Tfmorderitem::BtnradioACDClick()
 {
     ui->lbl_msg->clear();
     stampDateTime();
+    // the limits as they are now, whether or not the screen was ever activated
+    readSettings();
+    applyQuantityLimit();
     const QString itemText = ui->CboxItem->currentText();
     const QString barcode = ui->Edit2->text();
     if (itemText.isEmpty() && barcode.isEmpty()) {
@@ -340,6 +366,7 @@ void Tfmorderitem::resetEntry()
 {
     ui->EQuan->setText(S("1"));
     ui->CboxItem->setEditText(QString());
+    m_searchText.clear(); // the next item is typed from its first letter
 }
 
 void Tfmorderitem::btnprocessorderClick()

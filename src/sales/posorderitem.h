@@ -44,6 +44,10 @@ private:
     // type-ahead in the item box; true when the key was consumed
     bool itemBoxKey(QKeyEvent* key);
     void ClearItemList();
+    // quantity limit and Round Off from the company's settings
+    void readSettings();
+    // cuts the quantity box to the limit (and so to a whole number the counter can add up)
+    void applyQuantityLimit();
     void RefreshOrderGrid();
     void stampDateTime();
     void showBillLabel();

@@ -7,6 +7,7 @@
 #include "salesfixture.h"
 #include "testsupport.h"
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -63,6 +64,15 @@ class TestOrderItem : public QObject {
         roster().fmsalesorderdtls->hide();
         screen()->show();
         screen()->FormActivate();
+    }
+    // Types the item's name and the quantity as a cashier does, then presses the action button.
+    void typeLine(const QString& item, const QString& qty)
+    {
+        QTest::keyClicks(itemBox()->lineEdit(), item);
+        quantity()->end(false);
+        QTest::keyClick(quantity(), Qt::Key_Backspace);
+        QTest::keyClicks(quantity(), qty);
+        click("BtnradioACD");
     }
     void addLine(const QString& item, const QString& qty)
     {
@@ -151,30 +161,92 @@ private Q_SLOTS:
         QCOMPARE(quantity()->text(), QStringLiteral("7"));
     }
 
+    void limitsReadWhenShownWithoutActivation()
+    {
+        exec(QStringLiteral("update $db.sales_settings set value_='50' where Name='quantity'"));
+        // placed and shown by the menu; no window manager activates it
+        screen()->hide();
+        screen()->show();
+        QVERIFY(!screen()->isActiveWindow());
+        QTest::keyClicks(itemBox()->lineEdit(), QStringLiteral("SUGAR"));
+        quantity()->clear();
+        QTest::keyClicks(quantity(), QStringLiteral("75"));
+        QCOMPARE(quantity()->text(), QStringLiteral("7"));
+        // Round Off is read again when used
+        exec(QStringLiteral("update $db.sales_settings set value_='3' where Name='Round Off'"));
+        click("BtnradioACD");
+        QCOMPARE(scalar(QStringLiteral("select concat_ws('|',quantity,total) from $db.tordergrid")),
+            QStringLiteral("7|163.800"));
+    }
+
+    void pastedQuantityIsCut_data()
+    {
+        QTest::addColumn<QString>("limit");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("quantity limit 1000") << "1000"
+                                             << "123";
+        QTest::newRow("no quantity limit") << ""
+                                           << "12345678";
+    }
+    void pastedQuantityIsCut()
+    {
+        QFETCH(QString, limit);
+        exec(limit.isEmpty()
+                ? QStringLiteral("delete from $db.sales_settings where Name='quantity'")
+                : QStringLiteral("update $db.sales_settings set value_='%1' where Name='quantity'").arg(limit));
+        open();
+        const QString digits = QStringLiteral("12345678901234567890");
+        QGuiApplication::clipboard()->setText(digits);
+        quantity()->selectAll();
+        QTest::keyClick(quantity(), Qt::Key_Insert, Qt::ShiftModifier);
+        QTEST(quantity()->text(), "kept");
+        // what a middle-button paste of the selection does
+        quantity()->selectAll();
+        quantity()->insert(digits);
+        QTEST(quantity()->text(), "kept");
+        itemBox()->setEditText(QStringLiteral("RICE"));
+        click("BtnradioACD");
+        QCOMPARE(label("lbl_msg"), QStringLiteral("Total stock remaining is 50. "));
+    }
+
     void actionRefusals_data()
     {
         QTest::addColumn<bool>("barcodeMode");
+        QTest::addColumn<int>("mode");
         QTest::addColumn<QString>("entry");
         QTest::addColumn<QString>("qty");
         QTest::addColumn<QString>("message");
-        QTest::newRow("no item name") << false << ""
+        QTest::newRow("no item name") << false << 0 << ""
                                       << "1"
                                       << "Select the Item Name.";
-        QTest::newRow("no barcode") << true << ""
+        QTest::newRow("no barcode") << true << 0 << ""
                                     << "1"
                                     << "Enter the UPC code.";
-        QTest::newRow("no quantity") << false << "SUGAR"
+        QTest::newRow("no quantity") << false << 0 << "SUGAR"
                                      << ""
                                      << "Enter the quantity";
-        QTest::newRow("unknown barcode") << true << "999999999999"
+        QTest::newRow("unknown barcode") << true << 0 << "999999999999"
                                          << "1"
                                          << "Specified item does not exist";
+        // items without a barcode carry "0"
+        QTest::newRow("barcode 0") << true << 0 << "0"
+                                   << "1"
+                                   << "Specified item does not exist";
+        QTest::newRow("barcode of zeros") << true << 0 << "000000000000"
+                                          << "1"
+                                          << "Specified item does not exist";
+        QTest::newRow("remove a name that is no item") << false << 2 << "NO SUCH"
+                                                       << "1"
+                                                       << "Specified item does not exist";
     }
     void actionRefusals()
     {
         QFETCH(bool, barcodeMode);
+        QFETCH(int, mode);
         QFETCH(QString, entry);
         QFETCH(QString, qty);
+        if (mode == 2)
+            w<QRadioButton>("RadioGroup1Remove")->click();
         if (barcodeMode) {
             w<QRadioButton>("RadioButton2")->click();
             w<QLineEdit>("Edit2")->setText(entry);
@@ -184,6 +256,7 @@ private Q_SLOTS:
         quantity()->setText(qty);
         click("BtnradioACD");
         QTEST(env->dialogs->lastText(), "message");
+        QVERIFY(!logText().contains(entry + QStringLiteral(" quantity: 1 Removed")));
         QCOMPARE(gridRows(), 0);
         QCOMPARE(quantity()->text(), QStringLiteral("1"));
         QCOMPARE(itemBox()->currentText(), QString());
@@ -250,6 +323,43 @@ private Q_SLOTS:
         itemBox()->showPopup();
         QCOMPARE(itemBox()->count(), 3);
         itemBox()->hidePopup();
+    }
+
+    void twoItemsTypedOneAfterAnother()
+    {
+        QLineEdit* edit = itemBox()->lineEdit();
+        typeLine(QStringLiteral("SUGAR"), QStringLiteral("3"));
+        // typing starts afresh after an action, and after the item choice or the mode changes
+        QTest::keyClicks(edit, QStringLiteral("SU"));
+        QCOMPARE(edit->text(), QStringLiteral("SU"));
+        w<QRadioButton>("RadioButton2")->click();
+        w<QRadioButton>("RadioButton1")->click();
+        QTest::keyClicks(edit, QStringLiteral("RI"));
+        QCOMPARE(edit->text(), QStringLiteral("RI"));
+        w<QRadioButton>("RadioGroup1Change")->click();
+        w<QRadioButton>("RadioGroup1Add")->click();
+        typeLine(QStringLiteral("RICE"), QStringLiteral("2"));
+        QCOMPARE(env->dialogs->texts(), QStringList());
+        QCOMPARE(scalar(QStringLiteral("select group_concat(concat(itemname,' ',quantity) order by itemname) from "
+                                       "$db.tordergrid")),
+            QStringLiteral("RICE 2,SUGAR 3"));
+        QCOMPARE(gridRows(), 2);
+    }
+
+    void restoringAMinimisedWindowKeepsTheBill()
+    {
+        // bill 2/3, resumed from terminal 2, back through "CHANGE ITEM DETAILS"
+        addGridLine(kDb, QStringLiteral("RICE"), 2, 2, 3);
+        QWidget* settlement = roster().fmsalesorderdtls;
+        settlement->setProperty("ReturnFlag", true);
+        SetScreenLabel(settlement, QStringLiteral("lblbillno"), QStringLiteral("3"));
+        SetScreenLabel(settlement, QStringLiteral("lbl_machine_id"), QStringLiteral("2"));
+        open();
+        screen()->setWindowState(Qt::WindowMinimized);
+        screen()->setWindowState(Qt::WindowNoState);
+        QVERIFY(screen()->isVisible());
+        QCOMPARE(label("Label9"), QStringLiteral("2/3"));
+        QCOMPARE(gridRows(), 1);
     }
 
     void processOrder()
@@ -320,14 +430,17 @@ private Q_SLOTS:
 
     void showingReleasesTheResumedBill()
     {
+        // terminal 1's own bill 3 is locked by another counter and stays locked
         exec(QStringLiteral("insert into $db.sales_order(sdate,billno,pcid,payment_status,bool_access) values"
-                            "('2026-12-08',3,2,'Hold','t')"));
+                            "('2026-12-08',3,1,'Hold','t'),('2026-12-08',3,2,'Hold','t')"));
         QWidget* payments = roster().fmpaymentdetails;
         payments->setProperty("ResumeBillNo", QStringLiteral("3"));
         payments->setProperty("ResumeTerminalId", QStringLiteral("2"));
         payments->setProperty("ResumeFlag", 1);
         open();
-        QCOMPARE(scalar(QStringLiteral("select bool_access from $db.sales_order")), QStringLiteral("f"));
+        QCOMPARE(scalar(QStringLiteral("select group_concat(concat(pcid,bool_access) order by pcid) from "
+                                       "$db.sales_order")),
+            QStringLiteral("1t,2f"));
         QCOMPARE(payments->property("ResumeFlag").toInt(), 0);
     }
 
