@@ -16,8 +16,8 @@ struct Result {
 
     // Empty when the run succeeded or failed only because databases, tables or indexes exist
     // already (server errors 1007, 1050 and 1061, expected on every start after the first and
-    // when a half-created company is completed); otherwise the
-    // client's other error lines. Meaningful only for a run that started.
+    // when a half-created company is completed); otherwise the client's other error lines,
+    // whatever its exit code. Meaningful only for a run that started.
     QString failureText() const;
 };
 
