@@ -300,6 +300,8 @@ int run(const Options& o)
     TConnection adminConnection(S("pos_bench"), S("admin"));
     const int port = o.settings.port.trimmed().isEmpty() ? 3306 : o.settings.port.toInt();
     adminConnection.setParams(o.settings.userName, o.settings.password, o.settings.server, port);
+    // Seeding a million rows is a single statement; it may take longer than a counter's wait.
+    adminConnection.setTimeouts({ 5, 3600, 3600 });
     adminConnection.setDatabaseName(QString());
     TQuery admin(adminConnection, S("admin"));
 

@@ -3,6 +3,7 @@
 #include "platform/errors.h"
 #include "platform/registry.h"
 
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -10,6 +11,12 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <atomic>
+#include <cstring>
+#include <dlfcn.h>
+#include <link.h>
+#include <optional>
+#include <poll.h>
+#include <string>
 
 namespace {
 
@@ -24,9 +31,68 @@ QString serverMessage(const QSqlError& error)
 
 bool isConnectionLost(const QSqlError& error)
 {
-    // 2006: server has gone away, 2013: lost connection during query
+    // 2006: server has gone away, 2013: lost connection during query, 1927: connection was
+    // killed, 4031: disconnected by the server for inactivity
     const QString code = error.nativeErrorCode();
-    return code == QLatin1String("2006") || code == QLatin1String("2013");
+    return code == QLatin1String("2006") || code == QLatin1String("2013") || code == QLatin1String("1927")
+        || code == QLatin1String("4031");
+}
+
+// A wait that failed after (nearly) its whole limit ran out, rather than at once.
+bool ranOut(const QElapsedTimer& timer, int seconds)
+{
+    return seconds > 0 && timer.elapsed() >= qint64(seconds) * 1000 - 250;
+}
+
+QString noAnswerText(int seconds, const QString& detail)
+{
+    return QStringLiteral("The database server did not answer within %1 seconds (%2)").arg(seconds).arg(detail);
+}
+
+// The client library's mysql_get_socket(), looked up in the library the Qt driver loaded; null
+// when that library has none. Called only while a connection is open, so the driver is loaded.
+using GetSocketFn = int (*)(void*);
+GetSocketFn getSocketFunction()
+{
+    static const GetSocketFn fn = []() -> GetSocketFn {
+        std::string path;
+        dl_iterate_phdr(
+            [](dl_phdr_info* info, size_t, void* data) {
+                const char* name = info->dlpi_name;
+                if (name && (std::strstr(name, "libmariadb") || std::strstr(name, "libmysqlclient"))) {
+                    *static_cast<std::string*>(data) = name;
+                    return 1;
+                }
+                return 0;
+            },
+            &path);
+        if (path.empty())
+            return nullptr;
+        void* lib = dlopen(path.c_str(), RTLD_LAZY | RTLD_NOLOAD);
+        return lib ? reinterpret_cast<GetSocketFn>(dlsym(lib, "mysql_get_socket")) : nullptr;
+    }();
+    return fn;
+}
+
+// True when the server has ended the session of an open connection. Between two statements the
+// server sends nothing, so anything to read on the socket is its goodbye: the end of the stream,
+// or an error packet before it. Unknown (no socket function) counts as alive.
+bool serverEndedSession(const QSqlDatabase& db)
+{
+    const GetSocketFn getSocket = getSocketFunction();
+    const QVariant handle = db.driver()->handle();
+    // The driver hands out its MYSQL* (named after the struct by MariaDB's headers).
+    if (!getSocket || !handle.isValid()
+        || (qstrcmp(handle.typeName(), "MYSQL*") != 0 && qstrcmp(handle.typeName(), "st_mysql*") != 0))
+        return false;
+    void* mysql = *static_cast<void* const*>(handle.constData());
+    if (!mysql)
+        return true;
+    const int fd = getSocket(mysql);
+    if (fd < 0)
+        return true;
+    pollfd p { fd, POLLIN, 0 };
+    return ::poll(&p, 1, 0) > 0;
 }
 
 } // namespace
@@ -57,6 +123,7 @@ TConnection::TConnection(const QString& instanceTag, const QString& name)
 {
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), m_qtName);
     m_db.setDatabaseName(m_database);
+    setTimeouts(ConnectionTimeouts());
 }
 
 TConnection::~TConnection()
@@ -74,14 +141,36 @@ void TConnection::setParams(const QString& user, const QString& password, const 
     m_db.setPort(port);
 }
 
+void TConnection::setTimeouts(const ConnectionTimeouts& timeouts)
+{
+    m_timeouts = timeouts;
+    m_db.setConnectOptions(QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=%1;MYSQL_OPT_READ_TIMEOUT=%2;"
+                                          "MYSQL_OPT_WRITE_TIMEOUT=%3")
+                               .arg(timeouts.connectSeconds)
+                               .arg(timeouts.readSeconds)
+                               .arg(timeouts.writeSeconds));
+}
+
 void TConnection::setDatabaseName(const QString& database)
 {
+    // An invalid name changes nothing.
+    const QString quoted = database.isEmpty() ? QString() : TQuery::ident(database);
     m_database = database;
-    if (!m_db.isOpen() || database.isEmpty())
+    if (!m_db.isOpen())
         return;
+    // The server has no way back to "no database" on an open session: start a new one.
+    if (database.isEmpty() || closeIfDead()) {
+        m_db.close();
+        return;
+    }
     QSqlQuery q(m_db);
-    if (!q.exec(QStringLiteral("USE ") + TQuery::ident(database)))
-        throw EDatabaseError(serverMessage(q.lastError()));
+    if (q.exec(QStringLiteral("USE ") + quoted))
+        return;
+    const QSqlError error = q.lastError();
+    q = QSqlQuery();
+    m_db.close();
+    if (!isConnectionLost(error))
+        throw EDatabaseError(serverMessage(error));
 }
 
 bool TConnection::isOpen() const
@@ -97,8 +186,15 @@ QSqlDatabase& TConnection::ensureOpen()
         beforeConnect(*this);
     // An empty database name (no company chosen yet) connects without a current database.
     m_db.setDatabaseName(m_database);
-    if (!m_db.open())
-        throw EDatabaseError(serverMessage(m_db.lastError()));
+    QElapsedTimer timer;
+    timer.start();
+    if (!m_db.open()) {
+        const QString message = serverMessage(m_db.lastError());
+        if (ranOut(timer, m_timeouts.connectSeconds))
+            throw EDatabaseError(noAnswerText(m_timeouts.connectSeconds,
+                QStringLiteral("%1:%2, %3").arg(m_db.hostName()).arg(m_db.port()).arg(message)));
+        throw EDatabaseError(message);
+    }
     return m_db;
 }
 
@@ -111,6 +207,14 @@ void TConnection::reconnect()
 {
     m_db.close();
     ensureOpen();
+}
+
+bool TConnection::closeIfDead()
+{
+    if (!m_db.isOpen() || !serverEndedSession(m_db))
+        return false;
+    m_db.close();
+    return true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -134,20 +238,42 @@ void TQuery::exec(const QString& sql)
     clear();
     m_sql = sql;
     ++g_statements;
-    QSqlDatabase& db = m_connection.ensureOpen();
-    QSqlQuery q(db);
-    // Numbers come back as the server's own text, not through a double.
-    q.setNumericalPrecisionPolicy(QSql::HighPrecision);
-    q.setForwardOnly(true);
-    if (!q.exec(sql)) {
-        if (!isConnectionLost(q.lastError()))
-            throw EDatabaseError(serverMessage(q.lastError()));
-        m_connection.reconnect();
+    // A session the server ended while the connection stood idle is replaced before anything
+    // is sent: nothing has reached the server yet, so this holds for changes too.
+    m_connection.closeIfDead();
+    QSqlQuery q;
+    QElapsedTimer timer;
+    const auto send = [&] {
         q = QSqlQuery(m_connection.ensureOpen());
+        // Numbers come back as the server's own text, not through a double.
         q.setNumericalPrecisionPolicy(QSql::HighPrecision);
         q.setForwardOnly(true);
-        if (!q.exec(sql))
-            throw EDatabaseError(serverMessage(q.lastError()));
+        timer.start();
+        return q.exec(sql);
+    };
+    if (!send()) {
+        const QSqlError error = q.lastError();
+        if (!isConnectionLost(error))
+            throw EDatabaseError(serverMessage(error));
+        q = QSqlQuery();
+        m_connection.close();
+        const int limit = qMin(m_connection.timeouts().readSeconds, m_connection.timeouts().writeSeconds);
+        if (ranOut(timer, limit))
+            throw EDatabaseError(noAnswerText(limit, serverMessage(error)));
+        // The server may have run a change before the connection broke: it is not sent again.
+        if (!changesNothing(sql))
+            throw EDatabaseError(
+                QStringLiteral("The connection to the database server was lost while a change was being sent; it "
+                               "was not sent again (%1)")
+                    .arg(serverMessage(error)));
+        if (!send()) {
+            const QSqlError again = q.lastError();
+            if (isConnectionLost(again)) {
+                q = QSqlQuery();
+                m_connection.close();
+            }
+            throw EDatabaseError(serverMessage(again));
+        }
     }
 
     static const QRegularExpression useStatement(
@@ -177,6 +303,13 @@ void TQuery::exec(const QString& sql)
     m_rowsAffected = int(m_rows.size());
 }
 
+bool TQuery::changesNothing(const QString& sql)
+{
+    static const QRegularExpression readOnly(QStringLiteral(R"(^[\s(]*(select|show|describe|desc|explain|use)\b)"),
+        QRegularExpression::CaseInsensitiveOption);
+    return readOnly.match(sql).hasMatch();
+}
+
 quint64 TQuery::statementCount()
 {
     return g_statements.load();
@@ -192,7 +325,8 @@ QString TQuery::quote(const QString& value)
 
 bool TQuery::isValidIdent(const QString& name)
 {
-    static const QRegularExpression re(QStringLiteral(R"(^[A-Za-z0-9_$()@.]{1,64}$)"));
+    // No ".": the server refuses it in a database name, and it would read as database.table.
+    static const QRegularExpression re(QStringLiteral(R"(^[A-Za-z0-9_$()@]{1,64}$)"));
     return re.match(name).hasMatch();
 }
 
@@ -297,11 +431,29 @@ void TDm::applySettings(const ConnectionSettings& settings)
         c->setParams(settings.userName, settings.password, settings.server, port);
 }
 
+void TDm::setTimeouts(const ConnectionTimeouts& timeouts)
+{
+    for (TConnection* c : connections())
+        c->setTimeouts(timeouts);
+}
+
 void TDm::setCompanyDatabase(const QString& database, bool includeItemMaster)
 {
-    for (TConnection* c : { &MyConposorderitem, &MyConsalesdetails, &MyConCustdetails, &MyConhomedelivery, &MyConview,
-             &MyConPur, &MyConItemdetails })
-        c->setDatabaseName(database);
+    QList<TConnection*> company { &MyConposorderitem, &MyConsalesdetails, &MyConCustdetails, &MyConhomedelivery,
+        &MyConview, &MyConPur, &MyConItemdetails };
     if (includeItemMaster)
-        MyConnection2.setDatabaseName(database);
+        company << &MyConnection2;
+    // Every connection follows, even when one of them fails, so that none stays on the
+    // previous company; the first failure is reported afterwards.
+    std::optional<EDatabaseError> failure;
+    for (TConnection* c : company) {
+        try {
+            c->setDatabaseName(database);
+        } catch (const EDatabaseError& e) {
+            if (!failure)
+                failure = e;
+        }
+    }
+    if (failure)
+        throw *failure;
 }

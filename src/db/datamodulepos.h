@@ -18,6 +18,14 @@ struct ConnectionSettings {
     void writeToRegistry() const;
 };
 
+// How long a connection waits for the server before it gives up, in seconds. An unreachable or
+// hung server then ends in an error instead of freezing the program.
+struct ConnectionTimeouts {
+    int connectSeconds = 5;
+    int readSeconds = 30;
+    int writeSeconds = 30;
+};
+
 // One column of the current row, read as text. Qt reads a NULL number as "0"; isNull() keeps
 // the two apart.
 class TField {
@@ -48,19 +56,29 @@ public:
 
     QString name() const { return m_name; }
     void setParams(const QString& user, const QString& password, const QString& server, int port);
+    // Takes effect at the next connect.
+    void setTimeouts(const ConnectionTimeouts& timeouts);
+    ConnectionTimeouts timeouts() const { return m_timeouts; }
 
     QString databaseName() const { return m_database; }
+    // The connection works in this database from now on. An empty name leaves it on no database
+    // at all (statements then need a database prefix); a name the server refuses leaves it
+    // closed, to connect to that name next time, so it never stays on the previous company.
     void setDatabaseName(const QString& database);
 
     // Called every time the connection is about to connect.
     std::function<void(TConnection&)> beforeConnect;
 
     bool isOpen() const;
-    // Opens when closed; throws EDatabaseError when the server refuses.
+    // Opens when closed; throws EDatabaseError when the server refuses or does not answer.
     QSqlDatabase& ensureOpen();
     void close();
     // Reopens after the server dropped the connection (idle timeout, restart).
     void reconnect();
+    // Closes an open connection that the server has ended since its last statement (idle
+    // timeout, restart, kill), so that the next statement connects afresh before it is sent.
+    // True when it did.
+    bool closeIfDead();
 
     // Follows "use <db>" statements sent through a query on this connection.
     void noteCurrentDatabase(const QString& database) { m_database = database; }
@@ -69,6 +87,7 @@ private:
     QString m_name;
     QString m_qtName;
     QString m_database;
+    ConnectionTimeouts m_timeouts;
     QSqlDatabase m_db;
 };
 
@@ -82,8 +101,12 @@ public:
     TConnection& connection() const { return m_connection; }
 
     // Runs one statement. A select keeps its rows and stands on the first one.
-    // Throws EDatabaseError with the server's message when the statement fails.
+    // Throws EDatabaseError with the server's message when the statement fails. A statement that
+    // changes nothing is sent once more on a new connection when the old one was lost under it;
+    // a change is never sent twice (the server may have run it before the connection broke).
     void exec(const QString& sql);
+    // SELECT, SHOW, DESCRIBE, EXPLAIN and USE: statements that may be sent again.
+    static bool changesNothing(const QString& sql);
     // Statements sent through any query object so far (a retry after a reconnect counts once).
     static quint64 statementCount();
 
@@ -144,6 +167,8 @@ public:
     TDm& operator=(const TDm&) = delete;
 
     void applySettings(const ConnectionSettings& settings);
+    // Every connection's timeouts, from its next connect on.
+    void setTimeouts(const ConnectionTimeouts& timeouts);
 
     // Company switch: the seven company connections of the company screens, and
     // MyConnection2 too when includeItemMaster is set.

@@ -166,7 +166,7 @@ QStringList indexStatements(const QString& database)
 {
     QStringList out;
     for (const IndexDef& i : kIndexes)
-        out << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2.%3 (%4);")
+        out << QStringLiteral("CREATE INDEX %1 ON %2.%3 (%4);")
                    .arg(QLatin1String(i.name), TQuery::ident(database), QLatin1String(i.table),
                        QLatin1String(i.columns));
     return out;

@@ -32,8 +32,9 @@ TLogBook::~TLogBook()
 {
     if (g_logBook == this)
         g_logBook = nullptr;
+    // Every line is flushed as it is written; closing adds nothing to the file (blank lines at
+    // each exit would only pile up in the day's file).
     if (m_file.isOpen()) {
-        m_stream << Qt::endl << Qt::endl;
         m_stream.setDevice(nullptr);
         m_file.close();
     }
@@ -60,12 +61,17 @@ void TLogBook::openFile(const QDate& day)
     const QString dir = folder();
     m_fileName = dir + QStringLiteral("Log") + day.toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".txt");
     m_file.setFileName(m_fileName);
-    const bool opened = QDir().mkpath(dir) && m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text);
+    // What the users did is for this user's eyes only: a new file is made private, and one
+    // left readable by others is made private before anything more is written to it.
+    const QFileDevice::Permissions privateMode = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    const bool opened
+        = QDir().mkpath(dir) && m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text, privateMode);
     if (!opened) {
         if (m_owner)
             m_owner(4, QStringLiteral("Impossible to create Logfile \"") + m_fileName + QLatin1Char('"'));
         return;
     }
+    m_file.setPermissions(privateMode);
     m_stream.setDevice(&m_file);
     m_stream << Qt::endl;
 }

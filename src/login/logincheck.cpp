@@ -61,9 +61,8 @@ BootstrapResult CheckBootstrapLogin(const QString& name, const QString& password
     reg.createKey(key);
     const QString user = reg.readString(key, QStringLiteral("User"));
     const QString stored = reg.readString(key, QStringLiteral("Password"));
-    if (user.isEmpty() || stored.isEmpty())
-        return BootstrapResult::IncorrectUsernameAndPassword;
-    if (name == user)
+    // The digest of any password is never empty, so an empty stored password matches none.
+    if (!user.isEmpty() && name == user)
         return stored == digest ? BootstrapResult::Ok : BootstrapResult::IncorrectPassword;
     return stored != digest ? BootstrapResult::IncorrectUsernameAndPassword : BootstrapResult::IncorrectUsername;
 }

@@ -9,10 +9,11 @@ namespace ClientRunner {
 
 namespace {
 
-    // Server errors for a database (1007) or a table (1050) that exists already.
+    // Server errors for a database (1007), a table (1050) or an index (1061, "Duplicate key
+    // name") that exists already.
     bool isExpectedError(int code)
     {
-        return code == 1007 || code == 1050;
+        return code == 1007 || code == 1050 || code == 1061;
     }
 
     // Position of the last '<' outside double quotes, or -1.
@@ -34,8 +35,8 @@ namespace {
 
 QString Result::failureText() const
 {
-    if (exitCode == 0)
-        return QString();
+    // With --force the client runs a whole script and ends with 0 even after errors, so its
+    // error lines decide, whatever the exit code.
     static const QRegularExpression errorLine(QStringLiteral(R"(^ERROR (\d+))"));
     QStringList unexpected;
     bool expectedSeen = false;
@@ -52,7 +53,7 @@ QString Result::failureText() const
     }
     if (!unexpected.isEmpty())
         return unexpected.join(QLatin1Char('\n'));
-    if (expectedSeen && exitCode > 0)
+    if (exitCode == 0 || (expectedSeen && exitCode > 0))
         return QString();
     // Failed without a server error line (bad option, crash): report what it said.
     const QString text = errorText.trimmed();
@@ -88,7 +89,7 @@ CommandLine parse(const QString& commandLine)
     return result;
 }
 
-Result run(const QString& commandLine)
+Result run(const QString& commandLine, int timeLimitSeconds)
 {
     Result result;
     const CommandLine cl = parse(commandLine);
@@ -115,7 +116,14 @@ Result run(const QString& commandLine)
         return result;
     }
     result.started = true;
-    process.waitForFinished(-1);
+    if (!process.waitForFinished(timeLimitSeconds * 1000) && process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished(-1);
+        result.errorText = QStringLiteral("The database client (%1) did not finish within %2 seconds and was stopped")
+                               .arg(QFileInfo(cl.program).fileName())
+                               .arg(timeLimitSeconds);
+        return result;
+    }
     result.errorText = QString::fromLocal8Bit(process.readAllStandardError());
     if (process.exitStatus() == QProcess::NormalExit) {
         result.exitCode = process.exitCode();

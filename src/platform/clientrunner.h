@@ -14,9 +14,10 @@ struct Result {
     // what the client wrote to standard error, or why it could not start
     QString errorText;
 
-    // Empty when the run succeeded or failed only because databases or tables exist already
-    // (server errors 1007 and 1050, expected on every start after the first); otherwise the
-    // client's other error lines. Meaningful only for a run that started.
+    // Empty when the run succeeded or failed only because databases, tables or indexes exist
+    // already (server errors 1007, 1050 and 1061, expected on every start after the first and
+    // when a half-created company is completed); otherwise the client's other error lines,
+    // whatever its exit code. Meaningful only for a run that started.
     QString failureText() const;
 };
 
@@ -31,8 +32,13 @@ struct CommandLine {
 };
 CommandLine parse(const QString& commandLine);
 
-// Runs one command line and waits for its end without a time limit. Window events are not
-// processed meanwhile.
-Result run(const QString& commandLine);
+// How long one client run may take before it is stopped: creating a company's tables and
+// indexes takes seconds, so only a hung client or server comes near it.
+constexpr int kTimeLimitSeconds = 120;
+
+// Runs one command line and waits for its end, at most timeLimitSeconds; a client still running
+// then is killed and the run fails with a text that says so. Window events are not processed
+// meanwhile.
+Result run(const QString& commandLine, int timeLimitSeconds = kTimeLimitSeconds);
 
 } // namespace ClientRunner

@@ -1,11 +1,103 @@
 // The data module against the real server: text results with NULL kept apart, escaping, identifier
-// checks, company switches on open connections, and a dropped connection coming back.
+// checks, company switches on open connections, a dropped connection coming back without a change
+// being sent twice, and timeouts.
 #include "db/datamodulepos.h"
 #include "db/schema.h"
 #include "platform/errors.h"
 #include "testsupport.h"
 
+#include <QElapsedTimer>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QtTest>
+#include <arpa/inet.h>
+#include <condition_variable>
+#include <mutex>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// Kills a server connection from a second connection of its own (another terminal, an
+// administrator), as soon as that connection is seen running a statement.
+class KillWhileRunning {
+public:
+    explicit KillWhileRunning(const QString& id)
+        : m_thread([id] {
+            const QString name = QStringLiteral("killer");
+            {
+                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), name);
+                const ConnectionSettings s = TestServer::settings();
+                db.setHostName(s.server);
+                db.setPort(s.port.toInt());
+                db.setUserName(s.userName);
+                db.setPassword(s.password);
+                if (db.open()) {
+                    QSqlQuery q(db);
+                    for (int i = 0; i < 300; ++i) {
+                        q.exec(QStringLiteral("select info from information_schema.processlist where id=") + id);
+                        if (q.next() && !q.isNull(0))
+                            break;
+                        QThread::msleep(10);
+                    }
+                    QThread::msleep(100);
+                    q.exec(QStringLiteral("kill ") + id);
+                }
+            }
+            QSqlDatabase::removeDatabase(name);
+        })
+    {
+    }
+    ~KillWhileRunning() { m_thread.join(); }
+
+private:
+    std::thread m_thread;
+};
+
+// A TCP port that takes connections but never says a word, as a hung server does; it goes away
+// (and the waiting client with it) after a few seconds, so a missing timeout fails rather than hangs.
+class SilentServer {
+public:
+    SilentServer()
+    {
+        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a {};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), len);
+        ::listen(m_fd, 4);
+        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
+        m_port = ntohs(a.sin_port);
+        m_closer = std::thread([this] {
+            std::unique_lock lock(m_mutex);
+            m_done.wait_for(lock, std::chrono::seconds(4), [this] { return m_finished; });
+            ::close(m_fd);
+        });
+    }
+    ~SilentServer()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_finished = true;
+        }
+        m_done.notify_one();
+        m_closer.join();
+    }
+    int port() const { return m_port; }
+
+private:
+    int m_fd = -1;
+    int m_port = 0;
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    bool m_finished = false;
+    std::thread m_closer;
+};
+
+} // namespace
 
 class TestDataModule : public QObject {
     Q_OBJECT
@@ -14,14 +106,20 @@ class TestDataModule : public QObject {
     std::unique_ptr<TDm> dm;
 
 private Q_SLOTS:
-    void init()
+    void initTestCase()
     {
-        env = std::make_unique<TestEnvironment>();
         TestServer::dropAllDatabases();
         TestServer::exec({ QStringLiteral("create database general_stores"), QStringLiteral("create database SHOP_A"),
             QStringLiteral("create database SHOP_B") });
         TestServer::exec(Schema::tableStatements(QStringLiteral("SHOP_A"), Schema::Variant::Company));
         TestServer::exec(Schema::tableStatements(QStringLiteral("SHOP_B"), Schema::Variant::Company));
+    }
+    void init()
+    {
+        env = std::make_unique<TestEnvironment>();
+        // the only rows the cases write
+        TestServer::exec({ QStringLiteral("delete from SHOP_A.sales_settings"),
+            QStringLiteral("delete from SHOP_B.sales_settings"), QStringLiteral("drop database if exists dbname") });
         dm = std::make_unique<TDm>(TestServer::settings());
     }
     void cleanup()
@@ -34,6 +132,8 @@ private Q_SLOTS:
     {
         TQuery& q = dm->MyQposorderitem;
         dm->setCompanyDatabase(QStringLiteral("SHOP_A"), false);
+        q.exec(QStringLiteral("select connection_id() as id"));
+        const QString id = q.text(QStringLiteral("id"));
         q.exec(QStringLiteral("select max(billno) as m from sales_order"));
         QCOMPARE(q.recordCount(), 1);
         QVERIFY(q.field(QStringLiteral("m")).isNull());
@@ -47,6 +147,10 @@ private Q_SLOTS:
         q.next();
         QVERIFY(q.eof());
         QVERIFY(q.field(QStringLiteral("zero")).isNull());
+        // a healthy connection is kept from one statement to the next
+        q.exec(QStringLiteral("delete from sales_order"));
+        q.exec(QStringLiteral("select connection_id() as id"));
+        QCOMPARE(q.text(QStringLiteral("id")), id);
     }
 
     void quotedValuesAreData_data()
@@ -77,7 +181,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("valid");
         QTest::newRow("plain") << "MAIN_ROAD" << true;
-        QTest::newRow("brackets dot at") << "JOHN(S).CO@X" << true;
+        QTest::newRow("brackets at") << "JOHN(S)_CO@X" << true;
+        QTest::newRow("dot") << "JOHN.CO" << false;
         QTest::newRow("backtick") << "A`B" << false;
         QTest::newRow("blank") << "A B" << false;
         QTest::newRow("semicolon") << "A;drop" << false;
@@ -115,6 +220,39 @@ private Q_SLOTS:
         QCOMPARE(dm->MyQLogin.text(QStringLiteral("db")), QStringLiteral("general_stores"));
     }
 
+    void noCompanyMeansNoDatabase()
+    {
+        TQuery& q = dm->MyQhome;
+        dm->setCompanyDatabase(QStringLiteral("SHOP_A"), true);
+        q.exec(QStringLiteral("select database() as db"));
+        QCOMPARE(q.text(QStringLiteral("db")), QStringLiteral("SHOP_A"));
+
+        // "NEXT" without a selection
+        dm->setCompanyDatabase(QString(), true);
+        QCOMPARE(dm->MyConPur.databaseName(), QString());
+        q.exec(QStringLiteral("select database() as db, connection_id() as id"));
+        QVERIFY(q.field(QStringLiteral("db")).isNull());
+        const QString id = q.text(QStringLiteral("id"));
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, q.exec(QStringLiteral("select * from sales_settings")));
+        // still none after the connection was dropped and made again
+        TestServer::exec({ QStringLiteral("kill ") + id });
+        q.exec(QStringLiteral("select database() as db"));
+        QVERIFY(q.field(QStringLiteral("db")).isNull());
+        // prefixed statements still work
+        q.exec(QStringLiteral("select count(*) as n from SHOP_B.sales_settings"));
+        QCOMPARE(q.text(QStringLiteral("n")), QStringLiteral("0"));
+
+        // a company the server does not have: no connection stays on the previous one
+        dm->setCompanyDatabase(QStringLiteral("SHOP_A"), true);
+        dm->MyQposorderitem.exec(QStringLiteral("select 1"));
+        q.exec(QStringLiteral("select 1"));
+        QVERIFY_THROWS_EXCEPTION(EDatabaseError, dm->setCompanyDatabase(QStringLiteral("NO_SUCH_SHOP"), true));
+        for (TQuery* other : { &dm->MyQposorderitem, &q, &dm->MyQuery2 }) {
+            QCOMPARE(other->connection().databaseName(), QStringLiteral("NO_SUCH_SHOP"));
+            QVERIFY_THROWS_EXCEPTION(EDatabaseError, other->exec(QStringLiteral("select database() as db")));
+        }
+    }
+
     void catalogueConnectionAlwaysStartsOnDbname()
     {
         TestServer::exec({ QStringLiteral("create database dbname") });
@@ -132,6 +270,116 @@ private Q_SLOTS:
         q.exec(QStringLiteral("select database() as db, connection_id() as id"));
         QCOMPARE(q.text(QStringLiteral("db")), QStringLiteral("SHOP_A"));
         QVERIFY(q.text(QStringLiteral("id")) != id);
+    }
+
+    void onlyStatementsThatChangeNothingAreSentAgain_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<bool>("readOnly");
+        QTest::newRow("select") << "  SELECT * from item" << true;
+        QTest::newRow("bracketed select") << "(select 1) union (select 2)" << true;
+        QTest::newRow("show") << "show tables" << true;
+        QTest::newRow("use") << "use pcmac" << true;
+        QTest::newRow("insert") << "insert into tordergrid values (1)" << false;
+        QTest::newRow("update") << "update sales_order set amount_paid=amount_paid+5" << false;
+        QTest::newRow("delete") << "delete from tordergrid" << false;
+        QTest::newRow("word starting with select") << "selection_update()" << false;
+        QTest::newRow("comment first") << "/* x */ select 1" << false;
+    }
+    void onlyStatementsThatChangeNothingAreSentAgain()
+    {
+        QFETCH(QString, sql);
+        QFETCH(bool, readOnly);
+        QCOMPARE(TQuery::changesNothing(sql), readOnly);
+    }
+
+    void killedConnectionAroundAStatement_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<bool>("whileRunning");
+        QTest::addColumn<int>("rows"); // -1: a select, which comes back with its row
+        QTest::newRow("write after the connection died idle: sent once on a new one")
+            << "insert into sales_settings values ('k', 'v')" << false << 1;
+        QTest::newRow("write killed while running: reported, never sent again")
+            << "insert into sales_settings select 'k', sleep(2)" << true << 0;
+        QTest::newRow("read killed while running: sent again") << "select sleep(2) as k" << true << -1;
+    }
+    void killedConnectionAroundAStatement()
+    {
+        QFETCH(QString, sql);
+        QFETCH(bool, whileRunning);
+        QFETCH(int, rows);
+        TQuery& q = dm->MyQpayment;
+        dm->setCompanyDatabase(QStringLiteral("SHOP_A"), false);
+        q.exec(QStringLiteral("select connection_id() as id"));
+        const QString id = q.text(QStringLiteral("id"));
+        const quint64 statements = TQuery::statementCount();
+        QString error;
+        {
+            std::optional<KillWhileRunning> killer;
+            if (whileRunning) {
+                killer.emplace(id);
+            } else {
+                TestServer::exec({ QStringLiteral("kill ") + id });
+                // until the server has let go of the session
+                const QString alive
+                    = QStringLiteral("select count(*) from information_schema.processlist where id=") + id;
+                for (int i = 0; i < 300 && TestServer::count(alive) > 0; ++i)
+                    QThread::msleep(10);
+            }
+            try {
+                q.exec(sql);
+            } catch (const EDatabaseError& e) {
+                error = e.message();
+            }
+        }
+        if (whileRunning && rows >= 0)
+            QVERIFY2(error.contains(QLatin1String("not sent again")), qPrintable(error));
+        else
+            QVERIFY2(error.isEmpty(), qPrintable(error));
+        if (rows < 0)
+            QCOMPARE(q.recordCount(), 1);
+        QCOMPARE(TQuery::statementCount(), statements + 1);
+        if (rows >= 0)
+            QCOMPARE(TestServer::count(QStringLiteral("select count(*) from SHOP_A.sales_settings")), rows);
+        // the next statement runs on a new connection, on the same company
+        q.exec(QStringLiteral("select database() as db, connection_id() as id"));
+        QCOMPARE(q.text(QStringLiteral("db")), QStringLiteral("SHOP_A"));
+        QVERIFY(q.text(QStringLiteral("id")) != id);
+    }
+
+    void timeoutsEndWaitsWithAClearText_data()
+    {
+        QTest::addColumn<bool>("connecting");
+        QTest::newRow("server that never answers the connect") << true;
+        QTest::newRow("statement that takes too long") << false;
+    }
+    void timeoutsEndWaitsWithAClearText()
+    {
+        QFETCH(bool, connecting);
+        std::optional<SilentServer> silent;
+        TQuery& q = dm->MyQview;
+        if (connecting) {
+            silent.emplace();
+            const ConnectionSettings s = TestServer::settings();
+            q.connection().setParams(s.userName, s.password, s.server, silent->port());
+        }
+        dm->setTimeouts({ 1, 1, 1 });
+        QElapsedTimer timer;
+        timer.start();
+        try {
+            q.exec(QStringLiteral("select sleep(3)"));
+            QFAIL("no timeout");
+        } catch (const EDatabaseError& e) {
+            QVERIFY2(e.message().startsWith(QLatin1String("The database server did not answer within 1 seconds")),
+                qPrintable(e.message()));
+        }
+        QVERIFY2(timer.elapsed() < 2800, qPrintable(QString::number(timer.elapsed())));
+        if (!connecting) {
+            // the connection is made again for the next statement
+            q.exec(QStringLiteral("select 7 as n"));
+            QCOMPARE(q.text(QStringLiteral("n")), QStringLiteral("7"));
+        }
     }
 
     void failuresCarryTheServersMessage()

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QtTest>
+#include <sys/stat.h>
 
 namespace {
 
@@ -20,6 +21,12 @@ QString readAll(const QString& fileName)
     if (!f.open(QIODevice::ReadOnly))
         return QStringLiteral("<missing>");
     return QString::fromUtf8(f.readAll());
+}
+
+int fileMode(const QString& fileName)
+{
+    struct stat st { };
+    return ::stat(QFile::encodeName(fileName).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
 }
 
 } // namespace
@@ -66,7 +73,7 @@ private Q_SLOTS:
 
         book.add(QStringLiteral("hello"));
         QCOMPARE(book.fileName(), logFolder() + QStringLiteral("Log20240131.txt"));
-        QVERIFY(QFile::exists(book.fileName()));
+        QCOMPARE(fileMode(book.fileName()), 0600);
     }
 
     void folderChainIsCreated()
@@ -122,6 +129,8 @@ private Q_SLOTS:
             QFile f(name);
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("earlier run\n");
+            f.setPermissions(
+                QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
         }
 
         TLogBook book;
@@ -129,6 +138,8 @@ private Q_SLOTS:
         book.add(QStringLiteral("second"));
         QCOMPARE(
             readAll(name), QStringLiteral("earlier run\n\n2024/01/31 10:15:30 first\n2024/01/31 10:15:30 second\n"));
+        // a file left readable by others is made private
+        QCOMPARE(fileMode(name), 0600);
     }
 
     void nextRunOfTheSameDayAppends()
@@ -142,8 +153,8 @@ private Q_SLOTS:
         TLogBook book;
         book.add(QStringLiteral("run two"));
         QCOMPARE(book.fileName(), name);
-        // Closing a log book leaves two empty lines.
-        QCOMPARE(readAll(name), QStringLiteral("\n2024/01/31 10:15:30 run one\n\n\n\n2024/01/31 10:15:30 run two\n"));
+        // Only the first write of a run leaves an empty line; closing adds none.
+        QCOMPARE(readAll(name), QStringLiteral("\n2024/01/31 10:15:30 run one\n\n2024/01/31 10:15:30 run two\n"));
     }
 
     void dayChangeSwitchesFile()

@@ -9,6 +9,7 @@
 #include "login/posloginpas.h"
 #include "login/selectpos.h"
 #include "platform/errors.h"
+#include "platform/registry.h"
 #include "testsupport.h"
 
 #include <QLineEdit>
@@ -125,6 +126,14 @@ private Q_SLOTS:
         QVERIFY(roster().fmlogin->CurrentUser.isEmpty());
     }
 
+    void bootstrapUserWithoutStoredPassword()
+    {
+        TRegistry().writeString(QStringLiteral("\\Software\\pos"), QStringLiteral("Password"), QString());
+        login(QStringLiteral("tavin"), QStringLiteral("qemol"));
+        QCOMPARE(env->dialogs->texts(), QStringList { QStringLiteral(" Incorrect password!! ") });
+        QVERIFY(!roster().frmaducashier->isVisible());
+    }
+
     void bootstrapLoginEndsWithTheFirstUser()
     {
         addUser(QStringLiteral("boss"), QStringLiteral("Secret1"), QStringLiteral("admin"));
@@ -214,12 +223,22 @@ private Q_SLOTS:
         QVERIFY(roster().fmlogin->LoginFailed);
     }
 
+    void adminIsLetInWhateverTheFlag_data()
+    {
+        QTest::addColumn<QString>("flag");
+        QTest::newRow("logged on") << "t";
+        QTest::newRow("logged off") << "f";
+        QTest::newRow("never logged on") << "";
+    }
+
     void adminIsLetInWhateverTheFlag()
     {
-        addUser(QStringLiteral("boss"), QStringLiteral("Secret1"), QStringLiteral("admin"), QStringLiteral("t"));
+        QFETCH(QString, flag);
+        addUser(QStringLiteral("boss"), QStringLiteral("Secret1"), QStringLiteral("admin"), flag);
         login(QStringLiteral("boss"), QStringLiteral("Secret1"));
         QVERIFY(env->dialogs->messages.isEmpty());
         QVERIFY(roster().frmadminoptions->isVisible());
+        QCOMPARE(loggedOn(QStringLiteral("boss")), QStringLiteral("t"));
         QCOMPARE(roster().fmlogin->CurrentUser, QStringLiteral("boss"));
         QTest::mouseClick(roster().frmadminoptions->findChild<QPushButton*>(QStringLiteral("BitBtn1")), Qt::LeftButton);
         QCOMPARE(loggedOn(QStringLiteral("boss")), QStringLiteral("f"));

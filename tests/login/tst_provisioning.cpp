@@ -5,6 +5,7 @@
 #include "platform/registry.h"
 #include "testsupport.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QtTest>
@@ -74,6 +75,7 @@ private Q_SLOTS:
     void md5Text();
     void clientFailure_data();
     void clientFailure();
+    void hungClientIsStopped();
     void commandLine_data();
     void commandLine();
 
@@ -128,10 +130,16 @@ void TstProvisioning::clientFailure_data()
     QTest::newRow("warning only") << 0 << QStringLiteral("mariadb: [Warning] something") << QString();
     QTest::newRow("database exists") << 1 << dbExists << QString();
     QTest::newRow("tables exist") << 1 << (tableExists + QStringLiteral("\n") + tableExists) << QString();
+    QTest::newRow("indexes exist") << 1
+                                   << (tableExists
+                                          + QStringLiteral("\nERROR 1061 (42000) at line 1: Duplicate key "
+                                                           "name 'item_name'"))
+                                   << QString();
     QTest::newRow("access denied") << 1 << denied << denied;
     QTest::newRow("server down") << 1
                                  << QStringLiteral("ERROR 2002 (HY000): Can't connect to server on '10.9.9.9' (115)")
                                  << QStringLiteral("ERROR 2002 (HY000): Can't connect to server on '10.9.9.9' (115)");
+    QTest::newRow("script run to its end") << 0 << (tableExists + QStringLiteral("\n") + syntax) << syntax;
     QTest::newRow("syntax among existing tables")
         << 1 << (tableExists + QStringLiteral("\n") + syntax + QStringLiteral("\n") + tableExists) << syntax;
     QTest::newRow("bad option") << 7 << QStringLiteral("mariadb: unknown option '--bogus'\n")
@@ -150,6 +158,17 @@ void TstProvisioning::clientFailure()
     r.exitCode = exitCode;
     r.errorText = stderrText;
     QCOMPARE(r.failureText(), failure);
+}
+
+void TstProvisioning::hungClientIsStopped()
+{
+    QElapsedTimer timer;
+    timer.start();
+    const ClientRunner::Result r = ClientRunner::run(QStringLiteral("sleep 20"), 1);
+    QVERIFY(timer.elapsed() < 5000);
+    QVERIFY(r.started);
+    QCOMPARE(
+        r.failureText(), QStringLiteral("The database client (sleep) did not finish within 1 seconds and was stopped"));
 }
 
 void TstProvisioning::commandLine_data()
