@@ -166,6 +166,12 @@ private Q_SLOTS:
         QCOMPARE(ShowComment(*dm, kToday), QStringLiteral("A.B"));
         QCOMPARE(DeleteComment(*dm, kToday), QString());
         QCOMPARE(DeleteComment(*dm, kToday), QStringLiteral("No Comment is made on this Date."));
+
+        // a remark that would outgrow its column keeps its beginning
+        exec(QStringLiteral("insert into $db.comment values('2026-12-10',repeat('x',65530))"));
+        QCOMPARE(AddComment(*dm, QStringLiteral("2026-12-10"), QStringLiteral("abcdefghij")),
+            QStringLiteral("Comment updated Successfully..."));
+        QCOMPARE(count(QStringLiteral("select length(scomment) from $db.comment where sdate='2026-12-10'")), 65535);
     }
 
     void dashboardLinesUpByItem()
