@@ -10,6 +10,7 @@
 #include "db/datamodulepos.h"
 #include "login/adminoption.h"
 #include "login/poslogin.h"
+#include "platform/errors.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -147,6 +148,37 @@ private Q_SLOTS:
         r.frmadminoptions->hide();
     }
 
+    void labelsAndLogo()
+    {
+        // the admin options screen names the menu's own labels, whatever screen is placed in it
+        click(menu(), QStringLiteral("btnItemDetails"));
+        SetScreenLabel(menu(), QStringLiteral("Label1"), QStringLiteral("anna"));
+        QCOMPARE(w<QLabel>(menu(), QStringLiteral("Label1"))->parentWidget(), menu());
+        QCOMPARE(w<QLabel>(menu(), QStringLiteral("Label1"))->text(), QStringLiteral("anna"));
+
+        // of the company's pictures the last of .bmp, .ico, .jpg is shown
+        const QString folder = env->root() + QStringLiteral("/logos");
+        QDir().mkpath(folder);
+        QImage tall(10, 20, QImage::Format_RGB32);
+        tall.fill(Qt::blue);
+        QVERIFY(tall.save(folder + QStringLiteral("/STORE.bmp")));
+        QVERIFY(tall.transformed(QTransform().rotate(90)).save(folder + QStringLiteral("/STORE.jpg")));
+        QVERIFY(tall.save(folder + QStringLiteral("/OTHER.ico")));
+        TestServer::exec({ QStringLiteral("create database if not exists pcmac") });
+        try {
+            TestServer::exec({ Schema::pathImgTableStatement() });
+        } catch (const EDatabaseError&) {
+            // made by the provisioning already
+        }
+        TestServer::exec({ QStringLiteral("delete from pcmac.path_img"),
+            QStringLiteral("insert into pcmac.path_img values(1,'%1/')").arg(folder) });
+        open();
+        const QPixmap logo = w<QLabel>(menu(), QStringLiteral("Image3"))->pixmap();
+        QVERIFY(!logo.isNull());
+        QVERIFY(logo.width() > logo.height());
+        TestServer::exec({ QStringLiteral("delete from pcmac.path_img") });
+    }
+
     void dashboard()
     {
         addItem(3, QStringLiteral("SALT"));
@@ -199,6 +231,9 @@ private Q_SLOTS:
         QTest::newRow("minimal floor on leaving") << "Add"
                                                   << "EMinimal"
                                                   << "2" << true << "5";
+        QTest::newRow("add minimal above 1000000") << "Add"
+                                                   << "EMinimal"
+                                                   << "1000001" << false << "100000";
         QTest::newRow("minimal above 1000000") << "Change"
                                                << "EMinimal1"
                                                << "12345678" << false << "123456";
