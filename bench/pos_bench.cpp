@@ -1,7 +1,10 @@
-// Times the counter's order-grid procedures against a live server on a company database of a
-// realistic size: items, years of stock ledger and past bills. The database is made for the run
-// and dropped at its end.
+// Times the counter's order-grid procedures and the back office's item, purchase and dashboard
+// procedures against a live server on a company database of a realistic size: items, years of
+// stock ledger and past bills. The database is made for the run and dropped at its end.
 
+#include "backoffice/Itempas.h"
+#include "backoffice/Purchasepas.h"
+#include "backoffice/homepas.h"
 #include "db/datamodulepos.h"
 #include "db/schema.h"
 #include "platform/errors.h"
@@ -293,6 +296,51 @@ void explainPlans(TQuery& q, const Options& o)
     }
 }
 
+// The back office on the same database: a purchase of an item chosen on the purchase screen
+// (each run another item, so each opens the day's row), the dashboard's lists, adding an item
+// and the item screen's lists and grid.
+void benchBackOffice(TDm& dm, TQuery& admin, const Options& o)
+{
+    admin.exec(
+        S("insert into itemdetails(itemcode,closing_stock,date_stock) select itemcode,400,'2024-01-01' from item"));
+    const QString today = QDate::currentDate().toString(S("yyyy-MM-dd"));
+    report("book_purchase",
+        measure(
+            o.runs, [](int) {},
+            [&](int i) {
+                const QString item = itemName(o, i % o.items + 1);
+                const ItemStock shown = ShowItemStock(dm, today, item);
+                if (!shown.hasLedger || !BookPurchase(dm, today, item, 5, QString(), true).stored)
+                    throw PosError(S("purchase of ") + item + S(" not booked"));
+            }));
+
+    const int listRuns = std::min(o.runs, 50);
+    report("dashboard_fill",
+        measure(
+            listRuns, [](int) {},
+            [&](int) {
+                if (DashboardLines(dm).size() != o.items)
+                    throw PosError(S("dashboard does not list every item"));
+            }));
+    report("item_add",
+        measure(
+            o.runs, [](int) {},
+            [&](int i) {
+                ItemEntry entry { S("NEW ITEM %1").arg(i), S("12.5"), S("2"), S("5"), S("10"),
+                    S("7%1").arg(i, 11, 10, QLatin1Char('0')) };
+                const QString refusal = AddItem(dm, entry, S("5"));
+                if (!refusal.isEmpty())
+                    throw PosError(S("item not added: ") + refusal);
+            }));
+    report("item_list_fill",
+        measure(
+            listRuns, [](int) {},
+            [&](int) {
+                FillItemNameLists(dm);
+                ItemGrid(dm);
+            }));
+}
+
 int run(const Options& o)
 {
     const QString database = S("bench_%1").arg(QCoreApplication::applicationPid());
@@ -407,6 +455,8 @@ int run(const Options& o)
                 if (next != expected)
                     throw PosError(S("next bill number ") + next + S(", expected ") + expected);
             }));
+
+    benchBackOffice(dm, admin, o);
     return 0;
 }
 

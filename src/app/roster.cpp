@@ -1,5 +1,10 @@
 #include "app/roster.h"
 
+#include "backoffice/menuback.h"
+#include "backoffice/unitcomment.h"
+#include "backoffice/unithome.h"
+#include "backoffice/unititemdetails.h"
+#include "backoffice/unitpurchase.h"
 #include "db/datamodulepos.h"
 #include "db/dbform.h"
 #include "login/adminoption.h"
@@ -72,15 +77,15 @@ void Roster::create()
     fmviewdetails = new PlaceholderScreen(QStringLiteral("Tfmviewdetails"), QStringLiteral("Bill Details"));
     fmpaymentdetails = new PlaceholderScreen(QStringLiteral("Tfmpaymentdetails"), QStringLiteral("Payment Details"));
     frmselectpos = new Tfrmselectpos();
-    frmmenu = new PlaceholderScreen(QStringLiteral("Tfrmmenu"), QStringLiteral("Back Office"));
+    frmmenu = new Tfrmmenu();
     frmmenupos = new PlaceholderScreen(QStringLiteral("Tfrmmenupos"), QStringLiteral("POS"));
     addSalesOrderEntry(frmmenupos, fmorderitem);
     frmadminoptions = new Tfrmadminoptions();
-    FrmBackOffice = new PlaceholderScreen(QStringLiteral("TFrmBackOffice"), QStringLiteral("Home"));
-    Fitemdetails = new PlaceholderScreen(QStringLiteral("TFitemdetails"), QStringLiteral("Item Details"));
-    Fpurchase = new PlaceholderScreen(QStringLiteral("TFpurchase"), QStringLiteral("Purchase"));
+    FrmBackOffice = new TFrmBackOffice();
+    Fitemdetails = new TFitemdetails();
+    Fpurchase = new TFpurchase();
     fmview_stock = new PlaceholderScreen(QStringLiteral("Tfmview_stock"), QStringLiteral("View Stock"));
-    fmcomment = new PlaceholderScreen(QStringLiteral("Tfmcomment"), QStringLiteral("Comments"));
+    fmcomment = new Tfmcomment();
     frmAdminCreate = new PlaceholderScreen(QStringLiteral("TfrmAdminCreate"), QStringLiteral("Users"));
     frmaducashier = new PlaceholderScreen(QStringLiteral("Tfrmaducashier"), QStringLiteral("Configuration"));
     old_bill = new PlaceholderScreen(QStringLiteral("Told_bill"), QStringLiteral("Old Bills"));

@@ -9,6 +9,11 @@ class Tdbform;
 class Tfrmselectpos;
 class Tfrmadminoptions;
 class Tfmorderitem;
+class Tfrmmenu;
+class TFrmBackOffice;
+class TFitemdetails;
+class TFpurchase;
+class Tfmcomment;
 
 // The program's screens, one of each, created once at start-up in a fixed order and kept for the
 // whole run. Screens reach each other through here. Screens still to be built stand in as plain
@@ -24,14 +29,14 @@ struct Roster {
     QWidget* fmviewdetails = nullptr;
     QWidget* fmpaymentdetails = nullptr;
     Tfrmselectpos* frmselectpos = nullptr;
-    QWidget* frmmenu = nullptr;
+    Tfrmmenu* frmmenu = nullptr;
     QWidget* frmmenupos = nullptr;
     Tfrmadminoptions* frmadminoptions = nullptr;
-    QWidget* FrmBackOffice = nullptr;
-    QWidget* Fitemdetails = nullptr;
-    QWidget* Fpurchase = nullptr;
+    TFrmBackOffice* FrmBackOffice = nullptr;
+    TFitemdetails* Fitemdetails = nullptr;
+    TFpurchase* Fpurchase = nullptr;
     QWidget* fmview_stock = nullptr;
-    QWidget* fmcomment = nullptr;
+    Tfmcomment* fmcomment = nullptr;
     QWidget* frmAdminCreate = nullptr;
     QWidget* frmaducashier = nullptr;
     QWidget* old_bill = nullptr;

@@ -1,0 +1,418 @@
+// The back-office menu and its working screens driven through their widgets.
+#include "app/posapplication.h"
+#include "app/roster.h"
+#include "backoffice/menuback.h"
+#include "backoffice/unitcomment.h"
+#include "backoffice/unithome.h"
+#include "backoffice/unititemdetails.h"
+#include "backoffice/unitpurchase.h"
+#include "backofficefixture.h"
+#include "db/datamodulepos.h"
+#include "login/adminoption.h"
+#include "login/poslogin.h"
+#include "platform/errors.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+#include <QtTest>
+
+using namespace BackOfficeFixture;
+
+class TestBackOffice : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestEnvironment> env;
+    bool m_typingCompany = false;
+
+    Tfrmmenu* menu() { return roster().frmmenu; }
+    template <typename T = QWidget> T* w(QWidget* screen, const QString& name)
+    {
+        T* found = screen->findChild<T*>(name);
+        if (!found)
+            qFatal("no control %s", qPrintable(name));
+        return found;
+    }
+    void click(QWidget* screen, const QString& name)
+    {
+        QTest::mouseClick(w<QAbstractButton>(screen, name), Qt::LeftButton);
+    }
+    QString text(QWidget* screen, const QString& name) { return w<QLineEdit>(screen, name)->text(); }
+    void type(QWidget* screen, const QString& name, const QString& keys)
+    {
+        auto* field = w<QLineEdit>(screen, name);
+        field->clear();
+        QTest::keyClicks(field, keys);
+    }
+    // Leaves the field as Tab would.
+    void leave(QWidget* screen, const QString& name)
+    {
+        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+        QApplication::sendEvent(w<QLineEdit>(screen, name), &out);
+    }
+    QStringList messages() { return env->dialogs->texts(); }
+    void choose(QComboBox* box, const QString& name)
+    {
+        box->lineEdit()->clear();
+        QTest::keyClicks(box->lineEdit(), name);
+        QTest::keyClick(box->lineEdit(), Qt::Key_Return);
+    }
+    QString logText()
+    {
+        QFile log(QDir::current().filePath(QStringLiteral("LogFiles/Log20261209.txt")));
+        return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+    }
+    // The back office as the admin options screen opens it.
+    void open()
+    {
+        menu()->hide();
+        menu()->show();
+        menu()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(menu()));
+        env->dialogs->clear();
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        env = std::make_unique<TestEnvironment>();
+        TestServer::dropAllDatabases();
+        TestServer::storeSettings();
+        roster().create();
+        roster().fmlogin->CurrentUser = QStringLiteral("anna");
+        roster().frmadminoptions->AdminCompanyName = kDb;
+        roster().frmadminoptions->AdminCompanyDb = kDb;
+    }
+    void cleanupTestCase()
+    {
+        roster().destroy();
+        env.reset();
+    }
+    void init()
+    {
+        // the typing rules write nothing: their rows share one company
+        const bool typingRules = QTest::currentTestFunction() == QLatin1String("itemFieldRules");
+        if (!typingRules || !m_typingCompany) {
+            createCompany();
+            roster().Dm->setCompanyDatabase(kDb, true);
+            addItem(1, QStringLiteral("SUGAR"), 5, QStringLiteral("400000000001"));
+            addItem(2, QStringLiteral("RICE"), 5, QString());
+        }
+        m_typingCompany = typingRules;
+        open();
+    }
+    void cleanup()
+    {
+        menu()->Button1Click();
+        env->dialogs->answers.clear();
+    }
+
+    void menuPlacesOneScreenAtATime()
+    {
+        Roster& r = roster();
+        QCOMPARE(menu()->currentScreen(), r.FrmBackOffice);
+        QVERIFY(r.FrmBackOffice->isVisible());
+        QCOMPARE(r.FrmBackOffice->parentWidget(), menu());
+        QCOMPARE(r.FrmBackOffice->pos(), QPoint(230, 30));
+
+        click(menu(), QStringLiteral("btnPurchase"));
+        QVERIFY(r.Fpurchase->isVisible());
+        QVERIFY(!r.FrmBackOffice->isVisible());
+        click(menu(), QStringLiteral("Image2"));
+        QCOMPARE(env->help->topics.last(), QStringLiteral("::/Purchase.htm"));
+        QVERIFY(r.Fpurchase->isVisible());
+
+        click(menu(), QStringLiteral("btnConfiguration"));
+        QVERIFY(r.frmaducashier->isVisible());
+        QVERIFY(!w(menu(), QStringLiteral("Image3"))->isVisible());
+        click(menu(), QStringLiteral("Image2"));
+        QCOMPARE(env->help->topics.last(), QStringLiteral("::/Settings.htm"));
+
+        QTest::keyClick(menu(), Qt::Key_B, Qt::ControlModifier);
+        QVERIFY(r.frmadminoptions->isVisible());
+        QVERIFY(!menu()->isVisible());
+        for (QWidget* screen : { static_cast<QWidget*>(r.Fpurchase), r.frmaducashier }) {
+            QVERIFY(!screen->isVisible());
+            QVERIFY(screen->isWindow()); // others may show it outside the back office
+        }
+        const qsizetype topics = env->help->topics.size();
+        menu()->Image2Click();
+        QCOMPARE(env->help->topics.size(), topics);
+        r.frmadminoptions->hide();
+    }
+
+    void labelsAndLogo()
+    {
+        // the admin options screen names the menu's own labels, whatever screen is placed in it
+        click(menu(), QStringLiteral("btnItemDetails"));
+        SetScreenLabel(menu(), QStringLiteral("Label1"), QStringLiteral("anna"));
+        QCOMPARE(w<QLabel>(menu(), QStringLiteral("Label1"))->parentWidget(), menu());
+        QCOMPARE(w<QLabel>(menu(), QStringLiteral("Label1"))->text(), QStringLiteral("anna"));
+
+        // of the company's pictures the last of .bmp, .ico, .jpg is shown
+        const QString folder = env->root() + QStringLiteral("/logos");
+        QDir().mkpath(folder);
+        QImage tall(10, 20, QImage::Format_RGB32);
+        tall.fill(Qt::blue);
+        QVERIFY(tall.save(folder + QStringLiteral("/STORE.bmp")));
+        QVERIFY(tall.transformed(QTransform().rotate(90)).save(folder + QStringLiteral("/STORE.jpg")));
+        QVERIFY(tall.save(folder + QStringLiteral("/OTHER.ico")));
+        TestServer::exec({ QStringLiteral("create database if not exists pcmac") });
+        try {
+            TestServer::exec({ Schema::pathImgTableStatement() });
+        } catch (const EDatabaseError&) {
+            // made by the provisioning already
+        }
+        TestServer::exec({ QStringLiteral("delete from pcmac.path_img"),
+            QStringLiteral("insert into pcmac.path_img values(1,'%1/')").arg(folder) });
+        open();
+        const QPixmap logo = w<QLabel>(menu(), QStringLiteral("Image3"))->pixmap();
+        QVERIFY(!logo.isNull());
+        QVERIFY(logo.width() > logo.height());
+        TestServer::exec({ QStringLiteral("delete from pcmac.path_img") });
+    }
+
+    void dashboard()
+    {
+        addItem(3, QStringLiteral("SALT"));
+        addLedgerRow(1, QStringLiteral("2026-12-08"), 0, 5, 5);
+        addLedgerRow(2, QStringLiteral("2026-12-08"), 0, 9, 9);
+        exec(QStringLiteral("insert into $db.itemdetails values(2,4,'2026-12-09')"));
+        exec(QStringLiteral("insert into $db.comment values('2026-12-09','count the rice')"));
+        click(menu(), QStringLiteral("btnHome"));
+
+        TFrmBackOffice* home = roster().FrmBackOffice;
+        QCOMPARE(w<QLabel>(home, QStringLiteral("Label5"))->text(), QStringLiteral("anna"));
+        QCOMPARE(w<QLabel>(home, QStringLiteral("Label9date"))->text(), QStringLiteral("09-12-2026"));
+        QCOMPARE(w<QPlainTextEdit>(home, QStringLiteral("Memo1"))->toPlainText(), QStringLiteral("count the rice"));
+        auto* items = w<QListWidget>(home, QStringLiteral("ListBox1"));
+        auto* opening = w<QListWidget>(home, QStringLiteral("ListBox2"));
+        auto* closing = w<QListWidget>(home, QStringLiteral("ListBox3"));
+        QCOMPARE(items->count(), 2);
+        QCOMPARE(opening->item(0)->text(), QString());
+        QCOMPARE(opening->item(1)->text(), QStringLiteral("4"));
+        QCOMPARE(closing->item(0)->foreground().color(), QColor(255, 0, 0));
+        QCOMPARE(closing->item(1)->foreground().color(), QColor(Qt::black));
+
+        closing->setCurrentRow(1);
+        QCOMPARE(items->currentRow(), 1);
+        QCOMPARE(opening->currentRow(), 1);
+    }
+
+    void itemFieldRules_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("left");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("two decimals") << "Add"
+                                      << "EDiscount"
+                                      << "12.345" << false << "12.34";
+        QTest::newRow("percent above 100") << "Add"
+                                           << "EDiscount"
+                                           << "101" << false << "10";
+        QTest::newRow("trailing point on leaving") << "Add"
+                                                   << "EITax"
+                                                   << "12." << true << "12.0";
+        QTest::newRow("decimal keys") << "Add"
+                                      << "EIRate"
+                                      << "1a.2.34" << false << "1.23";
+        QTest::newRow("rate above the limit") << "Add"
+                                              << "EIRate"
+                                              << "1000001" << false << "10000";
+        QTest::newRow("minimal floor on leaving") << "Add"
+                                                  << "EMinimal"
+                                                  << "2" << true << "5";
+        QTest::newRow("add minimal above 1000000") << "Add"
+                                                   << "EMinimal"
+                                                   << "1000001" << false << "100000";
+        QTest::newRow("minimal above 1000000") << "Change"
+                                               << "EMinimal1"
+                                               << "12345678" << false << "123456";
+        QTest::newRow("barcode of 13 digits") << "Add"
+                                              << "ebarcode"
+                                              << "1234567890123" << false << "123456789012";
+        QTest::newRow("change barcode digits") << "Change"
+                                               << "ebar"
+                                               << "12ab3" << false << "123";
+        QTest::newRow("overall tax above 100") << "Tax"
+                                               << "ETax"
+                                               << "150" << false << "15";
+        QTest::newRow("name beyond 45") << "Add"
+                                        << "EItemName" << QString(45, QLatin1Char('A')) + QLatin1Char('B') << false
+                                        << QString(44, QLatin1Char('A'));
+    }
+    void itemFieldRules()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(bool, left);
+        QFETCH(QString, kept);
+        TFitemdetails* items = roster().Fitemdetails;
+        click(menu(), QStringLiteral("btnItemDetails"));
+        click(items, QStringLiteral("RadioGroup1") + mode);
+        type(items, field, typed);
+        if (left)
+            leave(items, field);
+        QCOMPARE(text(items, field), kept);
+    }
+
+    void itemScreen()
+    {
+        TFitemdetails* items = roster().Fitemdetails;
+        click(menu(), QStringLiteral("btnItemDetails"));
+        type(items, QStringLiteral("EItemName"), QStringLiteral("dal"));
+        type(items, QStringLiteral("EIRate"), QStringLiteral("30"));
+        type(items, QStringLiteral("ebarcode"), QStringLiteral("12345678901"));
+        leave(items, QStringLiteral("ebarcode"));
+        QCOMPARE(messages(), QStringList { " barcode has to be 12 digit in length" });
+        click(items, QStringLiteral("BtnAdd"));
+        QCOMPARE(messages().size(), 1);
+        QCOMPARE(
+            scalar(QStringLiteral("select concat_ws(',',minimal,discount,barcode) from $db.item where itemname='DAL'")),
+            QStringLiteral("5,0,12345678901"));
+        QCOMPARE(w<QTableView>(items, QStringLiteral("DBGrid1"))->model()->rowCount(), 3);
+        type(items, QStringLiteral("EItemName"), QStringLiteral("sugar"));
+        type(items, QStringLiteral("EIRate"), QStringLiteral("30"));
+        click(items, QStringLiteral("BtnAdd"));
+        QCOMPARE(env->dialogs->lastText(), QStringLiteral("Item Already Exist"));
+        QVERIFY(logText().contains(
+            QLatin1String("Item added-->itemname: sugar Rate: 30 Discount: 0 Minimal: 5 Tax: 0Barcode: ")));
+
+        // change: the item's own barcode is allowed
+        click(items, QStringLiteral("RadioGroup1Change"));
+        auto* change = w<QComboBox>(items, QStringLiteral("CBoxItemName2"));
+        QVERIFY(!w(items, QStringLiteral("BtnChange"))->isEnabled());
+        QTest::keyClick(change, Qt::Key_S);
+        QCOMPARE(change->currentText(), QStringLiteral("SUGAR"));
+        QCOMPARE(text(items, QStringLiteral("ebar")), QStringLiteral("400000000001"));
+        type(items, QStringLiteral("EIRate2"), QStringLiteral("12.5"));
+        click(items, QStringLiteral("BtnChange"));
+        QCOMPARE(scalar(QStringLiteral("select rate from $db.item where itemcode=1")), QStringLiteral("12.5"));
+        QCOMPARE(text(items, QStringLiteral("EIRate2")), QString());
+
+        click(items, QStringLiteral("RadioGroup1Remove"));
+        auto* remove = w<QComboBox>(items, QStringLiteral("CBoxItemName3"));
+        QTest::keyClick(remove, Qt::Key_R);
+        QCOMPARE(remove->currentText(), QStringLiteral("RICE"));
+        click(items, QStringLiteral("BtnRemove"));
+        QCOMPARE(count(QStringLiteral("select count(*) from $db.item where itemname='RICE'")), 0);
+        QCOMPARE(remove->count(), 2);
+
+        click(items, QStringLiteral("RadioGroup1Tax"));
+        type(items, QStringLiteral("ETax"), QStringLiteral("5"));
+        click(items, QStringLiteral("BtnTax"));
+        type(items, QStringLiteral("ETax"), QStringLiteral("6.25"));
+        click(items, QStringLiteral("BtnTax"));
+        QCOMPARE(messages().mid(2), QStringList({ "TAX is added", "Tax is changed" }));
+        QCOMPARE(w<QLabel>(items, QStringLiteral("ltaxshow"))->text(), QStringLiteral("6.25"));
+        QCOMPARE(w<QLabel>(items, QStringLiteral("lbl_date_tax"))->text(), QStringLiteral("09-12-2026"));
+        QCOMPARE(count(QStringLiteral("select count(*) from $db.tax")), 1);
+    }
+
+    void purchaseScreen()
+    {
+        TFpurchase* purchase = roster().Fpurchase;
+        click(menu(), QStringLiteral("btnPurchase"));
+        type(purchase, QStringLiteral("Edit2"), QStringLiteral("5"));
+        QCOMPARE(messages(), QStringList { "Select the item you want to purchase" });
+        QCOMPARE(text(purchase, QStringLiteral("Edit2")), QString());
+
+        auto* item = w<QComboBox>(purchase, QStringLiteral("ComboBox1"));
+        choose(item, QStringLiteral("rice"));
+        QCOMPARE(
+            env->dialogs->lastText(), QStringLiteral("No items Exist. So Please ADD OPENING STOCK to SELECTED ITEM"));
+        QVERIFY(w(purchase, QStringLiteral("EOpstock"))->isVisible());
+        type(purchase, QStringLiteral("EOpstock"), QStringLiteral("1500"));
+        QCOMPARE(env->dialogs->lastText(), QStringLiteral("Cannot purchase more than 1000 items"));
+        QCOMPARE(text(purchase, QStringLiteral("Edit1")), QStringLiteral("150"));
+        type(purchase, QStringLiteral("EOpstock"), QStringLiteral("20"));
+        type(purchase, QStringLiteral("Edit2"), QStringLiteral("10001"));
+        QCOMPARE(env->dialogs->lastText(), QStringLiteral("Cannot purchase more  items"));
+        QCOMPARE(text(purchase, QStringLiteral("Edit2")), QString());
+        type(purchase, QStringLiteral("Edit2"), QStringLiteral("5"));
+        QCOMPARE(text(purchase, QStringLiteral("Edit5")), QStringLiteral("25"));
+
+        env->dialogs->answers = { Dialogs::Answer::No };
+        click(purchase, QStringLiteral("BtnAddDetails"));
+        QCOMPARE(env->dialogs->questions.last(), QStringLiteral("Bill Received? : YES / NO"));
+        QCOMPARE(env->dialogs->lastText(), QStringLiteral("Item is updated"));
+        QCOMPARE(ledgerRow(2, QStringLiteral("2026-12-09")), QStringLiteral("20,5,25,0"));
+        QVERIFY(logText().contains(QLatin1String("Purchase --Item Name: RICE Opening stock: 20 purchase : 5")));
+        QVERIFY(w(purchase, QStringLiteral("Panel1"))->isVisible());
+
+        choose(item, QStringLiteral("RICE"));
+        QCOMPARE(text(purchase, QStringLiteral("Edit6")), QStringLiteral("Not Recieved"));
+        QCOMPARE(text(purchase, QStringLiteral("Edit1")), QStringLiteral("20"));
+        QVERIFY(!w(purchase, QStringLiteral("EOpstock"))->isVisible());
+        click(purchase, QStringLiteral("BtnReceived"));
+        QCOMPARE(env->dialogs->lastText(), QStringLiteral("Please Check If Bill Recieved"));
+        w<QCheckBox>(purchase, QStringLiteral("CheckBox1"))->setChecked(true);
+        click(purchase, QStringLiteral("BtnReceived"));
+        QCOMPARE(text(purchase, QStringLiteral("Edit6")), QStringLiteral("Recieved"));
+        QCOMPARE(ledgerRow(2, QStringLiteral("2026-12-09")), QStringLiteral("20,5,25,1"));
+    }
+
+    void commentScreen()
+    {
+        Tfmcomment* comments = roster().fmcomment;
+        click(menu(), QStringLiteral("btnComments"));
+        auto* field = w<QLineEdit>(comments, QStringLiteral("editComment"));
+        const QString placeholder = QStringLiteral("---------------Comment here--------------------");
+        QCOMPARE(field->text(), placeholder);
+        click(comments, QStringLiteral("BtnAddUpdCom"));
+        QCOMPARE(messages(), QStringList { "Please Enter the Comment" });
+
+        QTest::mouseClick(field, Qt::LeftButton);
+        QCOMPARE(field->text(), QString());
+        QVERIFY(field->font().bold());
+        QTest::keyClicks(field, QStringLiteral("it's dry"));
+        QCOMPARE(field->text(), QStringLiteral("its dry"));
+        click(comments, QStringLiteral("BtnAddUpdCom"));
+        QCOMPARE(w<QPlainTextEdit>(comments, QStringLiteral("Memo1"))->toPlainText(), QStringLiteral("its dry"));
+        QCOMPARE(field->text(), placeholder);
+
+        auto* picker = w<QDateEdit>(comments, QStringLiteral("DateTimePicker1"));
+        picker->setDate(QDate(2026, 12, 8));
+        comments->DateTimePicker1CloseUp();
+        QCOMPARE(env->dialogs->lastText(), QStringLiteral("Select the Proper Date"));
+        QCOMPARE(picker->date(), QDate(2026, 12, 9));
+        picker->setDate(QDate(2026, 12, 16));
+        comments->DateTimePicker1CloseUp();
+        QCOMPARE(w<QPlainTextEdit>(comments, QStringLiteral("Memo1"))->toPlainText(), QString());
+        click(comments, QStringLiteral("BtnDelete"));
+        QCOMPARE(env->dialogs->lastText(), QStringLiteral("No Comment is made on this Date."));
+        QCOMPARE(messages().size(), 3);
+    }
+
+    void exitAsksFirst()
+    {
+        click(menu(), QStringLiteral("BitBtn2"));
+        QCOMPARE(env->dialogs->questions, QStringList { "Are you sure you want to close?" });
+        QVERIFY(menu()->isVisible());
+
+        roster().fmlogin->show();
+        env->dialogs->answers = { Dialogs::Answer::Ok };
+        click(menu(), QStringLiteral("BitBtn2"));
+        QVERIFY(!menu()->isVisible());
+        QVERIFY(!roster().fmlogin->isVisible());
+        QVERIFY(logText().contains(QLatin1String("************TERMINATING POS*************")));
+    }
+};
+
+int main(int argc, char** argv)
+{
+    PosApplication app(argc, argv);
+    TestBackOffice test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_backoffice.moc"
