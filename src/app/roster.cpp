@@ -1,5 +1,6 @@
 #include "app/roster.h"
 
+#include "admin/aducashier.h"
 #include "db/datamodulepos.h"
 #include "db/dbform.h"
 #include "login/adminoption.h"
@@ -36,6 +37,18 @@ void addSalesOrderEntry(QWidget* menu, QWidget* orderScreen)
     QObject::connect(button, &QPushButton::clicked, menu, open);
     auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), menu);
     QObject::connect(f1, &QShortcut::activated, menu, open);
+}
+
+// The back-office menu's "Configuration" entry until the menu itself is built.
+void addConfigurationEntry(QWidget* menu, QWidget* configuration)
+{
+    auto* button = new QPushButton(QStringLiteral("Configuration"), menu);
+    button->setObjectName(QStringLiteral("ConfigurationAction"));
+    menu->layout()->addWidget(button);
+    QObject::connect(button, &QPushButton::clicked, menu, [configuration] {
+        configuration->show();
+        configuration->raise();
+    });
 }
 
 QPointer<QWidget>& placedScreen()
@@ -82,7 +95,8 @@ void Roster::create()
     fmview_stock = new PlaceholderScreen(QStringLiteral("Tfmview_stock"), QStringLiteral("View Stock"));
     fmcomment = new PlaceholderScreen(QStringLiteral("Tfmcomment"), QStringLiteral("Comments"));
     frmAdminCreate = new PlaceholderScreen(QStringLiteral("TfrmAdminCreate"), QStringLiteral("Users"));
-    frmaducashier = new PlaceholderScreen(QStringLiteral("Tfrmaducashier"), QStringLiteral("Configuration"));
+    frmaducashier = new Tfrmaducashier();
+    addConfigurationEntry(frmmenu, frmaducashier);
     old_bill = new PlaceholderScreen(QStringLiteral("Told_bill"), QStringLiteral("Old Bills"));
 }
 

@@ -9,6 +9,7 @@ class Tdbform;
 class Tfrmselectpos;
 class Tfrmadminoptions;
 class Tfmorderitem;
+class Tfrmaducashier;
 
 // The program's screens, one of each, created once at start-up in a fixed order and kept for the
 // whole run. Screens reach each other through here. Screens still to be built stand in as plain
@@ -33,7 +34,7 @@ struct Roster {
     QWidget* fmview_stock = nullptr;
     QWidget* fmcomment = nullptr;
     QWidget* frmAdminCreate = nullptr;
-    QWidget* frmaducashier = nullptr;
+    Tfrmaducashier* frmaducashier = nullptr;
     QWidget* old_bill = nullptr;
 
     // Creates the data module and every screen, in order. Errors propagate to the caller.
