@@ -59,6 +59,12 @@ QByteArray readFile(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// One row of a data table.
+template <typename... Values> void row(const char* name, const Values&... values)
+{
+    (QTest::newRow(name) << ... << values);
+}
+
 } // namespace
 
 class TestAducashier : public QObject {
@@ -140,61 +146,55 @@ private Q_SLOTS:
         env.reset();
     }
 
+    // Each case: the button, the fields "name|password|retype|role", the answer to the question,
+    // the messages and question shown, the users afterwards, and whether the fields are emptied.
     void userActions_data()
     {
         QTest::addColumn<QString>("action");
-        QTest::addColumn<QStringList>("fields"); // name, password, retype, role
+        QTest::addColumn<QString>("fields");
         QTest::addColumn<QString>("answer");
-        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<QString>("messages");
         QTest::addColumn<QString>("question");
         QTest::addColumn<QString>("users");
         QTest::addColumn<bool>("cleared");
-        const QString before = S("anna:Secret1:cashier,boss:Boss1:admin,odd:Odd1:ADMIN");
-        const QString changeQ = S("Are you sure you want to change password? ");
-        const QString removeQ = S("Are you sure you want to delete user? ");
-        const QStringList details { S("Please Enter the Details") };
-        QTest::newRow("add without name")
-            << "Button2" << QStringList { "", "x", "x", "cashier" } << "" << details << "" << before << false;
-        QTest::newRow("add without retype")
-            << "Button2" << QStringList { "carl", "x", "", "cashier" } << "" << details << "" << before << false;
-        QTest::newRow("add") << "Button2" << QStringList { "carl", "Pw1", "Pw1", "cashier" } << ""
-                             << QStringList { "New User created" } << ""
-                             << S("anna:Secret1:cashier,boss:Boss1:admin,carl:Pw1:cashier,odd:Odd1:ADMIN") << true;
-        QTest::newRow("add a taken name") << "Button2" << QStringList { "anna", "Pw1", "Pw1", "admin" } << ""
-                                          << QStringList { "Username already exist" } << "" << before << true;
-        QTest::newRow("add a name in other case")
-            << "Button2" << QStringList { "ANNA", "Secret1", "Secret1", "cashier" } << ""
-            << QStringList { "Username already exist" } << "" << before << true;
-        QTest::newRow("change, retype differs") << "Button3" << QStringList { "anna", "New1", "New2", "cashier" } << ""
-                                                << QStringList { "password not matching" } << "" << before << false;
-        QTest::newRow("change without role")
-            << "Button3" << QStringList { "anna", "New1", "New1", "" } << "" << details << "" << before << false;
-        QTest::newRow("change, other role")
-            << "Button3" << QStringList { "anna", "New1", "New1", "admin" } << ""
-            << QStringList { "User with this privilege does not exist" } << "" << before << true;
-        QTest::newRow("change, Yes") << "Button3" << QStringList { "anna", "New1", "New1", "cashier" } << "Y"
-                                     << QStringList { "Password changed!!!" } << changeQ
-                                     << S("anna:New1:cashier,boss:Boss1:admin,odd:Odd1:ADMIN") << true;
-        QTest::newRow("change, No") << "Button3" << QStringList { "anna", "New1", "New1", "cashier" } << "N"
-                                    << QStringList {} << changeQ << before << true;
-        QTest::newRow("remove, wrong password") << "Button1" << QStringList { "anna", "Secret2", "Secret2", "cashier" }
-                                                << "" << QStringList { "User does not exist" } << "" << before << true;
-        QTest::newRow("remove a cashier, Yes")
-            << "Button1" << QStringList { "anna", "Secret1", "Secret1", "cashier" } << "Y" << QStringList {} << removeQ
-            << S("boss:Boss1:admin,odd:Odd1:ADMIN") << true;
-        QTest::newRow("remove a cashier, No") << "Button1" << QStringList { "anna", "Secret1", "Secret1", "cashier" }
-                                              << "N" << QStringList {} << removeQ << before << false;
-        QTest::newRow("remove, unknown stored role")
-            << "Button1" << QStringList { "odd", "Odd1", "Odd1", "admin" } << ""
-            << QStringList { "Superpassword is incorrect" } << "" << before << false;
+        const QString same = S("anna:Secret1:cashier,boss:Boss1:admin,odd:Odd1:ADMIN");
+        const QString change = S("Are you sure you want to change password? ");
+        const QString remove = S("Are you sure you want to delete user? ");
+        const QString details = S("Please Enter the Details");
+        const auto user = [](const char* name, const char* action, const char* fields, const char* answer,
+                              const QString& messages, const QString& question, const QString& users, bool cleared) {
+            row(name, S(action), S(fields), S(answer), messages, question, users, cleared);
+        };
+        user("add without name", "Button2", "|x|x|cashier", "", details, "", same, false);
+        user("add without retype", "Button2", "carl|x||cashier", "", details, "", same, false);
+        user("add", "Button2", "carl|Pw1|Pw1|cashier", "", S("New User created"), "",
+            S("anna:Secret1:cashier,boss:Boss1:admin,carl:Pw1:cashier,odd:Odd1:ADMIN"), true);
+        user("add a taken name", "Button2", "anna|Pw1|Pw1|admin", "", S("Username already exist"), "", same, true);
+        user("add a name in other case", "Button2", "ANNA|Secret1|Secret1|cashier", "", S("Username already exist"), "",
+            same, true);
+        user("change, retype differs", "Button3", "anna|New1|New2|cashier", "", S("password not matching"), "", same,
+            false);
+        user("change without role", "Button3", "anna|New1|New1|", "", details, "", same, false);
+        user("change, other role", "Button3", "anna|New1|New1|admin", "", S("User with this privilege does not exist"),
+            "", same, true);
+        user("change, Yes", "Button3", "anna|New1|New1|cashier", "Y", S("Password changed!!!"), change,
+            S("anna:New1:cashier,boss:Boss1:admin,odd:Odd1:ADMIN"), true);
+        user("change, No", "Button3", "anna|New1|New1|cashier", "N", "", change, same, true);
+        user("remove, wrong password", "Button1", "anna|Secret2|Secret2|cashier", "", S("User does not exist"), "",
+            same, true);
+        user("remove a cashier, Yes", "Button1", "anna|Secret1|Secret1|cashier", "Y", "", remove,
+            S("boss:Boss1:admin,odd:Odd1:ADMIN"), true);
+        user("remove a cashier, No", "Button1", "anna|Secret1|Secret1|cashier", "N", "", remove, same, false);
+        user("remove, unknown stored role", "Button1", "odd|Odd1|Odd1|admin", "", S("Superpassword is incorrect"), "",
+            same, false);
     }
 
     void userActions()
     {
         QFETCH(QString, action);
-        QFETCH(QStringList, fields);
+        QFETCH(QString, fields);
         QFETCH(QString, answer);
-        QFETCH(QStringList, messages);
+        QFETCH(QString, messages);
         QFETCH(QString, question);
         QFETCH(QString, users);
         QFETCH(bool, cleared);
@@ -203,13 +203,13 @@ private Q_SLOTS:
         showScreen();
         if (!answer.isEmpty())
             env->dialogs->answers = { answer == S("Y") ? Dialogs::Answer::Yes : Dialogs::Answer::No };
-        fillUser(fields[0], fields[1], fields[2], fields[3]);
+        const QStringList f = fields.split(QLatin1Char('|'));
+        fillUser(f[0], f[1], f[2], f[3]);
         click(qPrintable(action));
-        QCOMPARE(env->dialogs->texts(), messages);
-        QCOMPARE(env->dialogs->questions, question.isEmpty() ? QStringList() : QStringList { question });
+        QCOMPARE(env->dialogs->texts().join(QLatin1Char('|')), messages);
+        QCOMPARE(env->dialogs->questions.join(QLatin1Char('|')), question);
         QCOMPARE(TestServer::scalar(kUsers), users);
-        QCOMPARE(edit("username")->text().isEmpty(), cleared || fields[0].isEmpty());
-        QVERIFY(env->dialogs->questions.filter(S("Superpassword")).isEmpty());
+        QCOMPARE(edit("username")->text().isEmpty(), cleared || f[0].isEmpty());
     }
 
     void superPasswordLoop_data()
@@ -219,11 +219,11 @@ private Q_SLOTS:
         QTest::addColumn<int>("prompts");
         QTest::addColumn<bool>("removed");
         const QString right = UnscrambleText(kScrambled);
-        QTest::newRow("cancelled") << QStringList {} << true << 1 << false;
-        QTest::newRow("wrong, then cancelled") << QStringList { "guess" } << true << 2 << false;
-        QTest::newRow("typed marker counts as cancel") << QStringList { "%%%", right } << true << 1 << false;
-        QTest::newRow("wrong, then right") << QStringList { "guess", right.toUpper(), right } << true << 3 << true;
-        QTest::newRow("right, then No") << QStringList { right } << false << 1 << false;
+        row("cancelled", QStringList {}, true, 1, false);
+        row("wrong, then cancelled", QStringList { "guess" }, true, 2, false);
+        row("typed marker counts as cancel", QStringList { "%%%", right }, true, 1, false);
+        row("wrong, then right", QStringList { "guess", right.toUpper(), right }, true, 3, true);
+        row("right, then No", QStringList { right }, false, 1, false);
     }
 
     void superPasswordLoop()
@@ -378,70 +378,22 @@ private Q_SLOTS:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("expected");
         QTest::addColumn<QString>("message");
-        QTest::newRow("rate cut to 9") << "Edit1"
-                                       << "1234567890.5"
-                                       << "123456789"
-                                       << "";
-        QTest::newRow("rate takes digits and points") << "Edit1"
-                                                      << "12x.5"
-                                                      << "12.5"
-                                                      << "";
-        QTest::newRow("quantity at the bound") << "Edit2"
-                                               << "10000000"
-                                               << "1000000"
-                                               << "";
-        QTest::newRow("quantity above") << "Edit2"
-                                        << "12345678"
-                                        << "1234567"
-                                        << "Cannot exceed 10000000";
-        QTest::newRow("quantity digits only") << "Edit2"
-                                              << "1.5"
-                                              << "15"
-                                              << "";
-        QTest::newRow("purchase at the bound") << "Edit4"
-                                               << "1000000"
-                                               << "100000"
-                                               << "";
-        QTest::newRow("purchase above") << "Edit4"
-                                        << "1234567"
-                                        << "123456"
-                                        << " Cannot exceed 1000000  ";
-        QTest::newRow("minimal above") << "Edit3"
-                                       << "20000000"
-                                       << ""
-                                       << " Cannot exceed 10000000 ";
-        QTest::newRow("hold 3650") << "E_hold_limit"
-                                   << "3650"
-                                   << "3650"
-                                   << "";
-        QTest::newRow("hold 3651") << "E_hold_limit"
-                                   << "3651"
-                                   << ""
-                                   << " Cannot exceed 3650 days ";
-        QTest::newRow("part payment 3650") << "edt_part_pay"
-                                           << "3650"
-                                           << "3650"
-                                           << "";
-        QTest::newRow("part payment 3651") << "edt_part_pay"
-                                           << "3651"
-                                           << ""
-                                           << " Cannot exceed 3650 days ";
-        QTest::newRow("minimum amount") << "edt_minimal"
-                                        << "12.50"
-                                        << "12.50"
-                                        << "";
-        QTest::newRow("minimum amount above") << "edt_minimal"
-                                              << "1000000.5"
-                                              << ""
-                                              << " Cannot exceed Rs. 1000000  ";
-        QTest::newRow("round off 10") << "edt_round_off"
-                                      << "10"
-                                      << "10"
-                                      << "";
-        QTest::newRow("round off 11") << "edt_round_off"
-                                      << "11"
-                                      << ""
-                                      << " Cannot exceed 10 decimal places  ";
+        row("rate cut to 9", "Edit1", "1234567890.5", "123456789", "");
+        row("rate takes digits and points", "Edit1", "12x.5", "12.5", "");
+        row("quantity at the bound", "Edit2", "10000000", "1000000", "");
+        row("quantity above", "Edit2", "12345678", "1234567", "Cannot exceed 10000000");
+        row("quantity digits only", "Edit2", "1.5", "15", "");
+        row("purchase at the bound", "Edit4", "1000000", "100000", "");
+        row("purchase above", "Edit4", "1234567", "123456", " Cannot exceed 1000000  ");
+        row("minimal above", "Edit3", "20000000", "", " Cannot exceed 10000000 ");
+        row("hold 3650", "E_hold_limit", "3650", "3650", "");
+        row("hold 3651", "E_hold_limit", "3651", "", " Cannot exceed 3650 days ");
+        row("part payment 3650", "edt_part_pay", "3650", "3650", "");
+        row("part payment 3651", "edt_part_pay", "3651", "", " Cannot exceed 3650 days ");
+        row("minimum amount", "edt_minimal", "12.50", "12.50", "");
+        row("minimum amount above", "edt_minimal", "1000000.5", "", " Cannot exceed Rs. 1000000  ");
+        row("round off 10", "edt_round_off", "10", "10", "");
+        row("round off 11", "edt_round_off", "11", "", " Cannot exceed 10 decimal places  ");
     }
 
     void limitFields()
@@ -459,14 +411,10 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("value");
-        QTest::newRow("empty quantity") << "Edit2"
-                                        << "";
-        QTest::newRow("lone point as rate") << "Edit1"
-                                            << ".";
-        QTest::newRow("lone point as minimum amount") << "edt_minimal"
-                                                      << ".";
-        QTest::newRow("two points") << "edt_minimal"
-                                    << "1.2.3";
+        row("empty quantity", "Edit2", "");
+        row("lone point as rate", "Edit1", ".");
+        row("lone point as minimum amount", "edt_minimal", ".");
+        row("two points", "edt_minimal", "1.2.3");
     }
 
     void changeRefusesWhatIsNoNumber()
@@ -496,14 +444,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("extension");
         QTest::addColumn<QStringList>("existing");
         QTest::addColumn<QString>("loaded");
-        QTest::newRow("point in a folder") << "/home/j.smith/logo.JPG"
-                                           << "jpg" << QStringList { "bmp", "jpg" } << "jpg";
-        QTest::newRow("two points") << "/tmp/a.b/x.tar.ico"
-                                    << "ico" << QStringList { "ico", "bmp" } << "ico";
-        QTest::newRow("none") << "/tmp/a.b/logo"
-                              << "" << QStringList {} << "";
-        QTest::newRow("bmp alone") << "pic.bmp"
-                                   << "bmp" << QStringList { "bmp" } << "bmp";
+        row("point in a folder", "/home/j.smith/logo.JPG", "jpg", QStringList { "bmp", "jpg" }, "jpg");
+        row("two points", "/tmp/a.b/x.tar.ico", "ico", QStringList { "ico", "bmp" }, "ico");
+        row("none", "/tmp/a.b/logo", "", QStringList {}, "");
+        row("bmp alone", "pic.bmp", "bmp", QStringList { "bmp" }, "bmp");
     }
 
     void logoFiles()
@@ -549,16 +493,22 @@ private Q_SLOTS:
         QVERIFY(screen()->isVisible());
         QVERIFY(roster().frmmenu->isVisible());
         QCOMPARE(QDir(logoFolder()).entryList(QDir::Files).size(), 2);
+
+        // the folder chooser fills the folder field, and empties it when cancelled
+        env->dialogs->chosenPaths = { S("/srv/share/logos") };
+        click("Button7");
+        QCOMPARE(edit("Edit5")->text(), S("/srv/share/logos"));
+        click("Button7");
+        QVERIFY(edit("Edit5")->text().isEmpty());
+        QCOMPARE(env->dialogs->chooserTitles.last(), S("Select a directory"));
     }
 
     void aFailedCopyKeepsTheOldLogo_data()
     {
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QString>("message");
-        QTest::newRow("missing file") << "/nonexistent/pic.jpg"
-                                      << "The logo could not be copied to ";
-        QTest::newRow("no picture") << "/tmp/pic.png"
-                                    << "Select a .bmp, .ico or .jpg picture";
+        row("missing file", "/nonexistent/pic.jpg", "The logo could not be copied to ");
+        row("no picture", "/tmp/pic.png", "Select a .bmp, .ico or .jpg picture");
     }
 
     void aFailedCopyKeepsTheOldLogo()
@@ -573,16 +523,6 @@ private Q_SLOTS:
         QVERIFY(env->dialogs->lastText().startsWith(message));
         QCOMPARE(readFile(logoFolder() + S("/SHOP.bmp")), QByteArray("old bmp"));
         QCOMPARE(TestServer::count(S("select count(*) from pcmac.path_img")), 0);
-    }
-
-    void folderChooser()
-    {
-        env->dialogs->chosenPaths = { S("/srv/share/logos") };
-        click("Button7");
-        QCOMPARE(edit("Edit5")->text(), S("/srv/share/logos"));
-        QCOMPARE(env->dialogs->chooserTitles, QStringList { S("Select a directory") });
-        click("Button7");
-        QVERIFY(edit("Edit5")->text().isEmpty());
     }
 
     void firstUserMode()

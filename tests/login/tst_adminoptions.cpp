@@ -36,6 +36,12 @@ QString logText()
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
 }
 
+// One row of a data table.
+template <typename... Values> void row(const char* name, const Values&... values)
+{
+    (QTest::newRow(name) << ... << values);
+}
+
 } // namespace
 
 class TestAdminOptions : public QObject {
@@ -120,9 +126,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("letters, blank, one of each sign") << "Jo's (Shop) 2.0.1 @x"
-                                                          << "Jos (Shop) . @x";
-        QTest::newRow("45 characters") << QString(50, QLatin1Char('a')) << QString(45, QLatin1Char('a'));
+        row("letters, blank, one of each sign", "Jo's (Shop) 2.0.1 @x", "Jos (Shop) . @x");
+        row("45 characters", QString(50, QLatin1Char('a')), QString(45, QLatin1Char('a')));
     }
 
     void nameKeyFilter()
@@ -139,14 +144,10 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("message");
-        QTest::newRow("empty") << ""
-                               << "Enter the company name";
-        QTest::newRow("31 characters") << "abcdefghijklmnopqrstuvwxyz abcd"
-                                       << "Company name cannot be longer than 30 characters";
-        QTest::newRow("point") << "main.road"
-                               << "Company name cannot contain a point";
-        QTest::newRow("catalogued") << "Main Road"
-                                    << "Company already exist";
+        row("empty", "", "Enter the company name");
+        row("31 characters", "abcdefghijklmnopqrstuvwxyz abcd", "Company name cannot be longer than 30 characters");
+        row("point", "main.road", "Company name cannot contain a point");
+        row("catalogued", "Main Road", "Company already exist");
     }
 
     void addRefusesBadNames()
@@ -230,10 +231,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("pos");
         QTest::addColumn<QString>("userLabel");
         QTest::addColumn<QString>("logLine");
-        QTest::newRow("POS") << "Button2" << true << "Label10"
-                             << "pos section";
-        QTest::newRow("BACKOFFICE") << "Button3" << false << "Label1"
-                                    << "Backoffice section";
+        row("POS", "Button2", true, "Label10", "pos section");
+        row("BACKOFFICE", "Button3", false, "Label1", "Backoffice section");
     }
 
     void sectionsOpenTheMenus()

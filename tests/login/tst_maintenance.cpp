@@ -140,6 +140,12 @@ QString logText()
     return text;
 }
 
+// One row of a data table.
+template <typename... Values> void row(const char* name, const Values&... values)
+{
+    (QTest::newRow(name) << ... << values);
+}
+
 } // namespace
 
 class TstMaintenance : public QObject {
@@ -182,33 +188,15 @@ private Q_SLOTS:
         QTest::addColumn<QTime>("startTime");
         QTest::addColumn<bool>("cancelled");
         const QTime nine(9, 0);
-        QTest::newRow("held, day 29 of 30") << "Hold"
-                                            << "30"
-                                            << "0" << 0 << 29 << QTime(23, 59) << false;
-        QTest::newRow("held, day 30 of 30") << "Hold"
-                                            << "30"
-                                            << "0" << 0 << 30 << QTime(0, 1) << true;
-        QTest::newRow("held, later") << "hold"
-                                     << "30"
-                                     << "0" << 0 << 45 << nine << true;
-        QTest::newRow("held, limit 0 same day") << "Hold"
-                                                << "0"
-                                                << "30" << 3 << 3 << nine << true;
-        QTest::newRow("held, dated tomorrow, limit 0") << "Hold"
-                                                       << "0"
-                                                       << "30" << 4 << 3 << nine << true;
-        QTest::newRow("held, dated tomorrow, limit 1") << "Hold"
-                                                       << "1"
-                                                       << "30" << 4 << 3 << nine << false;
-        QTest::newRow("part paid, day 29") << "Part Payment"
-                                           << "0"
-                                           << "30" << 0 << 29 << nine << false;
-        QTest::newRow("part paid, day 30") << "Part Payment"
-                                           << "0"
-                                           << "30" << 0 << 30 << nine << true;
-        QTest::newRow("complete, never") << "Complete"
-                                         << "0"
-                                         << "0" << 0 << 400 << nine << false;
+        row("held, day 29 of 30", "Hold", "30", "0", 0, 29, QTime(23, 59), false);
+        row("held, day 30 of 30", "Hold", "30", "0", 0, 30, QTime(0, 1), true);
+        row("held, later", "hold", "30", "0", 0, 45, nine, true);
+        row("held, limit 0 same day", "Hold", "0", "30", 3, 3, nine, true);
+        row("held, dated tomorrow, limit 0", "Hold", "0", "30", 4, 3, nine, true);
+        row("held, dated tomorrow, limit 1", "Hold", "1", "30", 4, 3, nine, false);
+        row("part paid, day 29", "Part Payment", "0", "30", 0, 29, nine, false);
+        row("part paid, day 30", "Part Payment", "0", "30", 0, 30, nine, true);
+        row("complete, never", "Complete", "0", "0", 0, 400, nine, false);
     }
 
     void dayCounts()
@@ -286,10 +274,10 @@ private Q_SLOTS:
     void badLimitStopsOnlyThatPass_data()
     {
         QTest::addColumn<QString>("holdLimit");
-        QTest::newRow("missing") << QString();
-        QTest::newRow("empty") << "";
-        QTest::newRow("not a number") << "30 days";
-        QTest::newRow("decimal") << "2.5";
+        row("missing", QString());
+        row("empty", "");
+        row("not a number", "30 days");
+        row("decimal", "2.5");
     }
 
     void badLimitStopsOnlyThatPass()
@@ -350,11 +338,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("statement");
         QTest::addColumn<int>("stock");
         QTest::addColumn<int>("billRowsLeft");
-        QTest::newRow("sells the item") << "update SHOP.stock_details set closing_stock=closing_stock-2 where "
-                                           "itemcode=1 and sdate='2026-10-20'"
-                                        << 11 << 0;
-        QTest::newRow("settles the bill")
-            << "update SHOP.sales_order set payment_status='Complete' where billno=4" << 10 << 7;
+        row("sells the item",
+            "update SHOP.stock_details set closing_stock=closing_stock-2 where "
+            "itemcode=1 and sdate='2026-10-20'",
+            11, 0);
+        row("settles the bill", "update SHOP.sales_order set payment_status='Complete' where billno=4", 10, 7);
     }
 
     // Another terminal changes a row and commits while the maintenance waits for it.
