@@ -90,6 +90,7 @@ public:
     {
     }
     QDateTime now() const override { return m_now; }
+    void set(const QDateTime& t) { m_now = t; }
 
 private:
     QDateTime m_now;
@@ -283,7 +284,9 @@ int run(const Options& o)
     QTemporaryDir folder;
     QDir::setCurrent(folder.path());
     services().setPaths(std::make_unique<RunPaths>(folder.path()));
-    services().setClock(std::make_unique<FixedClock>(QDateTime(kToday, QTime(8, 30))));
+    auto clock = std::make_unique<FixedClock>(QDateTime(kToday, QTime(8, 30)));
+    FixedClock* today = clock.get();
+    services().setClock(std::move(clock));
     TLogBook book;
     setLogBook(&book);
 
@@ -319,6 +322,9 @@ int run(const Options& o)
     // every statement names its company; the connections only need some database to start in
     dm.setCompanyDatabase(databases.first(), true);
 
+    // The first start writes every item's snapshot row, the first start of the next day rewrites them.
+    print("start_first_ever", timeStart(dm, databases), o.companies);
+    today->set(QDateTime(kToday.addDays(1), QTime(8, 30)));
     print("start_first_of_day", timeStart(dm, databases), o.companies);
 
     std::vector<double> idle;

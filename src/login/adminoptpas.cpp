@@ -349,9 +349,11 @@ void cancelExpired(TDm& dm, const QString& company, const Pass& pass, const QDat
     }
 }
 
-// Writes today's snapshot row for every item whose latest stock row lies in the past and whose
-// snapshot is not of today. A few set-based statements per company; on a second start the same
-// day they find nothing due and read no ledger rows.
+// Brings every item's snapshot row up to date: for each item whose latest stock row lies in
+// the past and whose snapshot is not of today (or missing), the snapshot becomes that row's
+// closing stock, dated today. Each change is one set-based statement, run only when a plain read
+// finds a row due, so that a second start the same day reads no ledger rows at all. A row due is
+// rewritten in place, which leaves the table as deleting and inserting it would.
 void refreshSnapshot(TDm& dm, const QString& company, const QDateTime& now)
 {
     const QString database = TQuery::ident(company);
@@ -360,23 +362,33 @@ void refreshSnapshot(TDm& dm, const QString& company, const QDateTime& now)
     const QDate lastCurrent = WholeDaysSince(today.addDays(1), now) == 0 ? today.addDays(1) : today;
     TQuery& q = dm.MyQsalesdetails;
     const QString todayText = q.quote(today.toString(Qt::ISODate));
+    const QString stale = S("(d.date_stock is null or d.date_stock<") + todayText + S(" or d.date_stock>")
+        + q.quote(lastCurrent.toString(Qt::ISODate)) + QLatin1Char(')');
     const QString pastLatestRow
         = S("(select max(t.sdate) from ") + database + S(".stock_details t where t.itemcode=i.itemcode)<") + todayText;
-    q.exec(S("delete from ") + database + S(".itemdetails where (date_stock is null or date_stock<") + todayText
-        + S(" or date_stock>") + q.quote(lastCurrent.toString(Qt::ISODate)) + S(") and exists (select 1 from ")
-        + database + S(".item i where i.itemcode=itemdetails.itemcode and ") + pastLatestRow + QLatin1Char(')'));
-    // Items without a snapshot row are looked for first with a plain read, which finds none on
-    // a second start the same day; the insert reads every item's latest ledger row.
-    q.exec(S("select i.itemcode from ") + database + S(".item i where not exists (select 1 from ") + database
-        + S(".itemdetails d where d.itemcode=i.itemcode) and ") + pastLatestRow + S(" limit 1"));
-    if (q.isEmpty())
-        return;
-    q.exec(S("insert into ") + database + S(".itemdetails(itemcode,closing_stock,date_stock) select t.itemcode,")
-        + S("t.closing_stock,") + todayText + S(" from (SELECT itemcode, MAX(sdate) as maxdate FROM ") + database
+    // the latest stock row of every item, when it lies in the past
+    const QString latestRows = S("(SELECT itemcode, MAX(sdate) as maxdate FROM ") + database
         + S(".stock_details GROUP BY itemcode ) r INNER JOIN ") + database
         + S(".stock_details t ON t.itemcode = r.itemcode AND t.sdate = r.maxdate inner join ") + database
-        + S(".item i on i.itemcode=t.itemcode where r.maxdate<") + todayText + S(" and not exists (select 1 from ")
-        + database + S(".itemdetails d where d.itemcode=t.itemcode)"));
+        + S(".item i on i.itemcode=t.itemcode");
+
+    // (a row of an item no longer in the item table may start the update, which then leaves it)
+    q.exec(S("select d.itemcode from ") + database + S(".itemdetails d where ") + stale
+        + S(" and (select max(t.sdate) from ") + database + S(".stock_details t where t.itemcode=d.itemcode)<")
+        + todayText + S(" limit 1"));
+    if (!q.isEmpty())
+        q.exec(S("update ") + database + S(".itemdetails d inner join ") + latestRows
+            + S(" on i.itemcode=d.itemcode set d.closing_stock=t.closing_stock, d.date_stock=") + todayText
+            + S(" where r.maxdate<") + todayText + S(" and ") + stale);
+
+    const QString missing
+        = S(" not exists (select 1 from ") + database + S(".itemdetails d where d.itemcode=i.itemcode)");
+    q.exec(S("select i.itemcode from ") + database + S(".item i where") + missing + S(" and ") + pastLatestRow
+        + S(" limit 1"));
+    if (!q.isEmpty())
+        q.exec(S("insert into ") + database + S(".itemdetails(itemcode,closing_stock,date_stock) select t.itemcode,")
+            + S("t.closing_stock,") + todayText + S(" from ") + latestRows + S(" where r.maxdate<") + todayText
+            + S(" and") + missing);
 }
 
 } // namespace
