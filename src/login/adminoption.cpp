@@ -18,7 +18,9 @@
 
 #include <QCloseEvent>
 #include <QFocusEvent>
+#include <QGuiApplication>
 #include <QLineEdit>
+#include <QScreen>
 
 namespace {
 
@@ -51,6 +53,8 @@ Tfrmadminoptions::Tfrmadminoptions(QWidget* parent)
 
     refreshTerminalId();
     SetFormatSeparators(QLatin1Char('/'), QLatin1Char(':'), QLatin1Char('.'), QLatin1Char(','));
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
 
     const MaintenanceReport report = RunStartOfDayMaintenance(*roster().Dm);
     for (const QString& message : report.messages)
