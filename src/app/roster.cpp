@@ -1,5 +1,6 @@
 #include "app/roster.h"
 
+#include "admin/aducashier.h"
 #include "backoffice/menuback.h"
 #include "backoffice/unitcomment.h"
 #include "backoffice/unithome.h"
@@ -43,6 +44,7 @@ void addSalesOrderEntry(QWidget* menu, QWidget* orderScreen)
     QObject::connect(f1, &QShortcut::activated, menu, open);
 }
 
+// The back-office menu's "Configuration" entry until the menu itself is built.
 QPointer<QWidget>& placedScreen()
 {
     static QPointer<QWidget> current;
@@ -87,7 +89,7 @@ void Roster::create()
     fmview_stock = new PlaceholderScreen(QStringLiteral("Tfmview_stock"), QStringLiteral("View Stock"));
     fmcomment = new Tfmcomment();
     frmAdminCreate = new PlaceholderScreen(QStringLiteral("TfrmAdminCreate"), QStringLiteral("Users"));
-    frmaducashier = new PlaceholderScreen(QStringLiteral("Tfrmaducashier"), QStringLiteral("Configuration"));
+    frmaducashier = new Tfrmaducashier();
     old_bill = new PlaceholderScreen(QStringLiteral("Told_bill"), QStringLiteral("Old Bills"));
 }
 

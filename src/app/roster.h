@@ -14,6 +14,7 @@ class TFrmBackOffice;
 class TFitemdetails;
 class TFpurchase;
 class Tfmcomment;
+class Tfrmaducashier;
 
 // The program's screens, one of each, created once at start-up in a fixed order and kept for the
 // whole run. Screens reach each other through here. Screens still to be built stand in as plain
@@ -38,7 +39,7 @@ struct Roster {
     QWidget* fmview_stock = nullptr;
     Tfmcomment* fmcomment = nullptr;
     QWidget* frmAdminCreate = nullptr;
-    QWidget* frmaducashier = nullptr;
+    Tfrmaducashier* frmaducashier = nullptr;
     QWidget* old_bill = nullptr;
 
     // Creates the data module and every screen, in order. Errors propagate to the caller.

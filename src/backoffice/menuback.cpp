@@ -1,5 +1,6 @@
 #include "backoffice/menuback.h"
 
+#include "admin/aducashier.h"
 #include "app/roster.h"
 #include "app/separators.h"
 #include "backoffice/homepas.h"
@@ -165,7 +166,7 @@ void Tfrmmenu::Button1Click()
     r.frmadminoptions->show();
     hide();
     for (QWidget* screen : { static_cast<QWidget*>(r.FrmBackOffice), static_cast<QWidget*>(r.Fitemdetails),
-             static_cast<QWidget*>(r.Fpurchase), r.fmview_stock, static_cast<QWidget*>(r.fmcomment), r.frmaducashier })
+             static_cast<QWidget*>(r.Fpurchase), r.fmview_stock, static_cast<QWidget*>(r.fmcomment), static_cast<QWidget*>(r.frmaducashier) })
         screen->hide();
     releaseScreens();
 }

@@ -1,5 +1,6 @@
 // The back-office menu and its working screens driven through their widgets.
 #include "app/posapplication.h"
+#include "admin/aducashier.h"
 #include "app/roster.h"
 #include "backoffice/menuback.h"
 #include "backoffice/unitcomment.h"
@@ -138,7 +139,7 @@ private Q_SLOTS:
         QTest::keyClick(menu(), Qt::Key_B, Qt::ControlModifier);
         QVERIFY(r.frmadminoptions->isVisible());
         QVERIFY(!menu()->isVisible());
-        for (QWidget* screen : { static_cast<QWidget*>(r.Fpurchase), r.frmaducashier }) {
+        for (QWidget* screen : { static_cast<QWidget*>(r.Fpurchase), static_cast<QWidget*>(r.frmaducashier) }) {
             QVERIFY(!screen->isVisible());
             QVERIFY(screen->isWindow()); // others may show it outside the back office
         }
