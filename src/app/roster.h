@@ -13,6 +13,7 @@ class Tfrmmenu;
 class TFrmBackOffice;
 class TFitemdetails;
 class TFpurchase;
+class Tfmview_stock;
 class Tfmcomment;
 
 // The program's screens, one of each, created once at start-up in a fixed order and kept for the
@@ -35,7 +36,7 @@ struct Roster {
     TFrmBackOffice* FrmBackOffice = nullptr;
     TFitemdetails* Fitemdetails = nullptr;
     TFpurchase* Fpurchase = nullptr;
-    QWidget* fmview_stock = nullptr;
+    Tfmview_stock* fmview_stock = nullptr;
     Tfmcomment* fmcomment = nullptr;
     QWidget* frmAdminCreate = nullptr;
     QWidget* frmaducashier = nullptr;
