@@ -18,9 +18,6 @@ public:
     explicit Tfmview_stock(QWidget* parent = nullptr);
     ~Tfmview_stock() override;
 
-    // The rows the grid shows (what the export writes).
-    const QueryTableModel& rows() const { return *m_grid; }
-
 public Q_SLOTS:
     // Fill the item list and list the received rows of every item; run whenever the menu shows
     // the screen.
