@@ -6,6 +6,7 @@
 #include "backoffice/unithome.h"
 #include "backoffice/unititemdetails.h"
 #include "backoffice/unitpurchase.h"
+#include "backoffice/unitview_stock.h"
 #include "db/datamodulepos.h"
 #include "db/dbform.h"
 #include "login/adminoption.h"
@@ -86,7 +87,7 @@ void Roster::create()
     FrmBackOffice = new TFrmBackOffice();
     Fitemdetails = new TFitemdetails();
     Fpurchase = new TFpurchase();
-    fmview_stock = new PlaceholderScreen(QStringLiteral("Tfmview_stock"), QStringLiteral("View Stock"));
+    fmview_stock = new Tfmview_stock();
     fmcomment = new Tfmcomment();
     frmAdminCreate = new PlaceholderScreen(QStringLiteral("TfrmAdminCreate"), QStringLiteral("Users"));
     frmaducashier = new Tfrmaducashier();

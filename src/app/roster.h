@@ -13,6 +13,7 @@ class Tfrmmenu;
 class TFrmBackOffice;
 class TFitemdetails;
 class TFpurchase;
+class Tfmview_stock;
 class Tfmcomment;
 class Tfrmaducashier;
 
@@ -36,7 +37,7 @@ struct Roster {
     TFrmBackOffice* FrmBackOffice = nullptr;
     TFitemdetails* Fitemdetails = nullptr;
     TFpurchase* Fpurchase = nullptr;
-    QWidget* fmview_stock = nullptr;
+    Tfmview_stock* fmview_stock = nullptr;
     Tfmcomment* fmcomment = nullptr;
     QWidget* frmAdminCreate = nullptr;
     Tfrmaducashier* frmaducashier = nullptr;
