@@ -20,7 +20,12 @@ Roster& roster()
 
 void Fixposition(QWidget* screen)
 {
-    roster().frmmenupos->Fixposition(screen);
+    if (Tfrmmenupos* menu = roster().frmmenupos) {
+        menu->Fixposition(screen);
+        return;
+    }
+    screen->setWindowFlag(Qt::FramelessWindowHint, true);
+    screen->move(220, 30);
 }
 
 void Roster::create()

@@ -354,6 +354,8 @@ private Q_SLOTS:
         exec(QStringLiteral("update $db.sales_settings set value_='%1' where Name='Round amount'").arg(roundAmount));
         exec(QStringLiteral("update $db.sales_settings set value_='0' where Name='minimal value'"));
         exec(QStringLiteral("insert into $db.tax(sdate,rate) values('2026-01-01',%1)").arg(tax));
+        // another terminal's delivery bill with the same number: no part payment refusal here
+        exec(QStringLiteral("insert into $db.delivery(sdate,billno,charges,pcid) values('2026-12-09',1,30,2)"));
         const BillKey key = ringUp(quantity);
         QStringList messages;
         for (const auto& p : payments(paid))
