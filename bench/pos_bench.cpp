@@ -395,10 +395,15 @@ void workAsTerminal(
             items[i] = i + 1;
         int step = 0;
         auto stamp = [&step] { return QTime(8, 0).addMSecs(++step).toString(S("HH.mm.ss.zzz")); };
-        auto pause = [&o] {
+        // Cashiers are not in step: pauses vary by half the think time either way, and each
+        // terminal starts somewhere within the time of one bill's lines.
+        std::uniform_int_distribution<int> think(o.thinkMs / 2, o.thinkMs + o.thinkMs / 2);
+        auto pause = [&] {
             if (o.thinkMs > 0)
-                QThread::msleep(o.thinkMs);
+                QThread::msleep(think(random));
         };
+        if (o.thinkMs > 0)
+            QThread::msleep(std::uniform_int_distribution<int>(0, 20 * o.thinkMs)(random));
         for (int bills = 1; !stop; ++bills) {
             const QString bill = NextBillNumber(dm, terminal);
             // as the order screen's activation: what is left of the finished bill goes
