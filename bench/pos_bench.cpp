@@ -72,7 +72,7 @@ bool parseOptions(const QCoreApplication& app, Options& o)
         S("N"));
     const QCommandLineOption seconds(S("seconds"), S("How long the terminals work."), S("S"), S("20"));
     const QCommandLineOption think(
-        S("think-ms"), S("A terminal's pause between two actions (a quick cashier: 100)."), S("T"), S("100"));
+        S("think-ms"), S("A terminal's mean pause between two actions (a quick cashier: 100)."), S("T"), S("100"));
     p.addOptions({ host, port, user, password, items, ledger, bills, runs, noIndexes, explain, keep, terminals, seconds,
         think });
     p.process(app);
