@@ -11,17 +11,24 @@
 #include "db/schema.h"
 #include "platform/errors.h"
 #include "sales/posorderitempas.h"
+#include "sales/salesorderdetailspas.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDate>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTime>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <random>
 #include <vector>
 
 namespace {
@@ -46,6 +53,9 @@ struct Options {
     bool indexes = true;
     bool explain = false;
     bool keep = false;
+    int terminals = 0; // 0: time the operations one at a time
+    int seconds = 20;
+    int thinkMs = 100;
 };
 
 bool parseOptions(const QCoreApplication& app, Options& o)
@@ -66,7 +76,14 @@ bool parseOptions(const QCoreApplication& app, Options& o)
     const QCommandLineOption noIndexes(S("no-indexes"), S("Leave out the secondary indexes (tables and keys only)."));
     const QCommandLineOption explain(S("explain"), S("Print the server's plans of the main lookups to stderr."));
     const QCommandLineOption keep(S("keep"), S("Keep the database for inspection instead of dropping it."));
-    p.addOptions({ host, port, user, password, items, ledger, bills, view, runs, noIndexes, explain, keep });
+    const QCommandLineOption terminals(S("terminals"),
+        S("Run N counter terminals at once, each ringing up, paying and holding 20-line bills of 50 shared items."),
+        S("N"));
+    const QCommandLineOption seconds(S("seconds"), S("How long the terminals work."), S("S"), S("20"));
+    const QCommandLineOption think(
+        S("think-ms"), S("A terminal's mean pause between two actions (a quick cashier: 100)."), S("T"), S("100"));
+    p.addOptions({ host, port, user, password, items, ledger, bills, view, runs, noIndexes, explain, keep, terminals,
+        seconds, think });
     p.process(app);
 
     o.settings.server = p.value(host);
@@ -82,6 +99,17 @@ bool parseOptions(const QCoreApplication& app, Options& o)
     o.indexes = !p.isSet(noIndexes);
     o.explain = p.isSet(explain);
     o.keep = p.isSet(keep);
+    bool concurrent[3] = { true, true, true };
+    if (p.isSet(terminals))
+        o.terminals = p.value(terminals).toInt(&concurrent[0]);
+    o.seconds = p.value(seconds).toInt(&concurrent[1]);
+    o.thinkMs = p.value(think).toInt(&concurrent[2]);
+    if (!std::all_of(std::begin(concurrent), std::end(concurrent), [](bool b) { return b; })
+        || (p.isSet(terminals) && o.terminals < 1) || o.seconds < 1 || o.thinkMs < 0 || (o.terminals && o.items < 50)) {
+        say(S("pos_bench: --terminals must be at least 1 (with --items at least 50), --seconds at least 1, "
+              "--think-ms at least 0"));
+        return false;
+    }
     // the phases need 20 distinct items in stock for a bill, and a bill on each terminal
     if (!std::all_of(std::begin(ok), std::end(ok), [](bool b) { return b; }) || o.items < 20 || o.ledgerRows < o.items
         || o.bills < 2 || o.runs < 1 || o.viewRows < 1) {
@@ -208,8 +236,19 @@ void seed(TQuery& q, const Options& o)
              "10.5, 1, 10.5, 12.5, 11.81, 0, 11.81, 1 from %2")
                .arg(o.items)
                .arg(numbers.range(1, detailRows)));
+    // the saved lines of the finished bills: three each
+    for (qint64 from = 1; from <= 3 * o.bills; from += kChunk) {
+        const qint64 to = std::min(3 * o.bills, from + kChunk - 1);
+        q.exec(S("insert into temp_ordergrid(itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
+                 "select concat('ITEM', lpad((seq - 1) mod %1 + 1, %2, '0')), '10.5', '1', '10.5', '12.5', '11.81', "
+                 "'0', '11.81', 2 - ((seq - 1) div 3 + 1) mod 2, ((seq - 1) div 3 + 2) div 2 from %3")
+                   .arg(o.items)
+                   .arg(nameWidth)
+                   .arg(numbers.range(from, to)));
+    }
     q.exec(S("insert into tax(sdate,rate) values ('2019-01-01', 4), ('2021-04-01', 5)"));
-    q.exec(S("insert into sales_settings values ('quantity','1000'), ('Round Off','2')"));
+    q.exec(S("insert into sales_settings values ('quantity','1000'), ('Round Off','2'), ('minimal value','1'), "
+             "('Round amount','not checked')"));
     q.exec(S("drop table if exists bench_numbers"));
 }
 
@@ -287,6 +326,13 @@ void explainPlans(TQuery& q, const Options& o)
         S("select quantity from tordergrid where itemname=") + name,
         S("SELECT amount_paid,balance FROM sales_order s  where billno='70000' and pcid='1'"),
         S("select max(billno) as lastbill from sales_order where payment_status<>'' and pcid='1'"),
+        S("update stock_details set closing_stock=coalesce(closing_stock,0)-1 where itemcode=%1 order by sdate "
+          "desc limit 1")
+            .arg(o.items / 2),
+        S("select g.itemname, g.quantity, (select i.itemcode from item i where i.itemname=g.itemname limit 1) as "
+          "itemcode from temp_ordergrid g where g.billno='70000' and g.pcid='1'"),
+        S("select greatest(coalesce((select max(customerid) from customer_details),0),coalesce((select "
+          "max(customerid) from sales_order),0)) as last_id"),
     };
     for (const QString& sql : statements) {
         say(S("EXPLAIN ") + sql);
@@ -380,6 +426,182 @@ void benchStockView(TDm& dm, const Options& o)
     say(S("  stock view: %1 rows listed and exported (target under 2000 ms)").arg(grid.rowCount()));
 }
 
+void reportLatencies(const char* operation, std::vector<qint64> nanos)
+{
+    if (nanos.empty()) {
+        std::printf("%s count=0\n", operation);
+        return;
+    }
+    std::sort(nanos.begin(), nanos.end());
+    const size_t n = nanos.size();
+    const double median = n % 2 ? nanos[n / 2] : (nanos[n / 2 - 1] + nanos[n / 2]) / 2.0;
+    const size_t p95 = size_t(std::ceil(0.95 * double(n))) - 1;
+    std::printf("%s median_ms=%.3f p95_ms=%.3f count=%zu\n", operation, median / 1e6, nanos[p95] / 1e6, n);
+    std::fflush(stdout);
+}
+
+// The 50 items every terminal sells, and the latest closing stock of each.
+constexpr int kSharedItems = 50;
+
+std::map<int, qint64> sharedStock(TQuery& q)
+{
+    q.exec(S("select t.itemcode, t.closing_stock from stock_details t join (select itemcode, max(sdate) as d from "
+             "stock_details where itemcode<=%1 group by itemcode) r on r.itemcode=t.itemcode and r.d=t.sdate")
+               .arg(kSharedItems));
+    std::map<int, qint64> stock;
+    for (q.first(); !q.eof(); q.next())
+        stock[q.text(S("itemcode")).toInt()] = q.text(S("closing_stock")).toLongLong();
+    return stock;
+}
+
+// What one terminal did: latencies of its actions and the units its paid and held bills took.
+struct TerminalWork {
+    std::vector<qint64> add;
+    std::vector<qint64> pay;
+    std::vector<qint64> hold;
+    std::map<int, qint64> taken;
+    int paid = 0;
+    int held = 0;
+    QString error;
+};
+
+// One counter terminal: rings up 20 of the shared items, processes the bill, then pays it in cash
+// (three bills in four) or holds it, through the procedures the screens call, until told to stop.
+void workAsTerminal(
+    const Options& o, const QString& database, int terminalId, const std::atomic<bool>& stop, TerminalWork& out)
+{
+    try {
+        TDm dm(o.settings);
+        dm.setCompanyDatabase(database, true);
+        const QString terminal = QString::number(terminalId);
+        const QString today = QDate::currentDate().toString(S("yyyy-MM-dd"));
+        const OrderSettings settings = ReadOrderSettings(dm);
+        std::mt19937 random(terminalId);
+        std::vector<int> items(kSharedItems);
+        for (int i = 0; i < kSharedItems; ++i)
+            items[i] = i + 1;
+        int step = 0;
+        auto stamp = [&step] { return QTime(8, 0).addMSecs(++step).toString(S("HH.mm.ss.zzz")); };
+        // Cashiers are not in step: pauses vary by half the think time either way, and each
+        // terminal starts somewhere within the time of one bill's lines.
+        std::uniform_int_distribution<int> think(o.thinkMs / 2, o.thinkMs + o.thinkMs / 2);
+        auto pause = [&] {
+            if (o.thinkMs > 0)
+                QThread::msleep(think(random));
+        };
+        if (o.thinkMs > 0)
+            QThread::msleep(std::uniform_int_distribution<int>(0, 20 * o.thinkMs)(random));
+        for (int bills = 1; !stop; ++bills) {
+            const QString bill = NextBillNumber(dm, terminal);
+            // as the order screen's activation: what is left of the finished bill goes
+            ClearStaleGrid(dm, terminal, bill);
+            OrderContext ctx { terminal, bill, today, QString(), settings.roundOff };
+            std::shuffle(items.begin(), items.end(), random);
+            std::map<int, qint64> lines;
+            for (int k = 0; k < 20 && !stop; ++k) {
+                const QString name = itemName(o, items[k]);
+                const QString quantity = QString::number(1 + int(random() % 3));
+                ctx.time = stamp();
+                QElapsedTimer t;
+                t.start();
+                const LineOutcome line = RunLineAction(dm, ctx, LineMode::Add, name, quantity,
+                    S("Itemname ") + name + S(" quantity: ") + quantity + S(" Added"));
+                RefreshOrderGrid(dm, terminal, bill);
+                out.add.push_back(t.nsecsElapsed());
+                requireWritten(line, name);
+                lines[items[k]] += quantity.toInt();
+                pause();
+            }
+            if (lines.size() < 20)
+                break; // stopped while ringing up: the order is abandoned and takes no stock
+            ctx.time = stamp();
+            ProcessBill(dm, ctx);
+            const BillKey key { terminal, bill };
+            const BillSummary shown = ShowBillSummary(dm, key);
+            QElapsedTimer t;
+            t.start();
+            if (bills % 4 == 0) {
+                if (!HoldBill(dm, { key, {}, today, ctx.time }))
+                    throw PosError(S("bill ") + bill + S(" of terminal ") + terminal + S(" not held"));
+                ShowBillSummary(dm, key);
+                out.hold.push_back(t.nsecsElapsed());
+                ++out.held;
+            } else {
+                PaymentRequest r;
+                r.settle = { key, PaymentMethod::Cash, shown.balance, today, S("12:00:00"), {} };
+                r.shownBalance = shown.balance;
+                r.stampDate = today;
+                r.stampTime = ctx.time;
+                const PaymentOutcome paid = RunPayment(dm, r);
+                ShowBillSummary(dm, key);
+                ShowBillGrid(dm, key);
+                out.pay.push_back(t.nsecsElapsed());
+                if (!paid.settled.complete)
+                    throw PosError(S("bill ") + bill + S(" of terminal ") + terminal + S(" not paid in full: ")
+                        + paid.messages.join(S("; ")));
+                ++out.paid;
+            }
+            for (const auto& [item, units] : lines)
+                out.taken[item] += units;
+            pause();
+        }
+    } catch (const std::exception& e) {
+        out.error = QString::fromUtf8(e.what());
+    }
+}
+
+// N terminals at once on the shared items; afterwards every item's stock must be its start less
+// what the paid and held bills took.
+int runTerminals(const Options& o, const QString& database, TQuery& admin)
+{
+    const std::map<int, qint64> start = sharedStock(admin);
+    std::atomic<bool> stop { false };
+    std::vector<TerminalWork> work(o.terminals);
+    std::vector<std::unique_ptr<QThread>> threads;
+    for (int i = 0; i < o.terminals; ++i) {
+        threads.emplace_back(
+            QThread::create([&o, &database, &stop, &work, i] { workAsTerminal(o, database, 101 + i, stop, work[i]); }));
+        threads.back()->start();
+    }
+    QThread::sleep(o.seconds);
+    stop = true;
+    for (auto& t : threads)
+        t->wait();
+
+    TerminalWork all;
+    QStringList errors;
+    for (const TerminalWork& w : work) {
+        all.add.insert(all.add.end(), w.add.begin(), w.add.end());
+        all.pay.insert(all.pay.end(), w.pay.begin(), w.pay.end());
+        all.hold.insert(all.hold.end(), w.hold.begin(), w.hold.end());
+        for (const auto& [item, units] : w.taken)
+            all.taken[item] += units;
+        all.paid += w.paid;
+        all.held += w.held;
+        if (!w.error.isEmpty())
+            errors << w.error;
+    }
+    std::printf("terminals=%d seconds=%d think_ms=%d bills_paid=%d bills_held=%d\n", o.terminals, o.seconds, o.thinkMs,
+        all.paid, all.held);
+    reportLatencies("add", all.add);
+    reportLatencies("pay", all.pay);
+    reportLatencies("hold", all.hold);
+
+    const std::map<int, qint64> end = sharedStock(admin);
+    qint64 lost = 0;
+    for (const auto& [item, before] : start) {
+        const auto found = end.find(item);
+        const qint64 now = found == end.end() ? 0 : found->second;
+        const qint64 taken = all.taken.count(item) ? all.taken.at(item) : 0;
+        lost += std::abs(before - taken - now);
+    }
+    std::printf("lost_updates=%lld items_checked=%zu\n", static_cast<long long>(lost), start.size());
+    std::fflush(stdout);
+    for (const QString& e : errors)
+        say(S("terminal error: ") + e);
+    return lost == 0 && errors.isEmpty() ? 0 : 1;
+}
+
 int run(const Options& o)
 {
     const QString database = S("bench_%1").arg(QCoreApplication::applicationPid());
@@ -408,7 +630,7 @@ int run(const Options& o)
         for (const QString& statement : Schema::indexStatements(database))
             admin.exec(statement);
     }
-    admin.exec(S("analyze table item, stock_details, sales_order, sales_order_details"));
+    admin.exec(S("analyze table item, stock_details, sales_order, sales_order_details, temp_ordergrid"));
     say(S("seeded %1 items, %2 ledger rows, %3 bills in %4 s; indexes and statistics in %5 s (%6)")
             .arg(o.items)
             .arg(o.ledgerRows)
@@ -418,6 +640,8 @@ int run(const Options& o)
             .arg(o.indexes ? S("with indexes") : S("without secondary indexes")));
     if (o.explain)
         explainPlans(admin, o);
+    if (o.terminals > 0)
+        return runTerminals(o, database, admin);
 
     TDm dm(o.settings);
     dm.setCompanyDatabase(database, true);
@@ -493,6 +717,57 @@ int run(const Options& o)
                 const QString next = NextBillNumber(dm, terminal);
                 if (next != expected)
                     throw PosError(S("next bill number ") + next + S(", expected ") + expected);
+            }));
+
+    // Settling a 20-line bill: each run a fresh bill from the 20-line order, processed untimed.
+    QString previousBill;
+    auto freshBill = [&]() {
+        if (!previousBill.isEmpty() && previousBill != billNo)
+            admin.exec(S("delete from tordergrid where pcid=1 and billno=") + previousBill);
+        const QString bill = NextBillNumber(dm, terminal);
+        if (bill != billNo) {
+            admin.exec(S("delete from tordergrid where pcid=1 and billno=") + bill);
+            admin.exec(
+                S("insert into tordergrid(itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
+                  "select itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,")
+                + bill + S(" from tordergrid") + clearGrid);
+        }
+        ctx.billNo = bill;
+        ctx.time = nextTime();
+        ProcessBill(dm, ctx);
+        previousBill = bill;
+        return BillKey { terminal, bill };
+    };
+    const QString today = QDate::currentDate().toString(S("yyyy-MM-dd"));
+    BillKey key;
+    PaymentRequest payment;
+    report("pay_cash_20",
+        measure(
+            o.runs,
+            [&](int) {
+                key = freshBill();
+                const QString balance = ShowBillSummary(dm, key).balance;
+                payment = PaymentRequest {};
+                payment.settle = { key, PaymentMethod::Cash, balance, today, S("12:00:00"), {} };
+                payment.shownBalance = balance;
+                payment.stampDate = today;
+                payment.stampTime = ctx.time;
+            },
+            [&](int) {
+                const PaymentOutcome out = RunPayment(dm, payment);
+                ShowBillSummary(dm, key);
+                ShowBillGrid(dm, key);
+                if (!out.settled.complete)
+                    throw PosError(
+                        S("pay_cash_20: bill ") + key.billNo + S(" not complete: ") + out.messages.join(S("; ")));
+            }));
+    report("hold_20",
+        measure(
+            o.runs, [&](int) { key = freshBill(); },
+            [&](int) {
+                if (!HoldBill(dm, { key, {}, today, ctx.time }))
+                    throw PosError(S("hold_20: bill ") + key.billNo + S(" not held"));
+                ShowBillSummary(dm, key);
             }));
 
     benchBackOffice(dm, admin, o);

@@ -1,6 +1,7 @@
 #include "admin/aducashier.h"
 
 #include "admin/aducashierpas.h"
+#include "config/companylogo.h"
 #include "app/roster.h"
 #include "backoffice/menuback.h"
 #include "db/datamodulepos.h"

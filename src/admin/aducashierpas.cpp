@@ -1,5 +1,6 @@
 #include "admin/aducashierpas.h"
 
+#include "config/companylogo.h"
 #include "db/datamodulepos.h"
 #include "log/U_LogBook.h"
 #include "login/posloginpas.h"
@@ -263,13 +264,6 @@ bool LimitKeyAllowed(LimitField field, QChar key)
 
 // ---------------------------------------------------------------------------------------------
 
-QString LogoFolder(TDm& dm)
-{
-    TQuery& q = dm.MyQuery1;
-    q.exec(S("select * from pcmac.path_img "));
-    return q.text(S("path_"));
-}
-
 namespace {
 
 const char* const kLogoExtensions[] = { "bmp", "ico", "jpg" };
@@ -283,15 +277,7 @@ QString logoPath(const QString& folder, const QString& companyDb, const QString&
 
 QString CompanyLogoFile(const QString& folder, const QString& companyDb)
 {
-    if (folder.isEmpty() || companyDb.isEmpty())
-        return QString();
-    QString found;
-    for (const char* ext : kLogoExtensions) {
-        const QString path = logoPath(folder, companyDb, S(ext));
-        if (QFileInfo::exists(path))
-            found = path;
-    }
-    return found;
+    return FindCompanyLogo(folder, companyDb, { S(".bmp"), S(".ico"), S(".jpg") });
 }
 
 QString LogoExtension(const QString& chosenFile)

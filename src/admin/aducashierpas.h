@@ -76,8 +76,6 @@ bool LimitKeyAllowed(LimitField field, QChar key);
 
 // ---- logo ----
 
-// The shared folder that holds the logos; empty when none is stored.
-QString LogoFolder(TDm& dm);
 // The company's logo file in that folder: of its ".bmp", ".ico" and ".jpg" files the last one
 // that exists, in this order; empty when there is none.
 QString CompanyLogoFile(const QString& folder, const QString& companyDb);

@@ -17,9 +17,6 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
-#include <QPushButton>
-#include <QShortcut>
 #include <QVBoxLayout>
 
 Roster& roster()
@@ -28,44 +25,14 @@ Roster& roster()
     return r;
 }
 
-namespace {
-
-// The POS menu's "Sales Order" entry (F1) until the menu itself is built.
-void addSalesOrderEntry(QWidget* menu, QWidget* orderScreen)
-{
-    auto* button = new QPushButton(QStringLiteral("Sales Order"), menu);
-    button->setObjectName(QStringLiteral("SalesOrderAction"));
-    menu->layout()->addWidget(button);
-    auto open = [orderScreen] {
-        Fixposition(orderScreen);
-        orderScreen->show();
-    };
-    QObject::connect(button, &QPushButton::clicked, menu, open);
-    auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), menu);
-    QObject::connect(f1, &QShortcut::activated, menu, open);
-}
-
-// The back-office menu's "Configuration" entry until the menu itself is built.
-QPointer<QWidget>& placedScreen()
-{
-    static QPointer<QWidget> current;
-    return current;
-}
-
-} // namespace
-
 void Fixposition(QWidget* screen)
 {
-    QPointer<QWidget>& current = placedScreen();
-    if (current && current != screen)
-        current->hide();
+    if (Tfrmmenupos* menu = roster().frmmenupos) {
+        menu->Fixposition(screen);
+        return;
+    }
     screen->setWindowFlag(Qt::FramelessWindowHint, true);
-    QPalette p = screen->palette();
-    p.setColor(QPalette::Window, Qt::white);
-    screen->setPalette(p);
-    screen->setAutoFillBackground(true);
     screen->move(220, 30);
-    current = screen;
 }
 
 void Roster::create()
@@ -74,15 +41,14 @@ void Roster::create()
     fmlogin = new Tfmlogin();
     dbform = new Tdbform();
     fmorderitem = new Tfmorderitem();
-    fmsalesorderdtls = new PlaceholderScreen(QStringLiteral("Tfmsalesorderdtls"), QStringLiteral("Payment"));
+    fmsalesorderdtls = new Tfmsalesorderdtls();
     fmcustdetails = new PlaceholderScreen(QStringLiteral("Tfmcustdetails"), QStringLiteral("Customer Details"));
     fmhomedelivery = new PlaceholderScreen(QStringLiteral("Tfmhomedelivery"), QStringLiteral("Home Delivery"));
     fmviewdetails = new PlaceholderScreen(QStringLiteral("Tfmviewdetails"), QStringLiteral("Bill Details"));
     fmpaymentdetails = new PlaceholderScreen(QStringLiteral("Tfmpaymentdetails"), QStringLiteral("Payment Details"));
     frmselectpos = new Tfrmselectpos();
     frmmenu = new Tfrmmenu();
-    frmmenupos = new PlaceholderScreen(QStringLiteral("Tfrmmenupos"), QStringLiteral("POS"));
-    addSalesOrderEntry(frmmenupos, fmorderitem);
+    frmmenupos = new Tfrmmenupos();
     frmadminoptions = new Tfrmadminoptions();
     FrmBackOffice = new TFrmBackOffice();
     Fitemdetails = new TFitemdetails();

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "sales/muenupos.h"
+#include "sales/salesorderdetails.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -25,14 +28,14 @@ struct Roster {
     Tfmlogin* fmlogin = nullptr;
     Tdbform* dbform = nullptr;
     Tfmorderitem* fmorderitem = nullptr;
-    QWidget* fmsalesorderdtls = nullptr;
+    Tfmsalesorderdtls* fmsalesorderdtls = nullptr;
     QWidget* fmcustdetails = nullptr;
     QWidget* fmhomedelivery = nullptr;
     QWidget* fmviewdetails = nullptr;
     QWidget* fmpaymentdetails = nullptr;
     Tfrmselectpos* frmselectpos = nullptr;
     Tfrmmenu* frmmenu = nullptr;
-    QWidget* frmmenupos = nullptr;
+    Tfrmmenupos* frmmenupos = nullptr;
     Tfrmadminoptions* frmadminoptions = nullptr;
     TFrmBackOffice* FrmBackOffice = nullptr;
     TFitemdetails* Fitemdetails = nullptr;
@@ -52,9 +55,9 @@ struct Roster {
 Roster& roster();
 
 // A stand-in window for a screen still to be built: objectName is the screen's class name.
-// Values such a screen keeps for others to read live on it as properties meanwhile: the
-// settlement screen's "ReturnFlag" and labels lblbillno, lbl_machine_id and cname; the payment
-// details screen's "ResumeFlag", "ResumeBillNo" and "ResumeTerminalId".
+// Values such a screen keeps for others to read live on it as properties meanwhile: the payment
+// details screen's "ResumeFlag", "ResumeBillNo" and "ResumeTerminalId"; the customer screen's
+// "SelectedCustomerId".
 class PlaceholderScreen : public QWidget {
     Q_OBJECT
 public:
@@ -73,6 +76,5 @@ QString ScreenLabel(QWidget* screen, const QString& labelName);
 // Sets a named label's or text field's text on a screen.
 void SetScreenText(QWidget* screen, const QString& name, const QString& text);
 
-// Places a counter screen in the POS menu's work area: hides the screen placed before and
-// makes this one borderless and white at left 220, top 30.
+// Places a counter screen in the POS menu's work area (Tfrmmenupos::Fixposition).
 void Fixposition(QWidget* screen);

@@ -1,5 +1,6 @@
 #include "backoffice/homepas.h"
 
+#include "config/companylogo.h"
 #include "db/datamodulepos.h"
 #include "numbers/numbers.h"
 
@@ -50,18 +51,5 @@ QString DayComment(TDm& dm, const QDate& day)
 
 QString CompanyLogoFile(TDm& dm, const QString& companyDb)
 {
-    TQuery& q = dm.MyQLogin;
-    q.exec(S("select * from pcmac.path_img "));
-    QString folder = q.text(S("path_")).trimmed();
-    while (folder.size() > 1 && (folder.endsWith(QLatin1Char('/')) || folder.endsWith(QLatin1Char('\\'))))
-        folder.chop(1);
-    if (folder.isEmpty() || companyDb.isEmpty())
-        return {};
-    QString found;
-    for (const char* extension : { ".bmp", ".ico", ".jpg" }) {
-        const QString file = folder + QLatin1Char('/') + companyDb + QLatin1String(extension);
-        if (QFileInfo(file).isFile())
-            found = file;
-    }
-    return found;
+    return FindCompanyLogo(LogoFolder(dm), companyDb, { S(".bmp"), S(".ico"), S(".jpg") });
 }

@@ -109,6 +109,13 @@ namespace {
         { "item_barcode", "item", "barcode" },
         // a terminal's bill header; with the status the highest bill number is read from the index alone
         { "sales_order_terminal_bill", "sales_order", "pcid,billno,payment_status" },
+        // the highest customer id, read for every walk-in customer's new id
+        { "sales_order_customer", "sales_order", "customerid" },
+        // a bill's lines, open and saved, and its delivery and cheque entries
+        { "tordergrid_terminal_bill", "tordergrid", "pcid,billno" },
+        { "temp_ordergrid_bill", "temp_ordergrid", "billno,pcid" },
+        { "delivery_bill", "delivery", "billno,pcid" },
+        { "cheque_details_bill", "cheque_details", "billno,pcid" },
     };
 
     const QLatin1String kGridTerminalColumn("pcid int(5) not NULL, ");

@@ -9,6 +9,7 @@
 #include "platform/keyfilter.h"
 #include "platform/services.h"
 #include "sales/posorderitempas.h"
+#include "sales/salesorderdetails.h"
 #include "ui_posorderitem.h"
 
 #include <QButtonGroup>
@@ -28,8 +29,7 @@ QString S(const char* text)
     return QString::fromLatin1(text);
 }
 
-// Values kept by the settlement and payment details screens for this one to read.
-const char* const kReturnFlag = "ReturnFlag";
+// Values kept by the payment details screen for this one to read.
 const char* const kResumeFlag = "ResumeFlag";
 const char* const kResumeBillNo = "ResumeBillNo";
 const char* const kResumeTerminalId = "ResumeTerminalId";
@@ -205,10 +205,16 @@ void Tfmorderitem::FormShow()
     ui->RadioButton1->setChecked(true);
     RadioButton1Click();
 
+    const QString shownBill = ui->Label9->text();
+    const bool returning = r.fmsalesorderdtls->ReturnFlag;
     const QString terminalId = r.frmadminoptions->TerminalId;
     ui->Label6->setText(terminalId);
     ui->EBillNo->setText(NextBillNumber(*r.Dm, terminalId));
     showBillLabel();
+    // back from "CHANGE ITEM DETAILS": the settlement screen's bill, also when this window is never activated
+    takeReturnedBill();
+    if (!returning && ui->Label9->text() != shownBill)
+        ForgetBillCustomer(); // a new bill starts without the previous customer
 
     // The bill last resumed on the payment details screen is no longer open here.
     QWidget* payments = r.fmpaymentdetails;
@@ -230,13 +236,7 @@ void Tfmorderitem::FormActivate()
     formatSettings().decimalSeparator = QLatin1Char('.');
     formatSettings().dateSeparator = QLatin1Char('-');
 
-    QWidget* settlement = r.fmsalesorderdtls;
-    if (settlement->property(kReturnFlag).toBool()) {
-        ui->EBillNo->setText(ScreenLabel(settlement, S("lblbillno")));
-        ui->Label6->setText(ScreenLabel(settlement, S("lbl_machine_id")));
-        showBillLabel();
-        settlement->setProperty(kReturnFlag, false);
-    }
+    takeReturnedBill();
 
     readSettings();
 
@@ -266,6 +266,17 @@ void Tfmorderitem::applyQuantityLimit()
     const QString cut = LimitQuantity(text, m_quantityLimit);
     if (cut != text)
         ui->EQuan->setText(cut); // comes back here with the shorter text until it stays
+}
+
+void Tfmorderitem::takeReturnedBill()
+{
+    Tfmsalesorderdtls* settlement = roster().fmsalesorderdtls;
+    if (!settlement->ReturnFlag)
+        return;
+    ui->EBillNo->setText(settlement->billNo());
+    ui->Label6->setText(settlement->terminalId());
+    showBillLabel();
+    settlement->ReturnFlag = false;
 }
 
 void Tfmorderitem::RadioButton1Click()
@@ -386,7 +397,7 @@ void Tfmorderitem::btnprocessorderClick()
     Fixposition(r.fmsalesorderdtls);
     r.fmsalesorderdtls->show();
     hide();
-    SetScreenText(r.fmsalesorderdtls, S("cname"), ui->ECustName->text());
+    r.fmsalesorderdtls->setCustomerName(ui->ECustName->text());
 }
 
 void Tfmorderitem::clearClick()
@@ -395,8 +406,7 @@ void Tfmorderitem::clearClick()
     ui->lbl_msg->clear();
     resetEntry();
     LogWrite(S("Clear..."), 0);
-    ui->ECustName->clear();
-    SetScreenText(r.fmsalesorderdtls, S("cname"), QString());
+    ForgetBillCustomer();
 
     const QString terminalId = r.frmadminoptions->TerminalId;
     ui->EBillNo->setText(NextBillNumber(*r.Dm, terminalId));

@@ -41,6 +41,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // takes the bill back from the settlement screen after "CHANGE ITEM DETAILS"
+    void takeReturnedBill();
     // type-ahead in the item box; true when the key was consumed
     bool itemBoxKey(QKeyEvent* key);
     void ClearItemList();

@@ -387,10 +387,10 @@ void ProcessBill(TDm& dm, const OrderContext& ctx)
             + S(",taxcode=") + q.quote(taxCode) + S(",total=") + q.quote(grandText) + where);
     } else {
         // part paid (or resumed) and changed: what is still owed is the new total less what was paid
-        q.exec(S("update  sales_order set balance=") + q.quote(grandText) + S("-amount_paid, sdate=")
-            + q.quote(ctx.date) + S(",stime=") + q.quote(ctx.time) + S(",subtotal=")
-            + q.quote(Numbers::general(sumTotal)) + S(",taxcode=") + q.quote(taxCode) + S(",total=")
-            + q.quote(grandText) + where);
+        const QString balance = Numbers::general(grand - Numbers::parse(q.text(S("amount_paid"))));
+        q.exec(S("update  sales_order set balance=") + q.quote(balance) + S(", sdate=") + q.quote(ctx.date)
+            + S(",stime=") + q.quote(ctx.time) + S(",subtotal=") + q.quote(Numbers::general(sumTotal)) + S(",taxcode=")
+            + q.quote(taxCode) + S(",total=") + q.quote(grandText) + where);
     }
 }
 

@@ -95,7 +95,7 @@ private Q_SLOTS:
         for (const char* db : { "MAIN_ROAD", "SIDE_SHOP", "A_SHOP", "B_SHOP", "NEW_SHOP" })
             TestServer::exec({ S("drop database if exists ") + QLatin1String(db) });
         TestServer::exec({ S("delete from dbname.dbname") });
-        for (QWidget* w : { static_cast<QWidget*>(screen()), static_cast<QWidget*>(roster().frmmenu), roster().frmmenupos })
+        for (QWidget* w : { static_cast<QWidget*>(screen()), static_cast<QWidget*>(roster().frmmenu), static_cast<QWidget*>(roster().frmmenupos) })
             w->hide();
         env->dialogs->clear();
         env->dialogs->answers.clear();

@@ -4,6 +4,7 @@
 #include "db/datamodulepos.h"
 #include "login/adminoption.h"
 #include "sales/posorderitem.h"
+#include "sales/salesorderdetails.h"
 #include "salesfixture.h"
 #include "testsupport.h"
 
@@ -350,8 +351,8 @@ private Q_SLOTS:
     {
         // bill 2/3, resumed from terminal 2, back through "CHANGE ITEM DETAILS"
         addGridLine(kDb, QStringLiteral("RICE"), 2, 2, 3);
-        QWidget* settlement = roster().fmsalesorderdtls;
-        settlement->setProperty("ReturnFlag", true);
+        Tfmsalesorderdtls* settlement = roster().fmsalesorderdtls;
+        settlement->ReturnFlag = true;
         SetScreenLabel(settlement, QStringLiteral("lblbillno"), QStringLiteral("3"));
         SetScreenLabel(settlement, QStringLiteral("lbl_machine_id"), QStringLiteral("2"));
         open();
@@ -376,21 +377,21 @@ private Q_SLOTS:
             scalar(QStringLiteral("select concat_ws('|',billno,pcid,subtotal,total,balance) from $db.sales_order")),
             QStringLiteral("1|1|78|77.22|77.22"));
         QVERIFY(!screen()->isVisible());
-        QWidget* settlement = roster().fmsalesorderdtls;
+        Tfmsalesorderdtls* settlement = roster().fmsalesorderdtls;
         QVERIFY(settlement->isVisible());
         QCOMPARE(settlement->pos(), QPoint(220, 30));
-        QCOMPARE(ScreenLabel(settlement, QStringLiteral("cname")), QStringLiteral("ANNA"));
+        QCOMPARE(settlement->customerName(), QStringLiteral("ANNA"));
         QVERIFY(logText().contains(QLatin1String("Process order")));
         QVERIFY(logText().contains(QLatin1String(" SUGAR  25  3  75  4  78  10  70.20  1")));
 
         // back through "CHANGE ITEM DETAILS": same bill, same grid
-        settlement->setProperty("ReturnFlag", true);
+        settlement->ReturnFlag = true;
         SetScreenLabel(settlement, QStringLiteral("lblbillno"), QStringLiteral("1"));
         SetScreenLabel(settlement, QStringLiteral("lbl_machine_id"), QStringLiteral("1"));
         open();
         QCOMPARE(label("Label9"), QStringLiteral("1/1"));
         QCOMPARE(gridRows(), 1);
-        QVERIFY(!settlement->property("ReturnFlag").toBool());
+        QVERIFY(!settlement->ReturnFlag);
 
         // held, then back to a new order: the next number and an empty grid
         exec(QStringLiteral("update $db.sales_order set payment_status='Hold'"));
@@ -405,8 +406,8 @@ private Q_SLOTS:
         // this counter changes bill 2/3, resumed from terminal 2, which is ringing up its bill 8
         addGridLine(kDb, QStringLiteral("RICE"), 2, 2, 3);
         addGridLine(kDb, QStringLiteral("SUGAR"), 1, 2, 8);
-        QWidget* settlement = roster().fmsalesorderdtls;
-        settlement->setProperty("ReturnFlag", true);
+        Tfmsalesorderdtls* settlement = roster().fmsalesorderdtls;
+        settlement->ReturnFlag = true;
         SetScreenLabel(settlement, QStringLiteral("lblbillno"), QStringLiteral("3"));
         SetScreenLabel(settlement, QStringLiteral("lbl_machine_id"), QStringLiteral("2"));
         open();

@@ -1,0 +1,551 @@
+#include "sales/salesorderdetails.h"
+
+#include "app/roster.h"
+#include "config/formatsettings.h"
+#include "db/datamodulepos.h"
+#include "db/querymodel.h"
+#include "log/U_LogBook.h"
+#include "platform/keyfilter.h"
+#include "platform/services.h"
+#include "sales/posorderitem.h"
+#include "sales/posorderitempas.h"
+#include "sales/salesorderdetailspas.h"
+#include "ui_salesorderdetails.h"
+
+#include <QCalendarWidget>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QRegularExpressionValidator>
+#include <QShortcut>
+#include <QTabBar>
+#include <QTimeEdit>
+
+namespace {
+
+QString S(const char* text)
+{
+    return QString::fromLatin1(text);
+}
+
+// Values the payment details and customer screens keep for this one to read.
+const char* const kResumeFlag = "ResumeFlag";
+const char* const kResumeBillNo = "ResumeBillNo";
+const char* const kResumeTerminalId = "ResumeTerminalId";
+const char* const kSelectedCustomerId = "SelectedCustomerId";
+
+const QRect kPanelPlace(16, 31, 300, 233);
+const QKeySequence kHoldKeys(Qt::CTRL | Qt::Key_H);
+
+enum Tab { CashTab = 0, CardTab = 1, ChequeTab = 2 };
+
+// Digits are 0 to 9 only: other scripts' digits are no number to the server.
+bool isDigit(QChar key)
+{
+    return key >= QLatin1Char('0') && key <= QLatin1Char('9');
+}
+
+bool amountKey(const QString& text, QChar key)
+{
+    return key == QLatin1Char('\b') || isDigit(key) || (key == QLatin1Char('.') && !text.contains(QLatin1Char('.')));
+}
+
+bool digitKey(const QString&, QChar key)
+{
+    return key == QLatin1Char('\b') || isDigit(key);
+}
+
+bool bankKey(const QString&, QChar key)
+{
+    return key == QLatin1Char('\b') || key.isLetter() || key == QLatin1Char(' ') || key == QLatin1Char('.');
+}
+
+bool letterKey(const QString&, QChar key)
+{
+    return key == QLatin1Char('\b') || key.isLetter();
+}
+
+// The order screen's hidden date and time pickers: the moment of the bill.
+QDateEdit* orderDatePicker()
+{
+    return roster().fmorderitem->findChild<QDateEdit*>(S("DateTimePicker1"));
+}
+
+QTimeEdit* orderTimePicker()
+{
+    return roster().fmorderitem->findChild<QTimeEdit*>(S("DateTimePicker2"));
+}
+
+} // namespace
+
+void ForgetBillCustomer()
+{
+    Roster& r = roster();
+    if (r.fmorderitem) {
+        if (auto* name = r.fmorderitem->findChild<QLineEdit*>(S("ECustName")))
+            name->clear();
+    }
+    if (r.fmsalesorderdtls)
+        r.fmsalesorderdtls->setCustomerName(QString());
+    if (r.fmcustdetails)
+        r.fmcustdetails->setProperty(kSelectedCustomerId, QVariant());
+}
+
+Tfmsalesorderdtls::Tfmsalesorderdtls(QWidget* parent)
+    : QWidget(parent)
+    , ui(std::make_unique<Ui::Tfmsalesorderdtls>())
+{
+    ui->setupUi(this);
+    setObjectName(QStringLiteral("Tfmsalesorderdtls"));
+    ui->Label23->clear();
+    formatSettings().dateSeparator = QLatin1Char('-');
+    formatSettings().decimalSeparator = QLatin1Char('.');
+
+    m_grid = new QueryTableModel(
+        { S("itemname"), S("rate"), S("quantity"), S("price"), S("itax"), S("isubtotal"), S("discount"), S("total") },
+        { S("ITEM"), S("RATE"), S("QUANTITY"), S("PRICE"), S("TAX"), S("SUBTOTAL"), S("DISCOUNT"), S("TOTAL") }, this);
+    ui->DBGrid1->setModel(m_grid);
+    ui->DBGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    ui->DBGrid1->verticalHeader()->hide();
+
+    m_tabs = new QTabBar(ui->PaymentArea);
+    m_tabs->setObjectName(S("TabControl1"));
+    for (const char* caption : { "Cash", "Card", "Cheque" })
+        m_tabs->addTab(S(caption));
+    m_tabs->setGeometry(kPanelPlace.left(), 0, kPanelPlace.width(), kPanelPlace.top());
+    showPanel(CashTab);
+
+    // Key rules as typed; validators keep pasted or dropped text to the same characters.
+    const auto validate = [](QLineEdit* e, const char* pattern) {
+        e->setValidator(new QRegularExpressionValidator(QRegularExpression(S(pattern)), e));
+    };
+    for (QLineEdit* amount : { ui->EAmtpaidcas, ui->EAmtPaidCard, ui->EAmtPaidCheque }) {
+        KeyFilter::install(amount, amountKey);
+        validate(amount, "[0-9]*\\.?[0-9]*");
+    }
+    KeyFilter::install(ui->ECardNo, digitKey);
+    KeyFilter::install(ui->EChequeNo, digitKey);
+    validate(ui->ECardNo, "[0-9]*");
+    validate(ui->EChequeNo, "[0-9]*");
+    for (QLineEdit* bank : { ui->EBank, ui->EBankNameChe }) {
+        KeyFilter::install(bank, bankKey);
+        validate(bank, "[\\p{L} .]*");
+    }
+    KeyFilter::install(ui->EcardName, letterKey);
+    validate(ui->EcardName, "\\p{L}*");
+
+    connect(m_tabs, &QTabBar::currentChanged, this, &Tfmsalesorderdtls::TabControl1Change);
+    connect(ui->RadioGroup1TakeAway, &QRadioButton::clicked, this, &Tfmsalesorderdtls::RadioGroup1Click);
+    connect(ui->RadioGroup1Home, &QRadioButton::clicked, this, &Tfmsalesorderdtls::RadioGroup1Click);
+    connect(ui->btnHomedelivery, &QPushButton::clicked, this, &Tfmsalesorderdtls::btnHomedeliveryClick);
+    connect(ui->BtnCash, &QPushButton::clicked, this, &Tfmsalesorderdtls::BtnCashClick);
+    connect(ui->BtnCard, &QPushButton::clicked, this, &Tfmsalesorderdtls::BtnCardClick);
+    connect(ui->btnCheque, &QPushButton::clicked, this, &Tfmsalesorderdtls::btnChequeClick);
+    connect(ui->btnhold, &QPushButton::clicked, this, &Tfmsalesorderdtls::btnholdClick);
+    connect(ui->btnsave, &QPushButton::clicked, this, &Tfmsalesorderdtls::btnsaveClick);
+    connect(ui->btnprintbill, &QPushButton::clicked, this, &Tfmsalesorderdtls::btnprintbillClick);
+    connect(ui->btnnextbill, &QPushButton::clicked, this, &Tfmsalesorderdtls::btnnextbillClick);
+    connect(ui->Button1, &QPushButton::clicked, this, &Tfmsalesorderdtls::Button1Click);
+    // the calendar closes on a click; the date is checked once the picker holds it
+    QCalendarWidget* calendar = ui->DateTimePicker3->calendarWidget();
+    for (auto signal : { &QCalendarWidget::clicked, &QCalendarWidget::activated })
+        connect(calendar, signal, this, &Tfmsalesorderdtls::DateTimePicker3CloseUp, Qt::QueuedConnection);
+
+    auto shortcut = [this](const QKeySequence& keys, auto handler) {
+        auto* s = new QShortcut(keys, this);
+        s->setContext(Qt::WindowShortcut);
+        m_shortcutKeys << keys;
+        connect(s, &QShortcut::activated, this, handler);
+    };
+    shortcut(QKeySequence(Qt::Key_F9), [this] { m_tabs->setCurrentIndex(CashTab); });
+    shortcut(QKeySequence(Qt::Key_F10), [this] { m_tabs->setCurrentIndex(CardTab); });
+    shortcut(QKeySequence(Qt::Key_F11), [this] { m_tabs->setCurrentIndex(ChequeTab); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_D), [this] {
+        ui->RadioGroup1->setFocus();
+        ui->RadioGroup1TakeAway->setChecked(true);
+        ui->RadioGroup1TakeAway->setFocus();
+        RadioGroup1Click();
+    });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_B), [this] { btnnextbillClick(); });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_C), [this] {
+        if (!m_complete)
+            Button1Click();
+    });
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_P), [this] {
+        if (ui->btnprintbill->isVisible())
+            btnprintbillClick();
+    });
+    // Ctrl+H is this screen's "HOLD", before the POS menu's "HOME": see eventFilter
+    installEventFilter(this);
+    for (QWidget* w : findChildren<QWidget*>())
+        w->installEventFilter(this);
+}
+
+Tfmsalesorderdtls::~Tfmsalesorderdtls() = default;
+
+QString Tfmsalesorderdtls::billNo() const
+{
+    return ui->lblbillno->text();
+}
+
+QString Tfmsalesorderdtls::terminalId() const
+{
+    return ui->lbl_machine_id->text();
+}
+
+QString Tfmsalesorderdtls::customerName() const
+{
+    return ui->cname->text();
+}
+
+void Tfmsalesorderdtls::setCustomerName(const QString& name)
+{
+    ui->cname->setText(name);
+}
+
+BillKey Tfmsalesorderdtls::bill() const
+{
+    return { terminalId(), billNo() };
+}
+
+void Tfmsalesorderdtls::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // a window restored from the task bar shows the same bill as before
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void Tfmsalesorderdtls::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && isVisible())
+        FormActivate();
+}
+
+bool Tfmsalesorderdtls::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::ShortcutOverride) {
+        const QKeySequence keys(static_cast<QKeyEvent*>(event)->keyCombination());
+        if (keys == kHoldKeys) {
+            // taken here as a key press, so the menu's application-wide Ctrl+H (HOME) never sees it
+            event->accept();
+            return true;
+        }
+        if (m_shortcutKeys.contains(keys)) {
+            // this screen's shortcuts win over the text fields' own use of the keys (Ctrl+C)
+            event->ignore();
+            return true;
+        }
+    }
+    if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (QKeySequence(key->keyCombination()) == kHoldKeys) {
+            holdShortcut();
+            return true;
+        }
+        if (watched == ui->DBGrid1 && key->key() == Qt::Key_Tab) {
+            ui->EAmtpaidcas->setFocus(Qt::TabFocusReason);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Tfmsalesorderdtls::FormShow()
+{
+    Roster& r = roster();
+    ui->btnprintbill->hide();
+    ui->btnsave->hide();
+    m_tabs->setCurrentIndex(CashTab);
+    showPanel(CashTab);
+    const QDateTime now = services().clock().now();
+    ui->DateTimePicker3->setDate(now.date());
+
+    // a bill resumed on the payment details screen, or the order screen's bill
+    QWidget* payments = r.fmpaymentdetails;
+    QString billNo;
+    QString terminalId;
+    if (payments && payments->property(kResumeFlag).toInt() == 1) {
+        billNo = payments->property(kResumeBillNo).toString();
+        terminalId = payments->property(kResumeTerminalId).toString();
+    } else {
+        billNo = ScreenLabel(r.fmorderitem, S("EBillNo"));
+        terminalId = ScreenLabel(r.fmorderitem, S("Label6"));
+    }
+    ui->lbl_machine_id->setText(terminalId);
+    ui->lblbillno->setText(billNo);
+    ui->Label27->setText(terminalId + QLatin1Char('/') + billNo);
+
+    const bool home = HasDeliveryCharges(*r.Dm, bill());
+    (home ? ui->RadioGroup1Home : ui->RadioGroup1TakeAway)->setChecked(true);
+    RadioGroup1Click();
+
+    m_shownAt = now;
+    if (QDateEdit* d = orderDatePicker())
+        d->setDate(now.date());
+    if (QTimeEdit* t = orderTimePicker())
+        t->setTime(now.time());
+    ui->lbldate->setText(now.date().toString(S("dd-MM-yyyy")));
+    ui->lbltime->setText(timeToStr(now.time()));
+
+    refreshGrid();
+    showSummary();
+    // what activation does, also for a screen the window manager never activates
+    FormActivate();
+}
+
+void Tfmsalesorderdtls::FormActivate()
+{
+    for (QLineEdit* e : { ui->ECardNo, ui->EcardName, ui->EBank, ui->EAmtPaidCard, ui->EChequeNo, ui->EBankNameChe,
+             ui->EAmtPaidCheque, ui->EAmtpaidcas })
+        e->clear();
+    enableActions();
+    DisableContextMenus(this);
+}
+
+void Tfmsalesorderdtls::enableActions()
+{
+    // a complete bill is neither paid nor held again: its lines are out of stock once already
+    for (QWidget* w :
+        { static_cast<QWidget*>(ui->BtnCash), static_cast<QWidget*>(ui->BtnCard), static_cast<QWidget*>(ui->btnCheque),
+            static_cast<QWidget*>(ui->Button1), static_cast<QWidget*>(ui->btnhold) })
+        w->setEnabled(!m_complete);
+}
+
+void Tfmsalesorderdtls::showPanel(int tab)
+{
+    QWidget* panels[] = { ui->PanelCash, ui->PanelCard, ui->PanelCheque };
+    for (int i = 0; i < 3; ++i) {
+        panels[i]->setGeometry(kPanelPlace);
+        panels[i]->setVisible(i == tab);
+    }
+}
+
+void Tfmsalesorderdtls::emptyPanelFields(int tab)
+{
+    switch (tab) {
+    case CashTab:
+        ui->EAmtpaidcas->clear();
+        break;
+    case CardTab:
+        for (QLineEdit* e : { ui->ECardNo, ui->EcardName, ui->EBank, ui->EAmtPaidCard })
+            e->clear();
+        break;
+    case ChequeTab:
+        for (QLineEdit* e : { ui->EChequeNo, ui->EBankNameChe, ui->EAmtPaidCheque })
+            e->clear();
+        break;
+    default:
+        break;
+    }
+}
+
+void Tfmsalesorderdtls::TabControl1Change()
+{
+    const int tab = m_tabs->currentIndex();
+    for (int other = CashTab; other <= ChequeTab; ++other) {
+        if (other != tab)
+            emptyPanelFields(other);
+    }
+    showPanel(tab);
+}
+
+void Tfmsalesorderdtls::RadioGroup1Click()
+{
+    ui->btnHomedelivery->setVisible(ui->RadioGroup1Home->isChecked());
+}
+
+void Tfmsalesorderdtls::btnHomedeliveryClick()
+{
+    Roster& r = roster();
+    Fixposition(r.fmhomedelivery);
+    r.fmhomedelivery->show();
+    hide();
+}
+
+void Tfmsalesorderdtls::DateTimePicker3CloseUp()
+{
+    // a cheque is dated after now: today itself, taken at midnight, is already past
+    const QDateTime now = services().clock().now();
+    if (QDateTime(ui->DateTimePicker3->date(), QTime(0, 0)) < now) {
+        ShowMsg(S("Select Proper Date"));
+        ui->DateTimePicker3->setDate(now.date());
+    }
+}
+
+QLineEdit* Tfmsalesorderdtls::amountBox(PaymentMethod method) const
+{
+    switch (method) {
+    case PaymentMethod::Card:
+        return ui->EAmtPaidCard;
+    case PaymentMethod::Cheque:
+        return ui->EAmtPaidCheque;
+    case PaymentMethod::Cash:
+        break;
+    }
+    return ui->EAmtpaidcas;
+}
+
+void Tfmsalesorderdtls::BtnCashClick()
+{
+    pay(PaymentMethod::Cash);
+}
+
+void Tfmsalesorderdtls::BtnCardClick()
+{
+    pay(PaymentMethod::Card);
+}
+
+void Tfmsalesorderdtls::btnChequeClick()
+{
+    pay(PaymentMethod::Cheque);
+}
+
+void Tfmsalesorderdtls::pay(PaymentMethod method)
+{
+    Roster& r = roster();
+    const QTimeEdit* time = orderTimePicker();
+    const QDateEdit* date = orderDatePicker();
+    PaymentRequest req;
+    req.settle.bill = bill();
+    req.settle.method = method;
+    req.settle.amount = amountBox(method)->text();
+    req.settle.date = (date ? date->date() : m_shownAt.date()).toString(S("yyyy-MM-dd"));
+    req.settle.time = (time ? time->time() : m_shownAt.time()).toString(S("HH:mm:ss"));
+    req.settle.customer = { ui->cname->text(), r.fmcustdetails->property(kSelectedCustomerId).toString() };
+    req.cardNo = ui->ECardNo->text();
+    req.cardHolder = ui->EcardName->text();
+    req.bank = method == PaymentMethod::Card ? ui->EBank->text() : ui->EBankNameChe->text();
+    req.chequeNo = ui->EChequeNo->text();
+    req.chequeDate = ui->DateTimePicker3->date();
+    req.shownBalance = ui->lblbalrs->text();
+    req.homeDelivery = ui->RadioGroup1Home->isChecked();
+    req.stampDate = m_shownAt.date().toString(S("yyyy-MM-dd"));
+    req.stampTime = (time ? time->time() : m_shownAt.time()).toString(S("HH.mm.ss.zzz"));
+
+    const PaymentOutcome out = RunPayment(*r.Dm, req);
+    if (out.emptyAmount)
+        amountBox(method)->clear();
+    if (out.checked)
+        ui->Button1->setEnabled(false);
+    if (out.recorded) {
+        ui->btnprintbill->show();
+        // the method's own fields; a cheque keeps its date
+        if (method == PaymentMethod::Cash)
+            emptyPanelFields(CashTab);
+        else if (method == PaymentMethod::Card)
+            emptyPanelFields(CardTab);
+        else
+            emptyPanelFields(ChequeTab);
+    }
+    if (out.recorded || out.checked) {
+        showSummary();
+        refreshGrid();
+    }
+    if (out.settled.complete) {
+        for (QWidget* w : { static_cast<QWidget*>(ui->BtnCash), static_cast<QWidget*>(ui->BtnCard),
+                 static_cast<QWidget*>(ui->btnCheque), static_cast<QWidget*>(ui->btnhold),
+                 static_cast<QWidget*>(ui->btnnextbill), static_cast<QWidget*>(ui->Button1) })
+            w->setEnabled(false);
+    }
+    for (const QString& message : out.messages)
+        ShowMsg(message);
+}
+
+void Tfmsalesorderdtls::holdShortcut()
+{
+    if (!m_complete)
+        btnholdClick();
+}
+
+void Tfmsalesorderdtls::btnholdClick()
+{
+    if (m_complete)
+        return;
+    Roster& r = roster();
+    LogWrite(S("customer  kept on hold-->billnumber") + billNo(), 0);
+    if (services().dialogs().askYesNo(S("Do You Want To Keep the Customer On Hold : YES / NO")) != Dialogs::Answer::Yes)
+        return;
+    const QTimeEdit* time = orderTimePicker();
+    HoldRequest req;
+    req.bill = bill();
+    req.customer = { ui->cname->text(), r.fmcustdetails->property(kSelectedCustomerId).toString() };
+    req.stampDate = m_shownAt.date().toString(S("yyyy-MM-dd"));
+    req.stampTime = (time ? time->time() : m_shownAt.time()).toString(S("HH.mm.ss.zzz"));
+    HoldBill(*r.Dm, req);
+    for (QWidget* w : { static_cast<QWidget*>(ui->BtnCash), static_cast<QWidget*>(ui->BtnCard),
+             static_cast<QWidget*>(ui->btnCheque), static_cast<QWidget*>(ui->Button1),
+             static_cast<QWidget*>(ui->btnhold), static_cast<QWidget*>(ui->btnnextbill) })
+        w->setEnabled(false);
+}
+
+void Tfmsalesorderdtls::btnsaveClick()
+{
+    RecordDeliveryChoice(*roster().Dm, bill(), ui->RadioGroup1Home->isChecked() ? S("Home Delivery") : S("Take Away"));
+    ui->btnprintbill->show();
+    showSummary();
+    refreshGrid();
+}
+
+void Tfmsalesorderdtls::btnprintbillClick()
+{
+    // The bill is printed here; then the counter moves on.
+    afterBillPrinted();
+}
+
+void Tfmsalesorderdtls::afterBillPrinted()
+{
+    ForgetBillCustomer();
+    ui->btnprintbill->hide();
+    refreshGrid();
+    hide();
+    showOrderScreen();
+}
+
+void Tfmsalesorderdtls::btnnextbillClick()
+{
+    Roster& r = roster();
+    SetScreenLabel(r.fmorderitem, S("EBillNo"), NextBillNumber(*r.Dm, terminalId()));
+    ForgetBillCustomer();
+    hide();
+    showOrderScreen();
+}
+
+void Tfmsalesorderdtls::Button1Click()
+{
+    if (m_complete)
+        return;
+    LogWrite(S("Change Item details"), 0);
+    ReturnFlag = true;
+    showOrderScreen();
+    hide();
+}
+
+void Tfmsalesorderdtls::showOrderScreen()
+{
+    Roster& r = roster();
+    Fixposition(r.fmorderitem);
+    r.fmorderitem->show();
+}
+
+void Tfmsalesorderdtls::showSummary()
+{
+    const BillSummary s = ShowBillSummary(*roster().Dm, bill());
+    ui->lbltax->setText(s.taxRate);
+    ui->lblSubtotal->setText(s.subtotal);
+    ui->lbltotal->setText(s.total);
+    ui->Label25->setText(s.deliveryCharges);
+    ui->Label26->setText(s.orderPrice);
+    ui->lblbalrs->setText(s.balance);
+    m_complete = s.complete;
+    if (s.changeAllowed) {
+        ui->Button1->setEnabled(true);
+        ui->btnnextbill->setEnabled(true);
+    }
+}
+
+void Tfmsalesorderdtls::refreshGrid()
+{
+    m_grid->load(ShowBillGrid(*roster().Dm, bill()));
+    ui->lblnoitems->setText(QString::number(m_grid->rowCount()));
+}

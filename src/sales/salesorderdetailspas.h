@@ -1,0 +1,136 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+
+class TDm;
+class TQuery;
+
+// Settling a processed bill: payments by cash, card or cheque, the bill's status and balance,
+// the payment log, holding the bill, and the stock its lines take. A bill is the pair of its
+// number and the terminal it belongs to (a resumed bill may belong to another terminal than the
+// one settling it); every statement names both.
+//
+// Stock: a held, part-paid or complete bill has its saved lines (temp_ordergrid) taken out of
+// its items' latest ledger rows exactly once. Before a payment or a hold changes the lines, that
+// reservation is given back; afterwards the new lines are taken out. Each movement is one SQL
+// increment on the row, so terminals settling bills of the same item at once lose nothing.
+
+struct BillKey {
+    QString terminalId;
+    QString billNo;
+};
+
+enum class PaymentMethod { Cash, Card, Cheque };
+
+// "cash", "card" or "cheque", as the bill and the payment log record the method.
+QString PaymentTypeText(PaymentMethod method);
+
+// A bill's payment status compared as the server compares it (without regard to letter case).
+bool IsStatus(const QString& status, const char* name);
+
+// The grid of the bill's lines being settled (the bill's terminal's order grid, this bill only).
+TQuery& ShowBillGrid(TDm& dm, const BillKey& bill);
+
+// The figures of the settlement screen's summary.
+struct BillSummary {
+    QString taxRate; // lbltax
+    QString subtotal; // lblSubtotal: line totals after discount, before the overall tax
+    QString total; // lbltotal (less the delivery charges on a delivery bill)
+    QString deliveryCharges; // Label25
+    QString orderPrice; // Label26
+    QString balance; // lblbalrs
+    QString status; // the bill's payment status
+    int lines = 0; // lblnoitems
+    bool changeAllowed = false; // no status yet, or held: the items may be changed
+    bool complete = false;
+};
+BillSummary ShowBillSummary(TDm& dm, const BillKey& bill);
+
+// True when the bill has a delivery entry with charges (the settlement screen then selects "Home").
+bool HasDeliveryCharges(TDm& dm, const BillKey& bill);
+
+// Method records and the bill's amount paid, each raised by `amount`. A card keeps only the last
+// four digits of its number; holder and bank are cut to their columns.
+void RecordCashPayment(TDm& dm, const BillKey& bill, const QString& amount);
+void RecordCardPayment(TDm& dm, const BillKey& bill, const QString& cardNo, const QString& cardHolder,
+    const QString& amount, const QString& bank);
+void RecordChequePayment(TDm& dm, const BillKey& bill, const QString& chequeNo, const QDate& chequeDate,
+    const QString& amount, const QString& bank);
+
+// The customer the counter has for the bill: the name on the settlement screen and the id the
+// customer screen remembers (either may be empty).
+struct CustomerChoice {
+    QString name;
+    QString id;
+};
+
+// What SettleBillPayment needs from the screens.
+struct SettleInput {
+    BillKey bill;
+    PaymentMethod method = PaymentMethod::Cash;
+    QString amount; // the typed amount
+    QString date; // "yyyy-mm-dd", the order screen's date
+    QString time; // "HH:mm:ss", the order screen's time
+    CustomerChoice customer;
+};
+
+struct SettleOutcome {
+    QString status; // "Complete", "Part Payment", "Hold" or empty
+    QString change; // the amount to pay back, empty when none
+    bool complete = false;
+};
+
+// After the method record: the bill's status, balance, customer id and payment log, the saved
+// lines of a part-paid or complete bill, and the bill details row.
+SettleOutcome SettleBillPayment(TDm& dm, const SettleInput& in);
+
+// Records "Take Away" or "Home Delivery" on the bill; the grand total is the total for both.
+void RecordDeliveryChoice(TDm& dm, const BillKey& bill, const QString& delivery);
+
+// Gives back (+1) or takes out (-1) the bill's saved lines on their items' latest ledger rows.
+// A line whose item or ledger row is gone, or whose quantity is not a whole number, is skipped
+// and written to the log book.
+void MoveBillStock(TDm& dm, const BillKey& bill, int direction);
+
+// A whole payment as the settlement screen's "OK" buttons run it.
+struct PaymentRequest {
+    SettleInput settle;
+    // card and cheque fields
+    QString cardNo;
+    QString cardHolder;
+    QString bank;
+    QString chequeNo;
+    QDate chequeDate;
+    QString shownBalance; // lblbalrs
+    bool homeDelivery = false; // "Home" is selected
+    QString stampDate; // the screen's date, "yyyy-mm-dd"
+    QString stampTime; // the order screen's time, "HH.mm.ss.zzz"
+};
+
+struct PaymentOutcome {
+    QStringList messages; // to show, in order
+    bool emptyAmount = false; // a refusal that empties the amount box
+    bool checked = false; // passed the checks (the stock and the stamp ran)
+    bool recorded = false; // the payment was recorded: "SAVE" ran, the method's fields are emptied
+    SettleOutcome settled;
+};
+
+// Checks, stock give-back, record, settle, "SAVE"'s delivery choice, stock take-out and the
+// bill's stamp. A complete bill is refused without a message.
+PaymentOutcome RunPayment(TDm& dm, const PaymentRequest& request);
+
+// Holding the bill ("HOLD" after its question).
+struct HoldRequest {
+    BillKey bill;
+    CustomerChoice customer;
+    QString stampDate; // "yyyy-mm-dd"
+    QString stampTime; // "HH.mm.ss.zzz"
+};
+
+// Returns false (and changes nothing) for a complete bill. A part-paid bill keeps its status.
+bool HoldBill(TDm& dm, const HoldRequest& request);
+
+// The bill's payment status, empty when it has none (or no header).
+QString BillStatus(TDm& dm, const BillKey& bill);

@@ -1,0 +1,534 @@
+// Settling bills through the procedures the settlement screen calls: payments and their checks,
+// the bill's status and balance, holding, and the stock a bill's lines take.
+#include "db/datamodulepos.h"
+#include "db/schema.h"
+#include "log/U_LogBook.h"
+#include "sales/posorderitempas.h"
+#include "sales/salesorderdetailspas.h"
+#include "salesfixture.h"
+#include "testsupport.h"
+
+#include <QThread>
+#include <QtTest>
+
+using namespace SalesFixture;
+
+namespace {
+
+const QString kDb = QStringLiteral("PAYMENTS");
+
+QString scalar(const QString& sql)
+{
+    return TestServer::scalar(QString(sql).replace(QStringLiteral("$db"), kDb));
+}
+
+void exec(const QString& sql)
+{
+    TestServer::exec({ QString(sql).replace(QStringLiteral("$db"), kDb) });
+}
+
+// The latest ledger row of RICE (item 1); its older row stays at 500.
+QString riceStock()
+{
+    return scalar(
+        QStringLiteral("select closing_stock from $db.stock_details where itemcode=1 and sdate='2026-12-01'"));
+}
+
+QString bill(const QString& columns, const QString& terminal = QStringLiteral("1"))
+{
+    return scalar(QStringLiteral("select concat_ws('|',%1) from $db.sales_order where billno=1 and pcid=%2")
+                      .arg(columns, terminal));
+}
+
+// "cash 100; card 150" as a list of payments.
+QList<QPair<PaymentMethod, QString>> payments(const QString& text)
+{
+    QList<QPair<PaymentMethod, QString>> out;
+    for (const QString& p : text.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const QStringList parts = p.trimmed().split(QLatin1Char(' '));
+        const PaymentMethod m = parts[0] == QLatin1String("card")
+            ? PaymentMethod::Card
+            : (parts[0] == QLatin1String("cheque") ? PaymentMethod::Cheque : PaymentMethod::Cash);
+        out.append({ m, parts.value(1) });
+    }
+    return out;
+}
+
+} // namespace
+
+class TestPayments : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestEnvironment> env;
+    std::unique_ptr<TDm> dm;
+    std::unique_ptr<TLogBook> log;
+    int m_step = 0;
+
+    OrderContext order(const QString& terminal = QStringLiteral("1"))
+    {
+        return { terminal, QStringLiteral("1"), QStringLiteral("2026-12-09"),
+            QTime(10, 0).addMSecs(++m_step).toString(QStringLiteral("HH.mm.ss.zzz")), QStringLiteral("2") };
+    }
+    // Rings up `quantity` RICE (rate 50) on bill 1 of the terminal and processes it.
+    BillKey ringUp(int quantity, const QString& terminal = QStringLiteral("1"))
+    {
+        const LineOutcome out = RunLineAction(
+            *dm, order(terminal), LineMode::Add, QStringLiteral("RICE"), QString::number(quantity), QString());
+        if (!out.written)
+            qFatal("not rung up: %s", qPrintable(out.status + out.message));
+        ProcessBill(*dm, order(terminal));
+        return { terminal, QStringLiteral("1") };
+    }
+    PaymentRequest request(const BillKey& key, PaymentMethod method, const QString& amount)
+    {
+        PaymentRequest r;
+        r.settle.bill = key;
+        r.settle.method = method;
+        r.settle.amount = amount;
+        r.settle.date = QStringLiteral("2026-12-09");
+        r.settle.time = QStringLiteral("10:30:00");
+        r.cardNo = QStringLiteral("4111222233334444");
+        r.cardHolder = QStringLiteral("ANNA");
+        r.bank = QStringLiteral("CITY BANK");
+        r.chequeNo = QStringLiteral("123456");
+        r.chequeDate = QDate(2026, 12, 20);
+        r.shownBalance = ShowBillSummary(*dm, key).balance;
+        r.stampDate = QStringLiteral("2026-12-09");
+        r.stampTime = QStringLiteral("10.30.00.000");
+        return r;
+    }
+    PaymentOutcome pay(const BillKey& key, PaymentMethod method, const QString& amount)
+    {
+        return RunPayment(*dm, request(key, method, amount));
+    }
+    bool hold(const BillKey& key)
+    {
+        return HoldBill(*dm, { key, {}, QStringLiteral("2026-12-09"), QStringLiteral("10.40.00.000") });
+    }
+    // What resuming a held or part-paid bill does: its saved lines become the terminal's grid again.
+    void resume(const BillKey& key)
+    {
+        exec(QStringLiteral("delete from $db.tordergrid where pcid=%1").arg(key.terminalId));
+        exec(QStringLiteral("insert into $db.tordergrid (itemname,rate,quantity,price,itax,isubtotal,discount,total,"
+                            "pcid,billno) select * from $db.temp_ordergrid where billno=%1 and pcid=%2")
+                 .arg(key.billNo, key.terminalId));
+    }
+    QString logText() const
+    {
+        QFile f(log->fileName());
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        env = std::make_unique<TestEnvironment>();
+        TestServer::dropAllDatabases();
+        dm = std::make_unique<TDm>(TestServer::settings());
+        log = std::make_unique<TLogBook>();
+        setLogBook(log.get());
+        createCompany(kDb);
+        dm->setCompanyDatabase(kDb, true);
+    }
+    void cleanupTestCase()
+    {
+        setLogBook(nullptr);
+        log.reset();
+        dm.reset();
+        env.reset();
+    }
+    void init()
+    {
+        // emptied rather than made again: much faster, and every test starts from the same rows
+        QStringList empty;
+        for (const QString& table : Schema::tableNames())
+            empty << QStringLiteral("delete from %1.%2").arg(kDb, table);
+        empty << QStringLiteral("insert into %1.sales_settings values ('quantity','1000'),('Round Off','2'),"
+                                "('minimal value','1'),('Round amount','not checked')")
+                     .arg(kDb);
+        TestServer::exec(empty);
+        addItem(kDb, 1, QStringLiteral("RICE"), QStringLiteral("50"), QStringLiteral("0"), QStringLiteral("0"), 0, 20);
+    }
+
+    void stockHoldsTheBillOnce_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::newRow("paid in full") << "cash 150";
+        QTest::newRow("part paid, then the rest") << "cash 100; card 50";
+        QTest::newRow("held, resumed and paid") << "hold; resume; cash 150";
+        QTest::newRow("part paid, held, resumed and paid") << "cash 20; hold; resume; cheque 130";
+        QTest::newRow("held twice") << "hold; hold";
+    }
+    void stockHoldsTheBillOnce()
+    {
+        QFETCH(QString, steps);
+        // another terminal's bill with the same number holds lines of its own, stored first
+        addGridLine(kDb, QStringLiteral("RICE"), 7, 2, 1);
+        const BillKey key = ringUp(3);
+        for (const QString& step : steps.split(QLatin1Char(';'))) {
+            const QString s = step.trimmed();
+            if (s == QLatin1String("hold"))
+                QVERIFY(hold(key));
+            else if (s == QLatin1String("resume"))
+                resume(key);
+            else
+                QVERIFY(RunPayment(*dm, request(key, payments(s)[0].first, payments(s)[0].second)).recorded);
+            QCOMPARE(riceStock(), QStringLiteral("17"));
+        }
+        QCOMPARE(scalar(QStringLiteral("select closing_stock from $db.stock_details where sdate='2026-01-05'")),
+            QStringLiteral("500"));
+        QCOMPARE(scalar(QStringLiteral("select group_concat(concat(pcid,':',quantity)) from $db.temp_ordergrid")),
+            QStringLiteral("1:3"));
+    }
+
+    void refusals_data()
+    {
+        QTest::addColumn<int>("method");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("emptied");
+        const int cash = int(PaymentMethod::Cash);
+        const int card = int(PaymentMethod::Card);
+        const int cheque = int(PaymentMethod::Cheque);
+        QTest::newRow("cash empty") << cash << "amount"
+                                    << ""
+                                    << "Please the enter amount" << false;
+        QTest::newRow("cash lone point") << cash << "amount"
+                                         << "."
+                                         << "Please the enter amount" << false;
+        QTest::newRow("cash zero") << cash << "amount"
+                                   << "0.00"
+                                   << "Please Enter the amount" << true;
+        QTest::newRow("cash below minimal") << cash << "amount"
+                                            << "5"
+                                            << "Enter more Amount" << true;
+        QTest::newRow("card number empty") << card << "cardNo"
+                                           << ""
+                                           << "please enter the card number" << false;
+        QTest::newRow("card number of 15") << card << "cardNo"
+                                           << "411122223333444"
+                                           << "please enter the valid card number" << false;
+        QTest::newRow("card holder empty") << card << "cardHolder"
+                                           << ""
+                                           << "Please enter the card holder name" << false;
+        QTest::newRow("card bank empty") << card << "bank"
+                                         << ""
+                                         << "Please enter the bank name" << false;
+        QTest::newRow("card amount empty") << card << "amount"
+                                           << ""
+                                           << "Please Enter the amount" << false;
+        QTest::newRow("card below minimal") << card << "amount"
+                                            << "9.99"
+                                            << "Please Enter more amount" << true;
+        QTest::newRow("cheque number of 5") << cheque << "chequeNo"
+                                            << "12345"
+                                            << "please enter valid check number" << false;
+        QTest::newRow("cheque number beyond its column") << cheque << "chequeNo"
+                                                         << "2147483648"
+                                                         << "please enter valid check number" << false;
+        QTest::newRow("cheque bank empty") << cheque << "bank"
+                                           << ""
+                                           << "Please enter the bank name!!" << false;
+        QTest::newRow("cheque amount empty") << cheque << "amount"
+                                             << ""
+                                             << "Please enter the amount!!" << false;
+        QTest::newRow("cheque below minimal") << cheque << "amount"
+                                              << "1"
+                                              << "Please enter more amount!!" << true;
+        QTest::newRow("part payment for a delivery") << cash << "delivery"
+                                                     << "100"
+                                                     << "Part payment for home delivery not allowed" << true;
+        QTest::newRow("home without delivery details") << cash << "home"
+                                                       << "150"
+                                                       << "Enter home delivery details" << false;
+        QTest::newRow("home without delivery details, cheque") << cheque << "home"
+                                                               << "150"
+                                                               << "Enter home delivery details!!" << false;
+    }
+    void refusals()
+    {
+        QFETCH(int, method);
+        QFETCH(QString, field);
+        QFETCH(QString, value);
+        exec(QStringLiteral("update $db.sales_settings set value_='10' where Name='minimal value'"));
+        const BillKey key = ringUp(3);
+        PaymentRequest r = request(key, PaymentMethod(method), QStringLiteral("150"));
+        if (field == QLatin1String("amount"))
+            r.settle.amount = value;
+        else if (field == QLatin1String("cardNo"))
+            r.cardNo = value;
+        else if (field == QLatin1String("cardHolder"))
+            r.cardHolder = value;
+        else if (field == QLatin1String("bank"))
+            r.bank = value;
+        else if (field == QLatin1String("chequeNo"))
+            r.chequeNo = value;
+        else if (field == QLatin1String("delivery")) {
+            exec(QStringLiteral("insert into $db.delivery(sdate,billno,charges,pcid) values('2026-12-09',1,30,1)"));
+            r.settle.amount = value;
+        } else if (field == QLatin1String("home")) {
+            r.homeDelivery = true;
+        }
+        const PaymentOutcome out = RunPayment(*dm, r);
+        QTEST(out.messages.join(QLatin1Char('|')), "message");
+        QTEST(out.emptyAmount, "emptied");
+        QVERIFY(!out.recorded);
+        QCOMPARE(scalar(QStringLiteral("select concat_ws('|',(select count(*) from $db.cash_details),(select count(*) "
+                                       "from $db.card_details),(select count(*) from $db.cheque_details),(select "
+                                       "count(*) from $db.payment_details))")),
+            QStringLiteral("0|0|0|0"));
+        QCOMPARE(bill(QStringLiteral("balance,coalesce(payment_status,'-')")), QStringLiteral("150|-"));
+        QCOMPARE(riceStock(), QStringLiteral("20"));
+    }
+
+    void minimalValueThatIsNoNumberCountsAsZero()
+    {
+        exec(QStringLiteral("update $db.sales_settings set value_='ten' where Name='minimal value'"));
+        QVERIFY(pay(ringUp(3), PaymentMethod::Cash, QStringLiteral("0.5")).recorded);
+        QCOMPARE(bill(QStringLiteral("balance,payment_status")), QStringLiteral("149.5|Part Payment"));
+        QVERIFY(logText().contains(QLatin1String("\"minimal value\" is \"ten\"")));
+    }
+
+    void arithmetic_data()
+    {
+        QTest::addColumn<QString>("roundAmount");
+        QTest::addColumn<int>("quantity");
+        QTest::addColumn<QString>("tax");
+        QTest::addColumn<QString>("paid");
+        QTest::addColumn<QString>("messages");
+        QTest::addColumn<QString>("figures"); // status|balance|amount_paid|payment_type
+        QTest::addColumn<QString>("records"); // cash|card|cheque method records
+        QTest::addColumn<QString>("log"); // payment_details rows
+        QTest::newRow("250 paid with 300") << "not checked" << 5 << "0"
+                                           << "cash 300"
+                                           << "Amount to be paid back is Rs. 50|Cash  Details are Added"
+                                           << "Complete|0|250|cash"
+                                           << "250||"
+                                           << "cash:250";
+        QTest::newRow("cash 100 then card 150") << "not checked" << 5 << "0"
+                                                << "cash 100; card 150"
+                                                << "Cash  Details are Added|Card Details are Added"
+                                                << "Complete|0|250|card"
+                                                << "100|250|"
+                                                << "card:150,cash:100";
+        QTest::newRow("cash 50 and 70 on 200") << "not checked" << 4 << "0"
+                                               << "cash 50; cash 70"
+                                               << "Cash  Details are Added|Cash  Details are Added"
+                                               << "Part Payment|80|120|cash"
+                                               << "120||"
+                                               << "cash:120";
+        QTest::newRow("two cheques add up in one row") << "not checked" << 4 << "0"
+                                                       << "cheque 50; cheque 150"
+                                                       << "Cheque Details are Added!!|Cheque Details are Added!!"
+                                                       << "Complete|0|200|cheque"
+                                                       << "||200"
+                                                       << "cheque:200";
+        QTest::newRow("99.60 of 100, round amount") << "checked" << 2 << "0"
+                                                    << "cash 99.60"
+                                                    << "Cash  Details are Added"
+                                                    << "Complete|0|100|cash"
+                                                    << "100||"
+                                                    << "cash:99.6";
+        QTest::newRow("99.60 of 100, exact amount") << "not checked" << 2 << "0"
+                                                    << "cash 99.60"
+                                                    << "Cash  Details are Added"
+                                                    << "Part Payment|0.4|99.6|cash"
+                                                    << "99.6||"
+                                                    << "cash:99.6";
+        QTest::newRow("tenths add up without noise")
+            << "not checked" << 1 << "2.5"
+            << "cash 0.1; cash 0.2; card 51"
+            << "Cash  Details are Added|Cash  Details are Added|Amount to be paid back is Rs. 0.05|"
+               "Card Details are Added"
+            << "Complete|0|51.25|card"
+            << "0.3|51.25|"
+            << "card:50.95,cash:0.3";
+    }
+    void arithmetic()
+    {
+        QFETCH(QString, roundAmount);
+        QFETCH(int, quantity);
+        QFETCH(QString, tax);
+        QFETCH(QString, paid);
+        exec(QStringLiteral("update $db.sales_settings set value_='%1' where Name='Round amount'").arg(roundAmount));
+        exec(QStringLiteral("update $db.sales_settings set value_='0' where Name='minimal value'"));
+        exec(QStringLiteral("insert into $db.tax(sdate,rate) values('2026-01-01',%1)").arg(tax));
+        // another terminal's delivery bill with the same number: no part payment refusal here
+        exec(QStringLiteral("insert into $db.delivery(sdate,billno,charges,pcid) values('2026-12-09',1,30,2)"));
+        const BillKey key = ringUp(quantity);
+        QStringList messages;
+        for (const auto& p : payments(paid))
+            messages << pay(key, p.first, p.second).messages;
+        QTEST(messages.join(QLatin1Char('|')), "messages");
+        QTEST(bill(QStringLiteral("payment_status,balance,amount_paid,payment_type")), "figures");
+        QTEST(scalar(QStringLiteral("select concat_ws('|',coalesce((select amount_paid from $db.cash_details),''),"
+                                    "coalesce((select amount_paid from $db.card_details),''),coalesce((select "
+                                    "amount_paid from $db.cheque_details),''))")),
+            "records");
+        QTEST(scalar(QStringLiteral("select group_concat(concat(payment_type,':',amount_paid) order by payment_type) "
+                                    "from $db.payment_details where billno=1 and pcid=1")),
+            "log");
+    }
+
+    void summaryOfADeliveryBill()
+    {
+        exec(QStringLiteral("insert into $db.delivery(sdate,billno,charges,pcid) values('2026-12-09',1,30,1)"));
+        exec(QStringLiteral("insert into $db.tax(sdate,rate) values('2026-01-01',0)"));
+        const BillKey key = ringUp(5);
+        BillSummary s = ShowBillSummary(*dm, key);
+        QCOMPARE(QStringList({ s.deliveryCharges, s.orderPrice, s.total, s.balance, s.subtotal }),
+            QStringList({ "=   30", "=  250", "250", "280", "250" }));
+        QVERIFY(HasDeliveryCharges(*dm, key));
+
+        PaymentRequest r = request(key, PaymentMethod::Cash, QStringLiteral("280"));
+        r.homeDelivery = true;
+        QVERIFY(RunPayment(*dm, r).recorded);
+        // the grand total of a delivery bill is its total, as for a take-away bill
+        QCOMPARE(bill(QStringLiteral("delivery,grandtotal,total,payment_status")),
+            QStringLiteral("Home Delivery|280|280|Complete"));
+        s = ShowBillSummary(*dm, key);
+        QVERIFY(s.complete && !s.changeAllowed);
+    }
+
+    void summaryOfAPlainBill()
+    {
+        // another terminal's bill with the same number and a delivery entry comes first
+        exec(QStringLiteral("insert into $db.delivery(sdate,billno,charges,pcid) values('2026-12-09',1,30,2)"));
+        addGridLine(kDb, QStringLiteral("RICE"), 4, 2, 1);
+        exec(QStringLiteral("insert into $db.tax(sdate,rate) values('2026-01-01',4),('2026-06-01',10)"));
+        const BillKey key = ringUp(2);
+        const BillSummary s = ShowBillSummary(*dm, key);
+        QCOMPARE(QStringList({ s.taxRate, s.subtotal, s.total, s.deliveryCharges, s.orderPrice, s.balance }),
+            QStringList({ "10", "100", "110", "=  -", "=  110", "110" }));
+        QCOMPARE(s.lines, 1);
+        QVERIFY(s.changeAllowed && !s.complete);
+        QCOMPARE(ShowBillGrid(*dm, key).recordCount(), 1);
+    }
+
+    void cardDetailsAreCutAndMasked()
+    {
+        const BillKey key = ringUp(3);
+        PaymentRequest r = request(key, PaymentMethod::Card, QStringLiteral("150"));
+        r.cardHolder = QStringLiteral("ALEXANDRA MARIA KONSTANTINOPOULOU");
+        r.bank = QStringLiteral("FIRST NATIONAL COOPERATIVE BANK OF THE NORTHERN DISTRICTS");
+        QVERIFY(RunPayment(*dm, r).recorded);
+        QCOMPARE(scalar(QStringLiteral("select concat_ws('|',cardno,cardname,bank) from $db.card_details")),
+            QStringLiteral("4444|ALEXANDRA MARIA KONS|FIRST NATIONAL COOPE"));
+        QVERIFY(logText().contains(QLatin1String("card  no.:XXXXXXXXXXXX4444 Bank Name: FIRST NATIONAL")));
+        QVERIFY(!logText().contains(QLatin1String("4111222233334444")));
+    }
+
+    void chequeRecordKeepsTheFirstCheque()
+    {
+        const BillKey key = ringUp(3);
+        PaymentRequest r = request(key, PaymentMethod::Cheque, QStringLiteral("100"));
+        r.bank = QStringLiteral("A VERY LONG NAME OF A SAVINGS BANK");
+        QVERIFY(RunPayment(*dm, r).recorded);
+        r = request(key, PaymentMethod::Cheque, QStringLiteral("50"));
+        r.chequeNo = QStringLiteral("999999");
+        QVERIFY(RunPayment(*dm, r).recorded);
+        QCOMPARE(scalar(QStringLiteral("select concat_ws('|',chequeno,chequedate,bank,amount_paid) from "
+                                       "$db.cheque_details")),
+            QStringLiteral("123456|2026-12-20|A VERY LONG NAME OF|150"));
+        QVERIFY(logText().contains(QLatin1String("payment by CHEQUE-- cheque no.:123456 Bank Name: A VERY")));
+    }
+
+    void completeBillIsNeitherPaidNorHeldAgain()
+    {
+        const BillKey key = ringUp(3);
+        QVERIFY(pay(key, PaymentMethod::Cash, QStringLiteral("150")).settled.complete);
+        const PaymentOutcome again = pay(key, PaymentMethod::Cash, QStringLiteral("150"));
+        QVERIFY(again.messages.isEmpty() && !again.checked);
+        QVERIFY(!hold(key));
+        QCOMPARE(riceStock(), QStringLiteral("17"));
+        QCOMPARE(bill(QStringLiteral("payment_status,amount_paid")), QStringLiteral("Complete|150"));
+        QCOMPARE(scalar(QStringLiteral("select amount_paid from $db.cash_details")), QStringLiteral("150"));
+    }
+
+    void holdingKeepsPartPaymentAndGivesACustomer()
+    {
+        exec(QStringLiteral("insert into $db.customer_details(customerid,customer_name) values(7,'ANNA')"));
+        exec(QStringLiteral("insert into $db.sales_order(sdate,billno,pcid,customerid,payment_status) values"
+                            "('2026-12-01',40,2,12,'Complete')"));
+        const BillKey key = ringUp(3);
+        QVERIFY(pay(key, PaymentMethod::Cash, QStringLiteral("100")).recorded);
+        QCOMPARE(bill(QStringLiteral("customerid")), QStringLiteral("13"));
+        QVERIFY(hold(key));
+        QCOMPARE(bill(QStringLiteral("payment_status,balance,customerid,stime")),
+            QStringLiteral("Part Payment|50|13|10.40.00.000"));
+
+        // an unpaid bill is held under the chosen customer when that customer exists
+        const BillKey other = ringUp(2, QStringLiteral("2"));
+        QVERIFY(
+            HoldBill(*dm, { other, { QStringLiteral("ANNA"), QStringLiteral("7") }, "2026-12-09", "11.00.00.000" }));
+        QCOMPARE(bill(QStringLiteral("payment_status,customerid"), QStringLiteral("2")), QStringLiteral("Hold|7"));
+        QCOMPARE(riceStock(), QStringLiteral("15"));
+    }
+
+    void holdWithoutGridLinesKeepsTheSavedLines()
+    {
+        const BillKey key = ringUp(3);
+        QVERIFY(hold(key));
+        exec(QStringLiteral("delete from $db.tordergrid"));
+        QVERIFY(hold(key));
+        QCOMPARE(scalar(QStringLiteral("select sum(quantity) from $db.temp_ordergrid")), QStringLiteral("3"));
+        QCOMPARE(riceStock(), QStringLiteral("17"));
+    }
+
+    void vanishedItemsAreSkippedAndLogged()
+    {
+        addItem(kDb, 2, QStringLiteral("TEA"), QStringLiteral("10"), QStringLiteral("0"), QStringLiteral("0"), 0, 30);
+        RunLineAction(*dm, order(), LineMode::Add, QStringLiteral("TEA"), QStringLiteral("4"), QString());
+        const BillKey key = ringUp(3);
+        QVERIFY(hold(key));
+        exec(QStringLiteral("delete from $db.item where itemcode=2"));
+        QVERIFY(pay(key, PaymentMethod::Cash, QStringLiteral("190")).recorded);
+        QCOMPARE(riceStock(), QStringLiteral("17"));
+        QCOMPARE(scalar(QStringLiteral("select closing_stock from $db.stock_details where itemcode=2 and "
+                                       "sdate='2026-12-01'")),
+            QStringLiteral("26"));
+        QVERIFY(logText().contains(QLatin1String("Stock not moved for TEA of bill 1/1: the item or its stock row")));
+
+        // a saved line whose quantity is no whole number, and an item without any ledger row
+        addItem(kDb, 3, QStringLiteral("SALT"), QStringLiteral("5"), QStringLiteral("0"), QStringLiteral("0"), 0, -1);
+        exec(QStringLiteral("insert into $db.temp_ordergrid values('RICE','50','2.5','125','0','125','0','125',1,9),"
+                            "('SALT','5','1','5','0','5','0','5',1,9)"));
+        MoveBillStock(*dm, { QStringLiteral("1"), QStringLiteral("9") }, -1);
+        QCOMPARE(riceStock(), QStringLiteral("17"));
+        QVERIFY(logText().contains(QLatin1String("Stock not moved for RICE of bill 1/9: quantity \"2.5\"")));
+        QVERIFY(logText().contains(QLatin1String("Stock not moved for SALT of bill 1/9: the item or its stock row")));
+    }
+
+    void twoTerminalsMoveOneItemAtOnce()
+    {
+        // terminal 1's bill takes 1 unit at a time, terminal 2's 2 units; each moves 300 times
+        exec(QStringLiteral("update $db.stock_details set closing_stock=1000 where itemcode=1"));
+        exec(QStringLiteral("insert into $db.temp_ordergrid values('RICE','50','1','50','0','50','0','50',1,1),"
+                            "('RICE','50','2','100','0','100','0','100',2,1)"));
+        auto terminal = [](const QString& id) {
+            return QThread::create([id] {
+                TDm own(TestServer::settings());
+                own.setCompanyDatabase(kDb, true);
+                for (int i = 0; i < 300; ++i)
+                    MoveBillStock(own, { id, QStringLiteral("1") }, -1);
+            });
+        };
+        std::unique_ptr<QThread> one(terminal(QStringLiteral("1")));
+        std::unique_ptr<QThread> two(terminal(QStringLiteral("2")));
+        one->start();
+        two->start();
+        QVERIFY(one->wait(60000) && two->wait(60000));
+        QCOMPARE(riceStock(), QStringLiteral("100"));
+        QCOMPARE(scalar(QStringLiteral("select closing_stock from $db.stock_details where sdate='2026-01-05'")),
+            QStringLiteral("1000"));
+    }
+};
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    TestPayments test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_payments.moc"
