@@ -6,15 +6,15 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 runs=${1:-5}
-"$top/scripts/deps.sh"
-command -v xwininfo >/dev/null || { export DEBIAN_FRONTEND=noninteractive; apt-get install -y -qq --no-install-recommends x11-utils >/dev/null; }
-"$top/scripts/build.sh" >/dev/null
+# xwininfo comes with x11-utils
+"$top/scripts/deps.sh" x11-utils
+"$top/scripts/build.sh" pos >/dev/null
 
 work=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null; "$top/scripts/dbserver.sh" stop "$work/server" >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
 export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/run"
+umask 077
 mkdir -p "$XDG_CONFIG_HOME/pos" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
 port=$("$top/scripts/dbserver.sh" start "$work/server")
 cat >"$XDG_CONFIG_HOME/pos/registry.ini" <<INI
 [Software]

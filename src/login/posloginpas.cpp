@@ -49,6 +49,10 @@ QString optionValue(const QString& value)
     return QLatin1Char('"') + out + QLatin1Char('"');
 }
 
+// Seconds the client waits for the server to answer a connection; without it an unreachable
+// server holds every client run of the start-up for the system's TCP timeout.
+constexpr int kClientConnectTimeout = 10;
+
 void writeOptionFile(const QString& path, const ConnectionSettings& settings)
 {
     QString text = QStringLiteral("[client]\n");
@@ -59,14 +63,20 @@ void writeOptionFile(const QString& path, const ConnectionSettings& settings)
     const int port = settings.port.trimmed().toInt(&ok);
     if (ok && port > 0)
         text += QStringLiteral("port=%1\n").arg(port);
+    text += QStringLiteral("connect-timeout=%1\n").arg(kClientConnectTimeout);
 
     // Created afresh, private from the first byte on.
     QFile::remove(path);
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
         throw EOSError(QStringLiteral("Cannot write \"%1\": %2").arg(path, file.errorString()));
-    file.write(text.toUtf8());
+    const QByteArray bytes = text.toUtf8();
+    const bool written = file.write(bytes) == bytes.size() && file.flush();
     file.close();
+    if (!written) {
+        QFile::remove(path);
+        throw EOSError(QStringLiteral("Cannot write \"%1\"").arg(path));
+    }
 }
 
 void ensureFolder(const QString& folder)
@@ -74,6 +84,19 @@ void ensureFolder(const QString& folder)
     if (!QDir().mkpath(folder))
         throw EOSError(QStringLiteral("Cannot create the folder \"%1\"").arg(folder));
 }
+
+// The option file holds the password: it exists only while a client runs.
+class OptionFileDuringRun {
+public:
+    OptionFileDuringRun()
+    {
+        ensureFolder(ScriptFolder());
+        writeOptionFile(ClientOptionFile(), ConnectionSettings::fromRegistry());
+    }
+    ~OptionFileDuringRun() { QFile::remove(ClientOptionFile()); }
+    OptionFileDuringRun(const OptionFileDuringRun&) = delete;
+    OptionFileDuringRun& operator=(const OptionFileDuringRun&) = delete;
+};
 
 QString createDatabaseCommand(const QString& prefix, const QString& database)
 {
@@ -83,13 +106,6 @@ QString createDatabaseCommand(const QString& prefix, const QString& database)
 QString redirectCommand(const QString& prefix, const QString& scriptPath)
 {
     return prefix + QStringLiteral("< \"") + scriptPath + QLatin1Char('"');
-}
-
-void writeAndRunBatch(const QString& prefix, const QString& batchName, const QString& scriptPath)
-{
-    const QString batch = ProgramPath(batchName);
-    WriteCommandFile(batch, redirectCommand(prefix, scriptPath));
-    RunBatchFile(prefix, batch);
 }
 
 void registerTerminal(TDm& dm, const QString& address, const QString& computerName)
@@ -138,9 +154,18 @@ QString ScriptPath(const QString& fileName)
     return ScriptFolder() + QLatin1Char('/') + fileName;
 }
 
+QString BatchFolder()
+{
+    const QString program = services().paths().programFolder();
+    const QFileInfo info(program);
+    if (info.isDir() && info.isWritable())
+        return program;
+    return services().paths().dataFolder();
+}
+
 QString ProgramPath(const QString& fileName)
 {
-    return services().paths().programFolder() + QLatin1Char('/') + fileName;
+    return BatchFolder() + QLatin1Char('/') + fileName;
 }
 
 QString ClientOptionFile()
@@ -160,12 +185,8 @@ QString clientPrefix()
     if (!hostText.match(server).hasMatch())
         throw EDatabaseError(QStringLiteral("Invalid server address \"%1\"").arg(server));
 
-    ensureFolder(ScriptFolder());
-    const QString optionFile = ClientOptionFile();
-    writeOptionFile(optionFile, settings);
-
     // The option file must be the client's first option.
-    QString prefix = QLatin1Char('"') + client + QStringLiteral("\" --defaults-file=\"") + optionFile
+    QString prefix = QLatin1Char('"') + client + QStringLiteral("\" --defaults-file=\"") + ClientOptionFile()
         + QStringLiteral("\" --force ");
     if (!server.isEmpty())
         prefix += QStringLiteral("-h   ") + server + QStringLiteral("   ");
@@ -193,7 +214,11 @@ void RunClientCommand(const QString& prefix, const QString& commandLine)
 {
     if (prefix.isEmpty())
         return;
-    const ClientRunner::Result result = ExecCmdLineAndWait(commandLine);
+    ClientRunner::Result result;
+    {
+        const OptionFileDuringRun optionFile;
+        result = ExecCmdLineAndWait(commandLine);
+    }
     if (!result.started)
         throw EOSError(result.errorText);
     const QString failure = result.failureText();
@@ -212,37 +237,61 @@ void RunBatchFile(const QString& prefix, const QString& path)
 
 QString RunStartupProvisioning(TDm& dm)
 {
+    QString firstError;
+    const auto remember = [&firstError](const std::exception& e) {
+        if (firstError.isEmpty())
+            firstError = errorClassName(e) + QStringLiteral(" error raised, with message : ") + errorMessage(e);
+    };
     try {
         // 1. prefix
         const QString prefix = clientPrefix();
+        // A failed client run is reported once, at the end, and the steps go on: registering the
+        // terminal and the bootstrap login do not need the client. Any other error stops the
+        // remaining steps.
+        const auto runClient = [&](const QString& commandLine) {
+            try {
+                RunClientCommand(prefix, commandLine);
+            } catch (const std::exception& e) {
+                remember(e);
+            }
+        };
+        const auto writeAndRunBatch = [&](const QString& batchName, const QString& scriptPath) {
+            const QString batch = ProgramPath(batchName);
+            WriteCommandFile(batch, redirectCommand(prefix, scriptPath));
+            try {
+                RunBatchFile(prefix, batch);
+            } catch (const std::exception& e) {
+                remember(e);
+            }
+        };
         // 2. catalogue of companies
-        RunClientCommand(prefix, createDatabaseCommand(prefix, QStringLiteral("dbname")));
+        runClient(createDatabaseCommand(prefix, QStringLiteral("dbname")));
         // 3. its table; the statement goes on the command line
         const QString dbnameTable = Schema::dbnameTableStatement();
         WriteCommandFile(ScriptPath(QStringLiteral("dbctable.sql")), dbnameTable);
-        RunClientCommand(prefix, prefix + QStringLiteral("-e \"") + dbnameTable + QLatin1Char('"'));
+        runClient(prefix + QStringLiteral("-e \"") + dbnameTable + QLatin1Char('"'));
         // 4. general_stores
         const QString createGeneral = createDatabaseCommand(prefix, QStringLiteral("general_stores"));
         WriteCommandFile(ProgramPath(QStringLiteral("posdbgenstrs.bat")), createGeneral);
-        RunClientCommand(prefix, createGeneral);
+        runClient(createGeneral);
         // 5.-6. its tables in two scripts
         const QString script1 = ScriptPath(QStringLiteral("dbgentables1.sql"));
         const QString script2 = ScriptPath(QStringLiteral("dbgentables2.sql"));
         WriteCommandFile(script1, Schema::generalStoresScript1());
         WriteCommandFile(script2, Schema::generalStoresScript2());
-        writeAndRunBatch(prefix, QStringLiteral("posdbgentables1.bat"), script1);
-        writeAndRunBatch(prefix, QStringLiteral("posdbgentables2.bat"), script2);
+        writeAndRunBatch(QStringLiteral("posdbgentables1.bat"), script1);
+        writeAndRunBatch(QStringLiteral("posdbgentables2.bat"), script2);
         // 7. this terminal
         const QString address = Macaddress();
         const QString computerName = ComputerName();
         // 8.-9. terminal catalogue and logo path
-        RunClientCommand(prefix, createDatabaseCommand(prefix, QStringLiteral("pcmac")));
+        runClient(createDatabaseCommand(prefix, QStringLiteral("pcmac")));
         const QString macScript = ScriptPath(QStringLiteral("dbmactable.sql"));
         WriteCommandFile(macScript, Schema::pcmacTableStatement());
-        writeAndRunBatch(prefix, QStringLiteral("posdbmactable.bat"), macScript);
+        writeAndRunBatch(QStringLiteral("posdbmactable.bat"), macScript);
         const QString imgScript = ScriptPath(QStringLiteral("dbmactable1.sql"));
         WriteCommandFile(imgScript, Schema::pathImgTableStatement());
-        writeAndRunBatch(prefix, QStringLiteral("posdbmactable1.bat"), imgScript);
+        writeAndRunBatch(QStringLiteral("posdbmactable1.bat"), imgScript);
         // 10. registration, once per adapter address
         registerTerminal(dm, address, computerName);
         // 11. bootstrap login
@@ -250,10 +299,10 @@ QString RunStartupProvisioning(TDm& dm)
         reg.createKey(kPosKey);
         reg.writeString(kPosKey, QStringLiteral("User"), QStringLiteral("tavin"));
         reg.writeString(kPosKey, QStringLiteral("Password"), Md5Text(QStringLiteral("qemol")));
-        return QString();
     } catch (const std::exception& e) {
-        return errorClassName(e) + QStringLiteral(" error raised, with message : ") + errorMessage(e);
+        remember(e);
     }
+    return firstError;
 }
 
 QString TerminalIdLookup(TDm& dm, const QString& address)
@@ -271,8 +320,8 @@ QString TerminalIdLookup(TDm& dm, const QString& address)
 
 QStringList GeneratedFiles(bool all)
 {
-    // Batch files lie in the program folder and scripts in the script folder, where they
-    // were written.
+    // Batch files lie in the batch folder and scripts in the script folder, where they were
+    // written; the option file is listed for a client run that never came back.
     QStringList files;
     for (const char* name :
         { "pos.bat", "posdbgenstrs.bat", "posback.bat", "posdbgentables1.bat", "posdbgentables2.bat" })

@@ -26,6 +26,28 @@ QString entryOf(const QString& keyPath, const QString& name)
     return groupOf(keyPath) + QLatin1Char('/') + name;
 }
 
+// The file may hold the server password: before anything is written its folder is made the
+// user's only (when it is new) and the file exists with the user's private mode, so that the
+// settings store, which keeps the mode of the file it replaces, never shows it to others.
+void preparePrivateFile(const QString& file)
+{
+    const QFileInfo info(file);
+    const QString folder = info.absolutePath();
+    if (!QFileInfo::exists(folder)) {
+        const QFileInfo parent(folder);
+        QDir().mkpath(parent.absolutePath());
+        QDir().mkdir(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+    const auto privateMode = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    if (!info.exists()) {
+        QFile created(file);
+        created.open(QIODevice::WriteOnly | QIODevice::NewOnly, privateMode);
+    } else if ((info.permissions() & ~(privateMode | QFileDevice::ReadUser | QFileDevice::WriteUser))
+        != QFileDevice::Permissions()) {
+        QFile::setPermissions(file, privateMode);
+    }
+}
+
 } // namespace
 
 TRegistry::TRegistry()
@@ -54,13 +76,16 @@ void TRegistry::createKey(const QString& keyPath)
 {
     if (keyExists(keyPath))
         return;
-    QDir().mkpath(QFileInfo(m_file).absolutePath());
+    preparePrivateFile(m_file);
     QSettings s(m_file, QSettings::IniFormat);
     s.setValue(entryOf(keyPath, kCreatedMarker), QString());
 }
 
 void TRegistry::deleteKey(const QString& keyPath)
 {
+    if (!QFileInfo::exists(m_file))
+        return;
+    preparePrivateFile(m_file);
     QSettings s(m_file, QSettings::IniFormat);
     s.remove(groupOf(keyPath));
 }
@@ -79,13 +104,11 @@ QString TRegistry::readString(const QString& keyPath, const QString& name) const
 
 void TRegistry::writeString(const QString& keyPath, const QString& name, const QString& value)
 {
-    QDir().mkpath(QFileInfo(m_file).absolutePath());
+    preparePrivateFile(m_file);
     QSettings s(m_file, QSettings::IniFormat);
     s.setValue(entryOf(keyPath, name), value);
     s.remove(entryOf(keyPath, kCreatedMarker));
     s.sync();
-    // The file may hold the server password: keep it private to the user.
-    QFile::setPermissions(m_file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
 QStringList TRegistry::valueNames(const QString& keyPath) const

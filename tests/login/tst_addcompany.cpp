@@ -87,6 +87,8 @@ void TstAddCompany::createsTheCompany()
     QString terminalId = QStringLiteral("stale");
     AddCompanyDatabase(*server.dm, company, &terminalId);
     setLogBook(nullptr);
+    // the option file with the password lives only while the client runs
+    QVERIFY(!QFileInfo::exists(ClientOptionFile()));
 
     QCOMPARE(tablesOf(company), sortedTableNames());
     // company variant: terminal column in the grids, bill numbers per terminal in the keys

@@ -5,10 +5,14 @@
 #include "platform/registry.h"
 #include "testsupport.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QtTest>
+
+#include <unistd.h>
 
 namespace {
 
@@ -65,6 +69,83 @@ private:
     QTemporaryDir m_empty;
 };
 
+// An account of the test server whose password the client's option file has to escape.
+class TestAccount {
+public:
+    // databases: what the account may do everything in ("*" for all)
+    explicit TestAccount(const QStringList& databases)
+    {
+        QString literal = password();
+        literal.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'"));
+        QStringList statements { kDrop, QStringLiteral("create user %1 identified by '%2'").arg(kName, literal) };
+        for (const QString& db : databases)
+            statements << QStringLiteral("grant all privileges on %1.* to %2").arg(db, kName);
+        TestServer::exec(statements);
+    }
+    ~TestAccount()
+    {
+        try {
+            TestServer::exec({ kDrop });
+        } catch (const std::exception&) {
+        }
+    }
+    // a quote before a comment sign, escapes the client would read, and an apostrophe
+    static QString password() { return QStringLiteral("p\"a#s\\s'w\\\"d"); }
+    static ConnectionSettings settings()
+    {
+        ConnectionSettings s = TestServer::settings();
+        s.userName = QStringLiteral("posprov");
+        s.password = password();
+        return s;
+    }
+
+private:
+    const QString kName = QStringLiteral("'posprov'@'127.0.0.1'");
+    const QString kDrop = QStringLiteral("drop user if exists 'posprov'@'127.0.0.1'");
+};
+
+// The database client on PATH, wrapped: each run notes the mode of the option file it is given
+// (or "missing"), then runs the real client.
+class RecordingClient {
+public:
+    RecordingClient()
+        : m_old(qgetenv("PATH"))
+        , m_log(m_dir.filePath(QStringLiteral("runs.log")))
+    {
+        const QString script
+            = QStringLiteral("#!/bin/sh\nf=${1#--defaults-file=}\n"
+                             "'%1' -c %a \"$f\" >>'%2' 2>/dev/null || echo missing >>'%2'\n"
+                             "exec '%3' \"$@\"\n")
+                  .arg(QStandardPaths::findExecutable(QStringLiteral("stat")), m_log, ClientRunner::findClient());
+        QFile f(m_dir.filePath(QStringLiteral("mariadb")));
+        if (!f.open(QIODevice::WriteOnly) || f.write(script.toUtf8()) < 0)
+            qFatal("cannot write the wrapped client");
+        f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        qputenv("PATH", m_dir.path().toLocal8Bit());
+    }
+    ~RecordingClient() { qputenv("PATH", m_old); }
+    QStringList runs() const { return readAll(m_log).split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
+
+private:
+    QByteArray m_old;
+    QTemporaryDir m_dir;
+    QString m_log;
+};
+
+// The program installed in a folder it cannot write to.
+class ReadOnlyProgramPaths : public TestPaths {
+public:
+    ReadOnlyProgramPaths(const QString& root, const QString& program)
+        : TestPaths(root)
+        , m_program(program)
+    {
+    }
+    QString programFolder() const override { return m_program; }
+
+private:
+    QString m_program;
+};
+
 } // namespace
 
 class TstProvisioning : public QObject {
@@ -85,7 +166,10 @@ private Q_SLOTS:
     void lastMatchingRowGivesTerminalId();
     void passwordStaysPrivate();
     void cleanUpRemovesGeneratedFiles();
-    void failingClientStopsTheRemainingSteps();
+    void batchFilesBesideAReadOnlyProgram_data();
+    void batchFilesBesideAReadOnlyProgram();
+    void failingClientSkipsNoOtherStep_data();
+    void failingClientSkipsNoOtherStep();
     void missingClientOnEmptyServer();
     void missingClientWithExistingCatalogues();
 };
@@ -311,21 +395,28 @@ void TstProvisioning::passwordStaysPrivate()
 {
     TestEnvironment env;
     TestServer::dropAllDatabases();
-    TestServer::storeSettings();
-    const QString password = TestServer::settings().password;
-    QVERIFY(!password.isEmpty());
+    const TestAccount account({ QStringLiteral("*") });
+    TestAccount::settings().writeToRegistry();
+    const QString password = TestAccount::password();
+    RecordingClient client;
     TDm dm;
+    // every client run logs in with the password as the option file gives it
     QCOMPARE(RunStartupProvisioning(dm), QString());
+    QCOMPARE(tablesOf(QStringLiteral("general_stores")).size(), Schema::tableNames().size());
+    QCOMPARE(TestServer::count(QStringLiteral("select count(*) from pcmac.pcmac")), 1);
+
+    // the option file is the user's only, and only while a client runs
+    QCOMPARE(client.runs(), QStringList(8, QStringLiteral("600")));
+    const QString optionFile = ClientOptionFile();
+    QVERIFY(!QFileInfo::exists(optionFile));
 
     const QString prefix = clientPrefix();
     QVERIFY(!prefix.isEmpty());
     QVERIFY(!prefix.contains(password));
     QVERIFY(prefix.contains(QStringLiteral("-h   127.0.0.1   ")));
-
-    const QString optionFile = ClientOptionFile();
     int written = 0;
     for (const QString& file : GeneratedFiles(true)) {
-        if (file == optionFile || !QFileInfo::exists(file))
+        if (!QFileInfo::exists(file))
             continue;
         ++written;
         const QString text = readAll(file);
@@ -338,13 +429,6 @@ void TstProvisioning::passwordStaysPrivate()
         }
     }
     QCOMPARE(written, 10);
-
-    const QFileInfo info(optionFile);
-    QVERIFY(info.exists());
-    const auto others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
-        | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
-    QCOMPARE(info.permissions() & others, QFileDevice::Permissions());
-    QVERIFY(readAll(optionFile).contains(password));
 }
 
 void TstProvisioning::cleanUpRemovesGeneratedFiles()
@@ -360,7 +444,6 @@ void TstProvisioning::cleanUpRemovesGeneratedFiles()
         program + QStringLiteral("/posdbmactable1.bat") };
     for (const QString& f : kept)
         QVERIFY(QFileInfo::exists(f));
-    QVERIFY(QFileInfo::exists(ClientOptionFile()));
     QVERIFY(QFileInfo::exists(ScriptPath(QStringLiteral("dbgentables1.sql"))));
 
     deletefiless(false);
@@ -374,24 +457,94 @@ void TstProvisioning::cleanUpRemovesGeneratedFiles()
         QVERIFY2(!QFileInfo::exists(f), qPrintable(f));
 }
 
-void TstProvisioning::failingClientStopsTheRemainingSteps()
+void TstProvisioning::batchFilesBesideAReadOnlyProgram_data()
 {
+    QTest::addColumn<bool>("isFile"); // the program's path is a file (no folder to write in)
+    QTest::newRow("read-only folder") << false;
+    QTest::newRow("not a folder") << true;
+}
+
+void TstProvisioning::batchFilesBesideAReadOnlyProgram()
+{
+    QFETCH(bool, isFile);
     TestEnvironment env;
+    const QString program = env.root() + QStringLiteral("/usr-bin");
+    if (isFile) {
+        QFile f(program);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    } else {
+        if (::geteuid() == 0)
+            QSKIP("root writes into read-only folders");
+        QVERIFY(QDir().mkpath(program));
+        QFile::setPermissions(program, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    }
+    services().setPaths(std::make_unique<ReadOnlyProgramPaths>(env.root(), program));
     TestServer::dropAllDatabases();
-    ConnectionSettings wrong = TestServer::settings();
-    wrong.password += QStringLiteral("x");
-    wrong.writeToRegistry();
+    TestServer::storeSettings();
     TDm dm;
 
-    const QString error = RunStartupProvisioning(dm);
-    QVERIFY2(
-        error.startsWith(QStringLiteral("EDatabaseError error raised, with message : ERROR 1045")), qPrintable(error));
-    QCOMPARE(error.count(QStringLiteral("ERROR")), 1);
+    QCOMPARE(RunStartupProvisioning(dm), QString());
+    QCOMPARE(TestServer::count(QStringLiteral("select count(*) from pcmac.pcmac")), 1);
+    QCOMPARE(TRegistry().readString(kPosKey, QStringLiteral("User")), QStringLiteral("tavin"));
+    const QString data = services().paths().dataFolder();
+    QCOMPARE(BatchFolder(), data);
+    for (const char* name : { "posdbgenstrs.bat", "posdbgentables2.bat", "posdbmactable1.bat" })
+        QVERIFY2(QFileInfo::exists(data + QLatin1Char('/') + QLatin1String(name)), name);
+
+    deletefiless(true);
+    for (const QString& f : GeneratedFiles(true))
+        QVERIFY2(!QFileInfo::exists(f), qPrintable(f));
+    QFile::setPermissions(program, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
+void TstProvisioning::failingClientSkipsNoOtherStep_data()
+{
+    QTest::addColumn<QStringList>("granted"); // databases the account may do everything in
+    QTest::addColumn<bool>("wrongPassword");
+    QTest::addColumn<QString>("error"); // the one error reported
+    QTest::addColumn<QStringList>("created");
+    QTest::addColumn<bool>("registered"); // terminal row and bootstrap login written
+
+    QTest::newRow("wrong password") << QStringList { QStringLiteral("*") } << true << QStringLiteral("ERROR 1045")
+                                    << QStringList() << false;
+    // every client run but the company catalogue's succeeds; registration needs no client
+    QTest::newRow("no right to the company catalogue")
+        << QStringList { QStringLiteral("general_stores"), QStringLiteral("pcmac") } << false
+        << QStringLiteral("ERROR 1044") << QStringList { QStringLiteral("general_stores"), QStringLiteral("pcmac") }
+        << true;
+}
+
+void TstProvisioning::failingClientSkipsNoOtherStep()
+{
+    QFETCH(QStringList, granted);
+    QFETCH(bool, wrongPassword);
+    QFETCH(QString, error);
+    QFETCH(QStringList, created);
+    QFETCH(bool, registered);
+    TestEnvironment env;
+    TestServer::dropAllDatabases();
+    const TestAccount account(granted);
+    ConnectionSettings settings = TestAccount::settings();
+    if (wrongPassword)
+        settings.password += QStringLiteral("x");
+    settings.writeToRegistry();
+    TDm dm;
+
+    const QString reported = RunStartupProvisioning(dm);
+    QVERIFY2(reported.startsWith(QStringLiteral("EDatabaseError error raised, with message : ") + error),
+        qPrintable(reported));
+    QCOMPARE(reported.count(QStringLiteral("ERROR")), 1);
     QVERIFY(env.dialogs->messages.isEmpty());
-    QCOMPARE(databaseCount(), 0);
-    // step 3 onwards never ran
-    QVERIFY(!QFileInfo::exists(ScriptPath(QStringLiteral("dbctable.sql"))));
-    QVERIFY(!TRegistry().valueExists(kPosKey, QStringLiteral("User")));
+    const QString list = TestServer::scalar(QStringLiteral("select group_concat(schema_name order by schema_name) "
+                                                           "from information_schema.schemata where schema_name in "
+                                                           "('dbname','general_stores','pcmac')"));
+    QCOMPARE(list.isEmpty() ? QStringList() : list.split(QLatin1Char(',')), created);
+    if (registered) {
+        QCOMPARE(tablesOf(QStringLiteral("general_stores")).size(), Schema::tableNames().size());
+        QCOMPARE(TestServer::count(QStringLiteral("select count(*) from pcmac.pcmac")), 1);
+    }
+    QCOMPARE(TRegistry().readString(kPosKey, QStringLiteral("Password")), registered ? kBootstrapDigest : QString());
+    QVERIFY(!QFileInfo::exists(ClientOptionFile()));
 }
 
 void TstProvisioning::missingClientOnEmptyServer()
