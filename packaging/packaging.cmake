@@ -29,11 +29,10 @@ set(CPACK_PACKAGE_NAME pos)
 set(CPACK_PACKAGE_VENDOR "pos")
 set(CPACK_PACKAGE_CONTACT "pos maintainers <maintainers@pos.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "point of sale and back office for retail shops")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Cashiers ring up sales at one or more counter terminals; administrators keep items, tax, "
-    "stock, users and limits, and add or remove companies. Every terminal runs this program "
-    "against one MariaDB or MySQL server of the shop.")
-string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
+# (no semicolons: CMake would read them as list separators)
+set(CPACK_PACKAGE_DESCRIPTION "Cashiers ring up sales at one or more counter terminals, and \
+administrators keep items, tax, stock, users and limits and add or remove companies. Every \
+terminal runs this program against the shop's one MariaDB or MySQL server.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT) # pos_<version>_<arch>.deb

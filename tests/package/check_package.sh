@@ -81,7 +81,7 @@ check "Maintainer set" test -n "$(field Maintainer)"
 check "Description set" test -n "$(field Description)"
 depends=$(field Depends | tr ',' '\n' | sed 's/^ *//; s/ .*//')
 for package in libqt6sql6-mysql mariadb-client libqt6core6 libqt6gui6 libqt6widgets6 libqt6sql6 \
-  libqt6network6 libqt6printsupport6 libc6 libstdc++6; do
+  libqt6network6 libc6 libstdc++6; do
   check "Depends: $package" grep -qxF "$package" <<<"$depends"
 done
 
