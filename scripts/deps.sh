@@ -5,7 +5,8 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libqt6sql6-mysql libgl-dev
-  mariadb-server mariadb-client libzip-dev libpugixml-dev python3 xvfb xauth "$@")
+  mariadb-server mariadb-client libzip-dev libpugixml-dev python3 xvfb xauth
+  python3-openpyxl poppler-utils "$@")
 
 # The Debian package (cpack): dpkg-shlibdeps finds the libraries, file finds the programs.
 packages+=(dpkg-dev file)

@@ -1,6 +1,7 @@
 #include "testsupport.h"
 
 #include "platform/errors.h"
+#include "workbook/workbookprinter.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,6 +34,8 @@ TestEnvironment::TestEnvironment()
     auto h = std::make_unique<TestHelp>();
     help = h.get();
     services().setHelp(std::move(h));
+    // printouts become PDF files: a test never reaches a real printer
+    setPrintTarget(PrintTarget::Pdf);
 }
 
 TestEnvironment::~TestEnvironment()
