@@ -12,9 +12,8 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 install(TARGETS pos RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/help/ DESTINATION ${POS_SHARE_DIR}/help
     FILES_MATCHING PATTERN "*.htm" PATTERN "*.css")
-# The bill templates are made in the build folder; packed when they are there.
-install(FILES ${CMAKE_BINARY_DIR}/billtemplate.xls ${CMAKE_BINARY_DIR}/billduplicate.xls
-    DESTINATION ${POS_SHARE_DIR} OPTIONAL)
+# The bill templates, which the build packs beside the program (src/bills).
+install(FILES ${CMAKE_BINARY_DIR}/billtemplate.xls ${CMAKE_BINARY_DIR}/billduplicate.xls DESTINATION ${POS_SHARE_DIR})
 
 set(POS_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR})
 install(FILES ${POS_PACKAGING_DIR}/pos.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

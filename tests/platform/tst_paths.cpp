@@ -1,5 +1,6 @@
 #include "platform/services.h"
 #include "testsupport.h"
+#include "workbook/workbookfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -41,6 +42,7 @@ private Q_SLOTS:
                 QVERIFY(f.open(QIODevice::WriteOnly));
         }
         QCOMPARE(ShippedFile(name), fromShared ? shared : beside);
+        QCOMPARE(WorkbookFiles::templatePath(name), ShippedFile(name));
     }
 
     void programFolderTakesFiles_data()
@@ -65,6 +67,8 @@ private Q_SLOTS:
         if (!programIsFolder)
             QVERIFY(QDir(paths.programFolder()).removeRecursively());
         QCOMPARE(ProgramFolderTakesFiles(), takesFiles);
+        // saved bills and exports follow the same rule
+        QCOMPARE(WorkbookFiles::outputFolder(), takesFiles ? paths.programFolder() : paths.dataFolder());
     }
 };
 
