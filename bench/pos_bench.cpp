@@ -1,11 +1,13 @@
-// Times the counter's order-grid procedures and the back office's item, purchase and dashboard
-// procedures against a live server on a company database of a realistic size: items, years of
+// Times the counter's order-grid procedures and the back office's item, purchase, dashboard and
+// stock view procedures against a live server on a company database of a realistic size: items, years of
 // stock ledger and past bills. The database is made for the run and dropped at its end.
 
 #include "backoffice/Itempas.h"
 #include "backoffice/Purchasepas.h"
+#include "backoffice/View_stockpas.h"
 #include "backoffice/homepas.h"
 #include "db/datamodulepos.h"
+#include "db/querymodel.h"
 #include "db/schema.h"
 #include "platform/errors.h"
 #include "sales/posorderitempas.h"
@@ -14,6 +16,7 @@
 #include <QCoreApplication>
 #include <QDate>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QTime>
 #include <algorithm>
 #include <cmath>
@@ -38,6 +41,7 @@ struct Options {
     qint64 items = 10000;
     qint64 ledgerRows = 1000000;
     qint64 bills = 100000;
+    qint64 viewRows = 100000;
     int runs = 200;
     bool indexes = true;
     bool explain = false;
@@ -56,30 +60,33 @@ bool parseOptions(const QCoreApplication& app, Options& o)
     const QCommandLineOption items(S("items"), S("Items to seed."), S("N"), S("10000"));
     const QCommandLineOption ledger(S("ledger-rows"), S("Stock ledger rows to seed."), S("M"), S("1000000"));
     const QCommandLineOption bills(S("bills"), S("Finished bills to seed."), S("K"), S("100000"));
+    const QCommandLineOption view(
+        S("view-rows"), S("Ledger rows the stock view lists and exports (whole ledger days)."), S("V"), S("100000"));
     const QCommandLineOption runs(S("runs"), S("Timed runs per operation."), S("R"), S("200"));
     const QCommandLineOption noIndexes(S("no-indexes"), S("Leave out the secondary indexes (tables and keys only)."));
     const QCommandLineOption explain(S("explain"), S("Print the server's plans of the main lookups to stderr."));
     const QCommandLineOption keep(S("keep"), S("Keep the database for inspection instead of dropping it."));
-    p.addOptions({ host, port, user, password, items, ledger, bills, runs, noIndexes, explain, keep });
+    p.addOptions({ host, port, user, password, items, ledger, bills, view, runs, noIndexes, explain, keep });
     p.process(app);
 
     o.settings.server = p.value(host);
     o.settings.port = p.value(port);
     o.settings.userName = p.value(user);
     o.settings.password = p.value(password);
-    bool ok[4] = {};
+    bool ok[5] = {};
     o.items = p.value(items).toLongLong(&ok[0]);
     o.ledgerRows = p.value(ledger).toLongLong(&ok[1]);
     o.bills = p.value(bills).toLongLong(&ok[2]);
     o.runs = p.value(runs).toInt(&ok[3]);
+    o.viewRows = p.value(view).toLongLong(&ok[4]);
     o.indexes = !p.isSet(noIndexes);
     o.explain = p.isSet(explain);
     o.keep = p.isSet(keep);
     // the phases need 20 distinct items in stock for a bill, and a bill on each terminal
     if (!std::all_of(std::begin(ok), std::end(ok), [](bool b) { return b; }) || o.items < 20 || o.ledgerRows < o.items
-        || o.bills < 2 || o.runs < 1) {
+        || o.bills < 2 || o.runs < 1 || o.viewRows < 1) {
         say(S("pos_bench: --items must be at least 20, --ledger-rows at least --items, --bills at least 2, "
-              "--runs at least 1"));
+              "--view-rows and --runs at least 1"));
         return false;
     }
     return true;
@@ -341,6 +348,38 @@ void benchBackOffice(TDm& dm, TQuery& admin, const Options& o)
             }));
 }
 
+// The stock view over whole ledger days holding about --view-rows rows of every item: listing
+// them into the grid, and exporting the grid as a workbook.
+void benchStockView(TDm& dm, const Options& o)
+{
+    const qint64 daysPerItem = (o.ledgerRows + o.items - 1) / o.items;
+    const qint64 step = std::max<qint64>(1, kLedgerDays / daysPerItem);
+    const qint64 days = std::min(daysPerItem, (o.viewRows + o.items - 1) / o.items);
+    const QDate first(2019, 1, 1);
+    const StockFilter filter { first, first.addDays((days - 1) * step), kAllItems, true };
+    QueryTableModel grid(StockViewFields(), StockViewHeadings());
+    const int runs = std::min(o.runs, 5);
+    report("stock_view_list",
+        measure(
+            runs, [](int) {},
+            [&](int) {
+                if (!FilterStockView(dm, filter).isEmpty())
+                    throw PosError(S("stock view refused its range"));
+                grid.load(dm.MyQVD);
+            }));
+    QTemporaryDir folder;
+    const QString file = folder.filePath(S("stock_BENCH_2026-12-09.xls"));
+    report("stock_view_export",
+        measure(
+            runs, [](int) {},
+            [&](int) {
+                QString error;
+                if (!ExportStockToExcel(grid, file, &error))
+                    throw PosError(S("stock export: ") + error);
+            }));
+    say(S("  stock view: %1 rows listed and exported (target under 2000 ms)").arg(grid.rowCount()));
+}
+
 int run(const Options& o)
 {
     const QString database = S("bench_%1").arg(QCoreApplication::applicationPid());
@@ -457,6 +496,7 @@ int run(const Options& o)
             }));
 
     benchBackOffice(dm, admin, o);
+    benchStockView(dm, o);
     return 0;
 }
 

@@ -1,11 +1,13 @@
 // Times the workbook component as the counter and the back office use it: filling and saving a
 // 50-line bill from the bill template, rendering the saved bill to PDF as a print does, and
-// exporting ledger rows as the stock view does. No database is needed.
+// exporting ledger rows through the stock view's export. No database is needed.
 
+#include "backoffice/View_stockpas.h"
 #include "bills/billsheet.h"
 #include "workbook/workbook.h"
 #include "workbook/workbookprinter.h"
 
+#include <QAbstractTableModel>
 #include <QCommandLineParser>
 #include <QDate>
 #include <QDir>
@@ -77,35 +79,29 @@ BillSheet fiftyLineBill()
     return b;
 }
 
-// The stock view's export: header, rows with a formatted date, navy 16-point fonts, alignment,
-// fitted columns.
-bool exportRows(const QString& file, int rows)
-{
-    Workbook book;
-    Worksheet& s = book.firstWorksheet();
-    const QStringList heads { S("DATE"), S("ITEM"), S("OPENING STOCK"), S("PURCHASE"), S("CLOSING STOCK"), S("BILL") };
-    for (int c = 0; c < heads.size(); ++c)
-        s.cells(1, c + 1).setValue(heads[c]);
-    const QDate first(2011, 8, 1);
-    for (int r = 0; r < rows; ++r) {
-        const int row = r + 2;
-        s.cells(row, 1).setDate(first.addDays(r / 40)).setNumberFormat(S("dd-mm-yyyy"));
-        s.cells(row, 2).setValue(S("ITEM %1").arg(r % 10000));
-        s.cells(row, 3).setValue(QString::number(100 + r % 50));
-        s.cells(row, 4).setValue(QString::number(r % 20));
-        s.cells(row, 5).setValue(QString::number(100 + r % 50 + r % 20));
-        s.cells(row, 6).setValue(r % 3 ? S("True") : S("False"));
+// Ledger rows as the stock view's grid shows them.
+class LedgerRows : public QAbstractTableModel {
+public:
+    explicit LedgerRows(int rows)
+    {
+        const QDate first(2011, 8, 1);
+        m_rows.reserve(rows);
+        for (int r = 0; r < rows; ++r) {
+            m_rows.append({ first.addDays(r / 40).toString(S("dd-MM-yyyy")), S("ITEM %1").arg(r % 10000),
+                QString::number(100 + r % 50), QString::number(r % 20), QString::number(100 + r % 50 + r % 20),
+                r % 3 ? S("True") : S("False") });
+        }
     }
-    s.setName(S("Stock Details"));
-    const FontChange navy { S("Arabic Transparent"), 16, false, false, std::nullopt, FontChange::fromBgr(8388608) };
-    s.setColumnsFont(1, kMaxColumns, navy);
-    s.setRowFont(1, navy);
-    s.setRowFont(2, navy);
-    s.range(S("A2")).setHorizontalAlignment(HAlign::Right);
-    s.range(S("B2")).setHorizontalAlignment(HAlign::Left);
-    s.autoFitColumns();
-    return book.saveAs(file);
-}
+    int rowCount(const QModelIndex& = QModelIndex()) const override { return int(m_rows.size()); }
+    int columnCount(const QModelIndex& = QModelIndex()) const override { return 6; }
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        return role == Qt::DisplayRole ? QVariant(m_rows.at(index.row()).at(index.column())) : QVariant();
+    }
+
+private:
+    QVector<QStringList> m_rows;
+};
 
 } // namespace
 
@@ -161,9 +157,10 @@ int main(int argc, char** argv)
     report("bill_render_pdf", render, S(" target_ms=50 pdf_bytes=%1").arg(QFileInfo(out.where).size()));
 
     const QString exportFile = dir.filePath(S("stock_MAIN_STORE_2026-12-09.xls"));
-    const Figures exported = measure(e, [&] { return exportRows(exportFile, n); });
+    const LedgerRows ledger(n);
+    const Figures exported = measure(e, [&] { return ExportStockToExcel(ledger, exportFile, &error); });
     if (exported.median < 0) {
-        std::fprintf(stderr, "pos_print_bench: the export could not be saved\n");
+        std::fprintf(stderr, "pos_print_bench: %s\n", qPrintable(error));
         return 1;
     }
     report(

@@ -1,10 +1,12 @@
 #include "app/roster.h"
 
+#include "admin/aducashier.h"
 #include "backoffice/menuback.h"
 #include "backoffice/unitcomment.h"
 #include "backoffice/unithome.h"
 #include "backoffice/unititemdetails.h"
 #include "backoffice/unitpurchase.h"
+#include "backoffice/unitview_stock.h"
 #include "db/datamodulepos.h"
 #include "db/dbform.h"
 #include "login/adminoption.h"
@@ -43,6 +45,7 @@ void addSalesOrderEntry(QWidget* menu, QWidget* orderScreen)
     QObject::connect(f1, &QShortcut::activated, menu, open);
 }
 
+// The back-office menu's "Configuration" entry until the menu itself is built.
 QPointer<QWidget>& placedScreen()
 {
     static QPointer<QWidget> current;
@@ -84,10 +87,10 @@ void Roster::create()
     FrmBackOffice = new TFrmBackOffice();
     Fitemdetails = new TFitemdetails();
     Fpurchase = new TFpurchase();
-    fmview_stock = new PlaceholderScreen(QStringLiteral("Tfmview_stock"), QStringLiteral("View Stock"));
+    fmview_stock = new Tfmview_stock();
     fmcomment = new Tfmcomment();
     frmAdminCreate = new PlaceholderScreen(QStringLiteral("TfrmAdminCreate"), QStringLiteral("Users"));
-    frmaducashier = new PlaceholderScreen(QStringLiteral("Tfrmaducashier"), QStringLiteral("Configuration"));
+    frmaducashier = new Tfrmaducashier();
     old_bill = new PlaceholderScreen(QStringLiteral("Told_bill"), QStringLiteral("Old Bills"));
 }
 

@@ -13,7 +13,9 @@ class Tfrmmenu;
 class TFrmBackOffice;
 class TFitemdetails;
 class TFpurchase;
+class Tfmview_stock;
 class Tfmcomment;
+class Tfrmaducashier;
 
 // The program's screens, one of each, created once at start-up in a fixed order and kept for the
 // whole run. Screens reach each other through here. Screens still to be built stand in as plain
@@ -35,10 +37,10 @@ struct Roster {
     TFrmBackOffice* FrmBackOffice = nullptr;
     TFitemdetails* Fitemdetails = nullptr;
     TFpurchase* Fpurchase = nullptr;
-    QWidget* fmview_stock = nullptr;
+    Tfmview_stock* fmview_stock = nullptr;
     Tfmcomment* fmcomment = nullptr;
     QWidget* frmAdminCreate = nullptr;
-    QWidget* frmaducashier = nullptr;
+    Tfrmaducashier* frmaducashier = nullptr;
     QWidget* old_bill = nullptr;
 
     // Creates the data module and every screen, in order. Errors propagate to the caller.

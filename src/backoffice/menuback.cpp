@@ -1,5 +1,6 @@
 #include "backoffice/menuback.h"
 
+#include "admin/aducashier.h"
 #include "app/roster.h"
 #include "app/separators.h"
 #include "backoffice/homepas.h"
@@ -7,6 +8,7 @@
 #include "backoffice/unithome.h"
 #include "backoffice/unititemdetails.h"
 #include "backoffice/unitpurchase.h"
+#include "backoffice/unitview_stock.h"
 #include "db/datamodulepos.h"
 #include "log/U_LogBook.h"
 #include "login/adminoption.h"
@@ -165,7 +167,8 @@ void Tfrmmenu::Button1Click()
     r.frmadminoptions->show();
     hide();
     for (QWidget* screen : { static_cast<QWidget*>(r.FrmBackOffice), static_cast<QWidget*>(r.Fitemdetails),
-             static_cast<QWidget*>(r.Fpurchase), r.fmview_stock, static_cast<QWidget*>(r.fmcomment), r.frmaducashier })
+             static_cast<QWidget*>(r.Fpurchase), static_cast<QWidget*>(r.fmview_stock),
+             static_cast<QWidget*>(r.fmcomment), static_cast<QWidget*>(r.frmaducashier) })
         screen->hide();
     releaseScreens();
 }

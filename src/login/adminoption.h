@@ -7,7 +7,9 @@ namespace Ui {
 class Tfrmadminoptions;
 }
 
-// The administrator's screen. Its creation at start-up finds this terminal's id.
+// The administrator's screen: adds and removes companies and enters the sales counter or the
+// back office of one. Its creation at start-up finds this terminal's id and runs the
+// start-of-day maintenance over every company.
 class Tfrmadminoptions : public QWidget {
     Q_OBJECT
 public:
@@ -25,12 +27,26 @@ public:
     void refreshTerminalId();
 
 public Q_SLOTS:
+    void FormShow();
+    void FillCompanyList();
+    void Button1Click();
+    void btnremoveClick();
+    void Edit2Exit();
+    void Button2Click();
+    void Button3Click();
     void BitBtn1Click();
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // "POS" and "BACKOFFICE": point the connections at the chosen company and open the menu.
+    void openSection(QWidget* menu, const QString& userLabel, const QString& logText);
+    // The typed removal name is the selected company; otherwise says so and empties the field.
+    bool removalNameMatches();
+
     std::unique_ptr<Ui::Tfrmadminoptions> ui;
 };

@@ -4,15 +4,23 @@
 #include "db/schema.h"
 #include "log/U_LogBook.h"
 #include "login/posloginpas.h"
+#include "numbers/numbers.h"
 #include "platform/errors.h"
 #include "platform/registry.h"
+#include "platform/services.h"
 
 #include <QThread>
+#include <limits>
 
 namespace {
 
 // Width of dbname.cname.
 constexpr int kCompanyNameWidth = 30;
+
+QString S(const char* text)
+{
+    return QString::fromLatin1(text);
+}
 
 QString settingsRow(TQuery& q, const QString& database, const QString& name, const QString& value)
 {
@@ -101,4 +109,309 @@ void AddCompanyDatabase(TDm& dm, const QString& company, QString* terminalId)
 
     for (const auto& [name, value] : InitialCompanyRegistryValues())
         reg.writeString(key, name, value);
+}
+
+bool CompanyNameKeyAllowed(const QString& text, QChar key)
+{
+    if (key == QLatin1Char('\b'))
+        return true;
+    if (text.size() > 44)
+        return false;
+    if (key == QLatin1Char('(') || key == QLatin1Char(')') || key == QLatin1Char('.'))
+        return !text.contains(key);
+    return (key >= QLatin1Char('A') && key <= QLatin1Char('Z')) || (key >= QLatin1Char('a') && key <= QLatin1Char('z'))
+        || key == QLatin1Char(' ') || key == QLatin1Char('@');
+}
+
+QString CompanyDatabaseName(const QString& typed)
+{
+    return typed.toUpper().replace(QLatin1Char(' '), QLatin1Char('_'));
+}
+
+QString CheckNewCompany(TDm& dm, const QString& typed)
+{
+    if (typed.isEmpty())
+        return S("Enter the company name");
+    const QString name = CompanyDatabaseName(typed);
+    // The catalogue holds 30 characters, and the server takes no point in a database name.
+    if (name.size() > kCompanyNameWidth)
+        return S("Company name cannot be longer than 30 characters");
+    if (name.contains(QLatin1Char('.')))
+        return S("Company name cannot contain a point");
+    TQuery& q = dm.MyQCustdetails;
+    q.exec(S("select * from dbname.dbname "));
+    for (q.first(); !q.eof(); q.next()) {
+        if (q.text(S("cname")).compare(name, Qt::CaseInsensitive) == 0)
+            return S("Company already exist");
+    }
+    return QString();
+}
+
+QStringList FillCompanyList(TDm& dm)
+{
+    TQuery& q = dm.MyQuery1;
+    q.exec(S("select cname from dbname"));
+    QStringList names;
+    for (q.first(); !q.eof(); q.next())
+        names << q.text(S("cname")).replace(QLatin1Char('_'), QLatin1Char(' '));
+    if (q.recordCount() == 1) {
+        q.first();
+        dm.setCompanyDatabase(q.text(S("cname")), false);
+    }
+    return names;
+}
+
+void RemoveCompany(TDm& dm, const QString& database)
+{
+    TQuery& q = dm.MyQuery1;
+    q.exec(S("use dbname"));
+    // The catalogue row goes first: a row naming a missing database would stop every start.
+    q.exec(S("delete from dbname.dbname where cname=") + q.quote(database));
+    q.exec(S("drop database if exists ") + TQuery::ident(database) + QLatin1Char(' '));
+    TRegistry().deleteKey(CompanySettingsKey(database.toUpper()));
+    LogWrite(
+        S("Company ") + QString(database).replace(QLatin1Char('_'), QLatin1Char(' ')).toUpper() + S(" removed"), 1);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Start-of-day maintenance
+
+qint64 WholeDaysSince(const QDate& day, const QDateTime& now)
+{
+    const qint64 days = day.daysTo(now.date());
+    if (days >= 0)
+        return days;
+    // A negative span plus a part of a day truncates one day toward zero.
+    return now.time() == QTime(0, 0) ? days : days + 1;
+}
+
+namespace {
+
+struct HeldBill {
+    QString billNo;
+    QString terminalId;
+    QDate date;
+    QString status;
+    QString holdEntry;
+    bool holdEntryNull = true;
+    QString amountPaid;
+};
+
+struct Pass {
+    const char* status; // as selected: 'Hold' or 'Part payment'
+    const char* setting; // the limit's sales_settings row
+    const char* what; // for the message of a skipped pass
+};
+
+const Pass kHeldPass { "Hold", "hold limit", "held bills" };
+const Pass kPartPaidPass { "Part payment", "Part payment days", "part-paid bills" };
+
+QString shownName(const QString& company)
+{
+    return QString(company).replace(QLatin1Char('_'), QLatin1Char(' '));
+}
+
+// Runs the statements of `body` as one transaction on the query's connection.
+template <typename Body> void inTransaction(TQuery& q, Body body)
+{
+    q.exec(S("start transaction"));
+    try {
+        body();
+        q.exec(S("commit"));
+    } catch (...) {
+        try {
+            q.exec(S("rollback"));
+        } catch (const std::exception&) {
+            // the connection itself failed; the server has rolled back
+        }
+        throw;
+    }
+}
+
+// Gives one saved line's quantity back to the item's latest stock row, in one statement so
+// that a sale on another terminal at the same moment is kept. Returns false (and logs) when
+// the line cannot be given back.
+bool giveBack(TDm& dm, const QString& database, const QString& company, const QString& bill, const QString& itemName,
+    const QString& quantityText)
+{
+    TQuery& q = dm.MyQposorderitem;
+    const QString skipped = S("Start of day, company ") + company + S(", bill ") + bill + S(": ");
+    bool ok = Numbers::isInteger(quantityText);
+    const qint64 quantity = ok ? quantityText.trimmed().toLongLong(&ok) : 0;
+    if (!ok || quantity < 0 || quantity > std::numeric_limits<qint32>::max()) {
+        LogWrite(skipped + S("quantity \"") + quantityText + S("\" of item ") + itemName
+                + S(" is not a whole number, not given back"),
+            1);
+        return false;
+    }
+    if (quantity == 0)
+        return true;
+    const QString item = S("(select itemcode from ") + database + S(".item where itemname=") + q.quote(itemName)
+        + S(" order by itemcode limit 1)");
+    q.exec(S("update ") + database + S(".stock_details set closing_stock=closing_stock+") + QString::number(quantity)
+        + S(" where itemcode=") + item + S(" order by sdate desc limit 1"));
+    if (q.rowsAffected() == 1)
+        return true;
+    q.exec(S("select ") + item + S(" as itemcode"));
+    LogWrite(skipped + S("item ") + itemName
+            + (q.field(S("itemcode")).isNull() ? S(" no longer exists, ") : S(" has no stock row, ")) + quantityText
+            + S(" not given back"),
+        1);
+    return false;
+}
+
+// Cancels one expired bill as one transaction. The header is deleted only while it is as it was
+// listed, so a bill paid or cancelled by hand on another terminal meanwhile is left for the next
+// start. Returns false when the bill changed.
+bool cancelBill(TDm& dm, const QString& company, const HeldBill& bill, MaintenanceReport& report)
+{
+    const QString database = TQuery::ident(company);
+    const QString billKey = bill.terminalId + QLatin1Char('/') + bill.billNo;
+    // A bill cancelled by hand on the payment details screen carries hold_entry "N": its goods
+    // were given back then.
+    const bool returnGoods = bill.holdEntry.trimmed().compare(S("N"), Qt::CaseInsensitive) != 0;
+    TQuery& q = dm.MyQposorderitem;
+    bool cancelled = false;
+    inTransaction(q, [&] {
+        const QString where = S(" where billno=") + q.quote(bill.billNo) + S(" and pcid=") + q.quote(bill.terminalId);
+        q.exec(S("delete from ") + database + S(".sales_order") + where + S(" and payment_status=")
+            + q.quote(bill.status) + S(" and hold_entry")
+            + (bill.holdEntryNull ? S(" is null") : QLatin1Char('=') + q.quote(bill.holdEntry)));
+        if (q.rowsAffected() == 0)
+            return;
+        if (returnGoods) {
+            TQuery& lines = dm.MyQItemDetails;
+            lines.exec(S("select * from ") + database + S(".temp_ordergrid") + where);
+            for (lines.first(); !lines.eof(); lines.next()) {
+                if (!giveBack(dm, database, company, billKey, lines.text(S("itemname")), lines.text(S("quantity"))))
+                    ++report.skippedLines;
+            }
+        }
+        for (const char* table :
+            { "payment_details", "cash_details", "card_details", "cheque_details", "delivery", "sales_order_details" })
+            q.exec(S("delete from ") + database + QLatin1Char('.') + QLatin1String(table) + S(" where   billno=")
+                + q.quote(bill.billNo) + S(" and pcid=") + q.quote(bill.terminalId));
+        cancelled = true;
+    });
+    if (!cancelled) {
+        LogWrite(S("Start of day, company ") + company + S(": bill ") + billKey
+                + S(" changed while it was cancelled, left for the next start"),
+            1);
+        return false;
+    }
+    ++report.cancelledBills;
+    // Payment rows go with the bill: the log keeps what was received.
+    LogWrite(S("Start of day, company ") + company + S(": bill ") + billKey + S(" cancelled, status ") + bill.status
+            + S(", amount paid ") + bill.amountPaid + (returnGoods ? QString() : S(", goods given back before")),
+        1);
+    return true;
+}
+
+void cancelExpired(TDm& dm, const QString& company, const Pass& pass, const QDateTime& now, MaintenanceReport& report)
+{
+    const QString database = TQuery::ident(company);
+    TQuery& list = dm.MyQsalesdetails;
+    list.exec(S("select * from  ") + database + S(".sales_order where  payment_status=") + list.quote(S(pass.status))
+        + QLatin1Char(' '));
+    QList<HeldBill> bills;
+    for (list.first(); !list.eof(); list.next()) {
+        bills.append({ list.text(S("billno")), list.text(S("pcid")),
+            QDate::fromString(list.text(S("sdate")), Qt::ISODate), list.text(S("payment_status")),
+            list.text(S("hold_entry")), list.field(S("hold_entry")).isNull(), list.text(S("amount_paid")) });
+    }
+
+    TRegistry reg;
+    const QString key = CompanySettingsKey(company.toUpper().replace(QLatin1Char(' '), QLatin1Char('_')));
+    if (!reg.keyExists(key))
+        reg.createKey(key);
+
+    TQuery& settings = dm.MyQpayment;
+    settings.exec(S("select * from ") + database + S(".sales_settings where Name=") + settings.quote(S(pass.setting)));
+    const QString limitText = settings.text(S("value_")).trimmed();
+    bool ok = Numbers::isInteger(limitText);
+    const qint64 limit = ok ? limitText.toLongLong(&ok) : 0;
+    if (!ok) {
+        const QString text = S("The ") + S(pass.what) + S(" of company ") + shownName(company)
+            + S(" were not checked: its \"") + S(pass.setting) + S("\" setting is missing or not a whole number");
+        LogWrite(text, 1);
+        report.messages << text;
+        return;
+    }
+    for (const HeldBill& bill : std::as_const(bills)) {
+        if (!bill.date.isValid()) {
+            LogWrite(S("Start of day, company ") + company + S(": bill ") + bill.terminalId + QLatin1Char('/')
+                    + bill.billNo + S(" has no readable date, left alone"),
+                1);
+            continue;
+        }
+        if (WholeDaysSince(bill.date, now) >= limit)
+            cancelBill(dm, company, bill, report);
+    }
+}
+
+// Brings every item's snapshot row up to date: for each item whose latest stock row lies in
+// the past and whose snapshot is not of today (or missing), the snapshot becomes that row's
+// closing stock, dated today. Each change is one set-based statement, run only when a plain read
+// finds a row due, so that a second start the same day reads no ledger rows at all. A row due is
+// rewritten in place, which leaves the table as deleting and inserting it would.
+void refreshSnapshot(TDm& dm, const QString& company, const QDateTime& now)
+{
+    const QString database = TQuery::ident(company);
+    const QDate today = now.date();
+    // Snapshot dates that count as today: a day ahead truncates to 0 as well, except at midnight.
+    const QDate lastCurrent = WholeDaysSince(today.addDays(1), now) == 0 ? today.addDays(1) : today;
+    TQuery& q = dm.MyQsalesdetails;
+    const QString todayText = q.quote(today.toString(Qt::ISODate));
+    const QString stale = S("(d.date_stock is null or d.date_stock<") + todayText + S(" or d.date_stock>")
+        + q.quote(lastCurrent.toString(Qt::ISODate)) + QLatin1Char(')');
+    const QString pastLatestRow
+        = S("(select max(t.sdate) from ") + database + S(".stock_details t where t.itemcode=i.itemcode)<") + todayText;
+    // the latest stock row of every item, when it lies in the past
+    const QString latestRows = S("(SELECT itemcode, MAX(sdate) as maxdate FROM ") + database
+        + S(".stock_details GROUP BY itemcode ) r INNER JOIN ") + database
+        + S(".stock_details t ON t.itemcode = r.itemcode AND t.sdate = r.maxdate inner join ") + database
+        + S(".item i on i.itemcode=t.itemcode");
+
+    // (a row of an item no longer in the item table may start the update, which then leaves it)
+    q.exec(S("select d.itemcode from ") + database + S(".itemdetails d where ") + stale
+        + S(" and (select max(t.sdate) from ") + database + S(".stock_details t where t.itemcode=d.itemcode)<")
+        + todayText + S(" limit 1"));
+    if (!q.isEmpty())
+        q.exec(S("update ") + database + S(".itemdetails d inner join ") + latestRows
+            + S(" on i.itemcode=d.itemcode set d.closing_stock=t.closing_stock, d.date_stock=") + todayText
+            + S(" where r.maxdate<") + todayText + S(" and ") + stale);
+
+    const QString missing
+        = S(" not exists (select 1 from ") + database + S(".itemdetails d where d.itemcode=i.itemcode)");
+    q.exec(S("select i.itemcode from ") + database + S(".item i where") + missing + S(" and ") + pastLatestRow
+        + S(" limit 1"));
+    if (!q.isEmpty())
+        q.exec(S("insert into ") + database + S(".itemdetails(itemcode,closing_stock,date_stock) select t.itemcode,")
+            + S("t.closing_stock,") + todayText + S(" from ") + latestRows + S(" where r.maxdate<") + todayText
+            + S(" and") + missing);
+}
+
+} // namespace
+
+MaintenanceReport RunStartOfDayMaintenance(TDm& dm)
+{
+    TQuery& q = dm.MyQhomedelivery;
+    q.exec(S("select * from dbname.dbname "));
+    QStringList companies;
+    for (q.first(); !q.eof(); q.next())
+        companies << q.text(S("cname"));
+    return RunStartOfDayMaintenance(dm, companies);
+}
+
+MaintenanceReport RunStartOfDayMaintenance(TDm& dm, const QStringList& companies)
+{
+    const QDateTime now = services().clock().now();
+    MaintenanceReport report;
+    for (const QString& company : companies)
+        cancelExpired(dm, company, kHeldPass, now, report);
+    for (const QString& company : companies)
+        cancelExpired(dm, company, kPartPaidPass, now, report);
+    for (const QString& company : companies)
+        refreshSnapshot(dm, company, now);
+    return report;
 }

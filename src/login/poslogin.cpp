@@ -1,5 +1,6 @@
 #include "login/poslogin.h"
 
+#include "admin/aducashier.h"
 #include "app/posapplication.h"
 #include "app/roster.h"
 #include "app/separators.h"

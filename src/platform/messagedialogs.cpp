@@ -1,6 +1,7 @@
 #include "platform/messagedialogs.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -79,7 +80,8 @@ bool MessageDialogs::askPassword(const QString& prompt, QString& password)
 {
     QInputDialog dialog(QApplication::activeWindow());
     dialog.setObjectName(QStringLiteral("Password"));
-    dialog.setWindowTitle(QStringLiteral("Password"));
+    // the program's one password query is the super-password's
+    dialog.setWindowTitle(QStringLiteral("Superpassword"));
     dialog.setInputMode(QInputDialog::TextInput);
     dialog.setLabelText(prompt);
     dialog.setTextEchoMode(QLineEdit::Password);
@@ -88,4 +90,14 @@ bool MessageDialogs::askPassword(const QString& prompt, QString& password)
         return false;
     password = dialog.textValue();
     return true;
+}
+
+QString MessageDialogs::chooseFolder(const QString& title)
+{
+    return QFileDialog::getExistingDirectory(QApplication::activeWindow(), title);
+}
+
+QString MessageDialogs::chooseFile(const QString& title, const QString& folder, const QString& filter)
+{
+    return QFileDialog::getOpenFileName(QApplication::activeWindow(), title, folder, filter);
 }

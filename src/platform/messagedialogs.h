@@ -9,4 +9,6 @@ public:
     Answer askYesNo(const QString& question) override;
     Answer askOkCancel(const QString& question) override;
     bool askPassword(const QString& prompt, QString& password) override;
+    QString chooseFolder(const QString& title) override;
+    QString chooseFile(const QString& title, const QString& folder, const QString& filter) override;
 };

@@ -33,6 +33,12 @@ public:
     virtual Answer askOkCancel(const QString& question) = 0;
     // Returns false when the user cancels.
     virtual bool askPassword(const QString& prompt, QString& password) = 0;
+    // The platform's folder chooser and file-open dialog; an empty text when the user cancels.
+    virtual QString chooseFolder(const QString& /*title*/) { return QString(); }
+    virtual QString chooseFile(const QString& /*title*/, const QString& /*folder*/, const QString& /*filter*/)
+    {
+        return QString();
+    }
 };
 
 class HelpViewer {

@@ -1,16 +1,19 @@
 // The back-office menu and its working screens driven through their widgets.
 #include "app/posapplication.h"
+#include "admin/aducashier.h"
 #include "app/roster.h"
 #include "backoffice/menuback.h"
 #include "backoffice/unitcomment.h"
 #include "backoffice/unithome.h"
 #include "backoffice/unititemdetails.h"
 #include "backoffice/unitpurchase.h"
+#include "backoffice/unitview_stock.h"
 #include "backofficefixture.h"
 #include "db/datamodulepos.h"
 #include "login/adminoption.h"
 #include "login/poslogin.h"
 #include "platform/errors.h"
+#include "workbook/workbook.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -138,7 +141,7 @@ private Q_SLOTS:
         QTest::keyClick(menu(), Qt::Key_B, Qt::ControlModifier);
         QVERIFY(r.frmadminoptions->isVisible());
         QVERIFY(!menu()->isVisible());
-        for (QWidget* screen : { static_cast<QWidget*>(r.Fpurchase), r.frmaducashier }) {
+        for (QWidget* screen : { static_cast<QWidget*>(r.Fpurchase), static_cast<QWidget*>(r.frmaducashier) }) {
             QVERIFY(!screen->isVisible());
             QVERIFY(screen->isWindow()); // others may show it outside the back office
         }
@@ -360,6 +363,81 @@ private Q_SLOTS:
         click(purchase, QStringLiteral("BtnReceived"));
         QCOMPARE(text(purchase, QStringLiteral("Edit6")), QStringLiteral("Recieved"));
         QCOMPARE(ledgerRow(2, QStringLiteral("2026-12-09")), QStringLiteral("20,5,25,1"));
+    }
+
+    void stockView()
+    {
+        addItem(3, QStringLiteral("Salt"));
+        addLedgerRow(1, QStringLiteral("2026-11-08"), 0, 4, 4, 1);
+        addLedgerRow(1, QStringLiteral("2026-11-09"), 4, 5, 9, 1);
+        addLedgerRow(2, QStringLiteral("2026-12-09"), 0, 7, 7, 0);
+        Tfmview_stock* view = roster().fmview_stock;
+        click(menu(), QStringLiteral("btnViewStock"));
+        QVERIFY(view->isVisible());
+        QCOMPARE(view->pos(), QPoint(230, 30));
+        click(menu(), QStringLiteral("Image2"));
+        QCOMPARE(env->help->topics.last(), QStringLiteral("::/View_Stock.htm"));
+
+        // it opens on the received rows of every item from a month ago to today
+        auto* from = w<QDateEdit>(view, QStringLiteral("DateTimePicker1"));
+        auto* to = w<QDateEdit>(view, QStringLiteral("DateTimePicker2"));
+        QCOMPARE(from->date(), QDate(2026, 11, 9));
+        QCOMPARE(to->date(), QDate(2026, 12, 9));
+        auto* item = w<QComboBox>(view, QStringLiteral("ComboBox1"));
+        QStringList listed;
+        for (int i = 0; i < item->count(); ++i)
+            listed << item->itemText(i);
+        QCOMPARE(listed, QStringList({ "All-Items", "RICE", "SALT", "SUGAR" }));
+        QCOMPARE(item->currentText(), QStringLiteral("All-Items"));
+        auto* received = w<QCheckBox>(view, QStringLiteral("CheckBox1"));
+        QVERIFY(received->isChecked());
+        auto* grid = w<QTableView>(view, QStringLiteral("DBGrid1"))->model();
+        auto row = [grid](int r) {
+            QStringList cells;
+            for (int c = 0; c < grid->columnCount(); ++c)
+                cells << grid->index(r, c).data().toString();
+            return cells.join(QLatin1Char(' '));
+        };
+        QCOMPARE(grid->headerData(5, Qt::Horizontal).toString(), QStringLiteral("BILL"));
+        QCOMPARE(grid->rowCount(), 1);
+        QCOMPARE(row(0), QStringLiteral("09-11-2026 SUGAR 4 5 9 True"));
+
+        QTest::mouseClick(received, Qt::LeftButton, {}, QPoint(4, received->height() / 2));
+        QCOMPARE(grid->rowCount(), 1);
+        QCOMPARE(row(0), QStringLiteral("09-12-2026 RICE 0 7 7 False"));
+        QTest::keyClick(item, Qt::Key_S);
+        QCOMPARE(item->currentText(), QStringLiteral("SALT"));
+        QCOMPARE(grid->rowCount(), 0);
+        QTest::keyClick(item, Qt::Key_Home);
+        QCOMPARE(grid->rowCount(), 1);
+
+        // a range that ends before it starts is refused, the rows stay
+        from->setFocus();
+        from->setSelectedSection(QDateTimeEdit::DaySection);
+        QTest::keyClicks(from, QStringLiteral("10122026"));
+        QCOMPARE(from->date(), QDate(2026, 12, 10));
+        QTest::keyClick(from, Qt::Key_Return);
+        QCOMPARE(messages(), QStringList { "Select Proper Date" });
+        QCOMPARE(from->date(), QDate(2026, 12, 9));
+        QCOMPARE(to->date(), QDate(2026, 12, 9));
+        QCOMPARE(grid->rowCount(), 1);
+
+        // the export of the day is written beside the program, replacing an earlier one
+        const QString file = env->root() + QStringLiteral("/program/stock_STORE_2026-12-09.xls");
+        click(view, QStringLiteral("BtnExcelView"));
+        Workbook book;
+        QVERIFY2(book.load(file), qPrintable(book.errorString()));
+        QCOMPARE(book.firstWorksheet().lastRow(), 2);
+        QCOMPARE(book.firstWorksheet().text(2, 2), QStringLiteral("RICE"));
+        QCOMPARE(messages().size(), 1);
+        // one that cannot be written says why; the screen stays
+        QVERIFY(QFile::remove(file));
+        QVERIFY(QDir().mkpath(file));
+        click(view, QStringLiteral("BtnExcelView"));
+        QCOMPARE(env->dialogs->messages.last().kind, 1);
+        QVERIFY(env->dialogs->lastText().contains(file));
+        QVERIFY(view->isVisible());
+        QVERIFY(QDir(file).removeRecursively());
     }
 
     void commentScreen()

@@ -1,5 +1,6 @@
 // The login screen on a provisioned server: messages, roles, the cashier's single login, the
 // bootstrap login, key filters, logout and the error handler.
+#include "admin/aducashier.h"
 #include "app/posapplication.h"
 #include "app/roster.h"
 #include "db/datamodulepos.h"

@@ -53,6 +53,8 @@ public:
     QStringList questions;
     QList<Answer> answers; // taken in order; when none is left, questions are answered No/Cancel
     QStringList passwords; // answers to password queries; none left means cancel
+    QStringList chosenPaths; // answers to folder and file choosers; none left means cancel
+    QStringList chooserTitles;
 
     void showMsg(const QString& mainText, const QString& detail, int kind) override
     {
@@ -68,6 +70,8 @@ public:
         password = passwords.takeFirst();
         return true;
     }
+    QString chooseFolder(const QString& title) override { return choose(title); }
+    QString chooseFile(const QString& title, const QString&, const QString&) override { return choose(title); }
     QStringList texts() const
     {
         QStringList t;
@@ -83,6 +87,11 @@ public:
     }
 
 private:
+    QString choose(const QString& title)
+    {
+        chooserTitles.append(title);
+        return chosenPaths.isEmpty() ? QString() : chosenPaths.takeFirst();
+    }
     Answer next(const QString& question, Answer otherwise)
     {
         questions.append(question);

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+class TDm;
+
+// Procedures of the configuration screen: users and passwords, the company's limits and its logo.
+
+// ---- users ----
+
+struct UserRow {
+    QString name;
+    QString password;
+    QString role;
+    bool online = false;
+};
+
+// Every user, those logged on first.
+QList<UserRow> ListUsers(TDm& dm);
+// The user of that name; an empty row when there is none.
+UserRow ReadUser(TDm& dm, const QString& name);
+
+// Adds a user and answers the message to show: "Username already exist" (also for a name that
+// differs only in letter case, which the table's key counts as the same), "User already Exist"
+// or "New User created".
+QString AddUser(TDm& dm, const QString& name, const QString& password, const QString& role);
+// True when a user of this name has this role.
+bool UserWithRoleExists(TDm& dm, const QString& name, const QString& role);
+void ChangePassword(TDm& dm, const QString& name, const QString& password, const QString& role);
+
+// What removing a user needs, from the stored row that matches name, password and role.
+enum class RemovalCheck { NoSuchUser, NeedsSuperPassword, Allowed, UnknownRole };
+RemovalCheck CheckRemoval(TDm& dm, const QString& name, const QString& password, const QString& role);
+void RemoveUser(TDm& dm, const QString& name, const QString& password, const QString& role);
+
+// The secret that removing an administrator asks for. It is kept scrambled (characters in
+// reverse order, every bit inverted) and only unscrambled for the comparison.
+QString UnscrambleText(const QByteArray& scrambled);
+bool IsSuperPassword(const QString& typed);
+
+// ---- limits ----
+
+// The eight fields of "Change Settings" and the round-amount box.
+struct SalesLimits {
+    QString rate;
+    QString quantity;
+    QString purchase;
+    QString minimal;
+    QString holdLimit;
+    QString partPaymentDays;
+    QString minimalValue;
+    QString roundOff;
+    bool roundAmount = false;
+};
+
+SalesLimits LoadSalesLimits(TDm& dm);
+// Every field is filled and reads as a number that fits its column.
+bool SalesLimitsComplete(const SalesLimits& limits);
+// Replaces the company's settings rows as a whole (all or nothing), mirrors six of them into
+// the company's registry key and logs the change.
+void ChangeSalesLimits(TDm& dm, const SalesLimits& limits, const QString& settingsKey);
+
+enum class LimitField { Rate, Quantity, Purchase, Minimal, HoldLimit, PartPaymentDays, MinimalValue, RoundOff };
+
+// Rule applied to a limit field after each key: the text the field keeps and the message to
+// show (empty when none).
+struct LimitRuleResult {
+    QString text;
+    QString message;
+};
+LimitRuleResult ApplyLimitRule(LimitField field, const QString& text);
+// Keys a limit field takes: digits and backspace, and "." in the rate and the minimum amount.
+bool LimitKeyAllowed(LimitField field, QChar key);
+
+// ---- logo ----
+
+// The shared folder that holds the logos; empty when none is stored.
+QString LogoFolder(TDm& dm);
+// The company's logo file in that folder: of its ".bmp", ".ico" and ".jpg" files the last one
+// that exists, in this order; empty when there is none.
+QString CompanyLogoFile(const QString& folder, const QString& companyDb);
+// The extension of a chosen picture: the text after the last "." of its file name, lower case.
+QString LogoExtension(const QString& chosenFile);
+// Makes the chosen picture the company's logo in the folder and stores the folder. The new
+// file is copied before the old logos are deleted, so a failed copy keeps them. Returns the
+// new logo file, or an empty text with *error set.
+QString ReplaceCompanyLogo(
+    TDm& dm, const QString& folder, const QString& companyDb, const QString& chosenFile, QString* error);
