@@ -8,6 +8,8 @@ packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libqt6sql6-mysql
   mariadb-server mariadb-client libzip-dev libpugixml-dev python3 xvfb xauth
   python3-openpyxl poppler-utils "$@")
 
+# The Debian package (cpack): dpkg-shlibdeps finds the libraries, file finds the programs.
+packages+=(dpkg-dev file)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -363,7 +363,9 @@ void Tfrmaducashier::Button7Click()
 void Tfrmaducashier::Button5Click()
 {
     Roster& r = roster();
-    const QString programFolder = services().paths().programFolder();
+    // An installed program's folder is the system's: the logo goes to the user's data folder then.
+    const QString programFolder
+        = ProgramFolderTakesFiles() ? services().paths().programFolder() : services().paths().dataFolder();
     if (ui->Edit5->text().isEmpty())
         ui->Edit5->setText(programFolder);
 

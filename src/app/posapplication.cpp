@@ -2,6 +2,7 @@
 
 #include "platform/errors.h"
 
+#include <QIcon>
 #include <QPointer>
 
 namespace {
@@ -26,6 +27,10 @@ PosApplication::PosApplication(int& argc, char** argv)
     setApplicationName(QStringLiteral("pos"));
     setOrganizationName(QStringLiteral("pos"));
     setApplicationVersion(QStringLiteral("1.1"));
+    // The installed desktop entry and icon (pos.desktop, icon "pos"); the desktop matches windows
+    // to the entry by this name.
+    setDesktopFileName(QStringLiteral("pos"));
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("pos")));
     setQuitOnLastWindowClosed(false);
 }
 

@@ -43,9 +43,12 @@ TLogBook::~TLogBook()
 QString TLogBook::folder() const
 {
     // The folder is written the Windows way (".\LogFiles"); either separator is accepted here.
+    // A relative folder lies below the current folder; an installed program (started from the
+    // desktop menu in whatever folder) keeps it below the user's data folder instead.
     QString path = m_logPath->valueText();
     path.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    path = QDir::cleanPath(QDir::current().absoluteFilePath(path));
+    const QDir base = ProgramFolderTakesFiles() ? QDir::current() : QDir(services().paths().dataFolder());
+    path = QDir::cleanPath(base.absoluteFilePath(path));
     if (!path.endsWith(QLatin1Char('/')))
         path += QLatin1Char('/');
     return QDir::toNativeSeparators(path);

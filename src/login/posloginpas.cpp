@@ -156,11 +156,7 @@ QString ScriptPath(const QString& fileName)
 
 QString BatchFolder()
 {
-    const QString program = services().paths().programFolder();
-    const QFileInfo info(program);
-    if (info.isDir() && info.isWritable())
-        return program;
-    return services().paths().dataFolder();
+    return ProgramFolderTakesFiles() ? services().paths().programFolder() : services().paths().dataFolder();
 }
 
 QString ProgramPath(const QString& fileName)

@@ -22,7 +22,7 @@ QString ComputerName();
 QString ScriptFolder();
 QString ScriptPath(const QString& fileName);
 // Folder of the generated batch files: the program's folder, or the program's data folder
-// when the program's folder cannot be written (an install in a system folder).
+// when the program's folder cannot be written or the program is installed (ProgramFolderTakesFiles).
 QString BatchFolder();
 QString ProgramPath(const QString& fileName);
 // The private option file that gives the client its account; readable by the user only. It

@@ -91,6 +91,28 @@ QString SystemPaths::programFolder() const
     return QCoreApplication::applicationDirPath();
 }
 
+QString Paths::sharedFolder() const
+{
+    return QDir::cleanPath(programFolder() + QStringLiteral("/../share/pos"));
+}
+
+QString ShippedFile(const QString& fileName)
+{
+    const Paths& paths = services().paths();
+    const QString beside = QDir(paths.programFolder()).filePath(fileName);
+    if (QFileInfo::exists(beside))
+        return beside;
+    const QString shared = QDir(paths.sharedFolder()).filePath(fileName);
+    return QFileInfo::exists(shared) ? shared : beside;
+}
+
+bool ProgramFolderTakesFiles()
+{
+    const Paths& paths = services().paths();
+    const QFileInfo program(paths.programFolder());
+    return program.isDir() && program.isWritable() && !QFileInfo(paths.sharedFolder()).isDir();
+}
+
 void ShowMsg(const QString& mainText, const QString& detail, int kind)
 {
     services().dialogs().showMsg(mainText, detail, kind);

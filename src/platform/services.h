@@ -58,6 +58,9 @@ public:
     virtual QString dataFolder() const = 0;
     // Folder of the program's own file.
     virtual QString programFolder() const = 0;
+    // Folder of the files an installation ships beside the program (bill templates, help pages):
+    // <prefix>/share/pos for a program in <prefix>/bin.
+    virtual QString sharedFolder() const;
 };
 
 class Services {
@@ -105,6 +108,16 @@ public:
     QString dataFolder() const override;
     QString programFolder() const override;
 };
+
+// A file shipped with the program (a bill template): the copy in the program's folder when there is
+// one (a build, or a shop's own template), else the installed one in the shared folder. When
+// neither exists, the path in the program's folder, so that a message names where it was expected.
+QString ShippedFile(const QString& fileName);
+
+// True when the files the program makes may go beside it: its folder is writable and it is not an
+// installed copy (one with the shared folder of an installation beside it, whose folder is the
+// system's even where the user may write to it). Otherwise they go to the user's data folder.
+bool ProgramFolderTakesFiles();
 
 // The message dialog every screen uses; goes through services().dialogs().
 void ShowMsg(const QString& mainText, const QString& detail = QString(), int kind = 0);

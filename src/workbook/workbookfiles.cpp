@@ -15,14 +15,13 @@ namespace WorkbookFiles {
 
 QString templatePath(const QString& fileName)
 {
-    return QDir(services().paths().programFolder()).filePath(fileName);
+    return ShippedFile(fileName);
 }
 
 QString outputFolder()
 {
-    const QString program = services().paths().programFolder();
-    if (QFileInfo(program).isWritable())
-        return program;
+    if (ProgramFolderTakesFiles())
+        return services().paths().programFolder();
     const QString data = services().paths().dataFolder();
     QDir().mkpath(data);
     return data;

@@ -2,9 +2,9 @@
 
 #include <QString>
 
-// Where workbook files live. Templates ship in the program's folder. Workbooks the program
-// writes (bills, stock exports) go to the program's folder when it is writable, otherwise to the
-// program's data folder.
+// Where workbook files live. Templates ship in the program's folder, or in the shared folder of an
+// installation (ShippedFile). Workbooks the program writes (bills, stock exports) go to the
+// program's folder when it takes files (writable, not installed), otherwise to the data folder.
 namespace WorkbookFiles {
 
 QString templatePath(const QString& fileName);

@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -502,6 +503,23 @@ private Q_SLOTS:
         click("Button7");
         QVERIFY(edit("Edit5")->text().isEmpty());
         QCOMPARE(env->dialogs->chooserTitles.last(), S("Select a directory"));
+    }
+
+    void anInstalledProgramKeepsTheLogoInTheDataFolder()
+    {
+        // the shared folder of an installation beside the program: its own folder is the system's
+        const QString shared = services().paths().sharedFolder();
+        QVERIFY(QDir().mkpath(shared));
+        const auto uninstall = qScopeGuard([shared] { QDir(shared).removeRecursively(); });
+        const QString chosen = env->root() + S("/pics/logo.jpg");
+        writeFile(chosen, "jpg");
+        edit("Edit5")->clear();
+        env->dialogs->chosenPaths = { chosen };
+        click("Button5");
+        const QString data = services().paths().dataFolder();
+        QCOMPARE(edit("Edit5")->text(), data);
+        QCOMPARE(readFile(data + S("/SHOP.jpg")), QByteArray("jpg"));
+        QVERIFY(!QFile::exists(services().paths().programFolder() + S("/SHOP.jpg")));
     }
 
     void aFailedCopyKeepsTheOldLogo_data()

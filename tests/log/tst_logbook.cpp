@@ -76,6 +76,18 @@ private Q_SLOTS:
         QCOMPARE(fileMode(book.fileName()), 0600);
     }
 
+    void installedProgramLogsBelowDataFolder()
+    {
+        // Started from the desktop menu, in whatever folder: the installation's shared folder
+        // beside the program sends a relative log folder below the user's data folder.
+        QVERIFY(QDir().mkpath(services().paths().sharedFolder()));
+        TLogBook book;
+        book.add(QStringLiteral("hello"));
+        QCOMPARE(book.fileName(), services().paths().dataFolder() + QStringLiteral("/LogFiles/Log20240131.txt"));
+        QVERIFY(QFile::exists(book.fileName()));
+        QVERIFY(!QDir(logFolder()).exists());
+    }
+
     void folderChainIsCreated()
     {
         TLogBook book;

@@ -460,18 +460,24 @@ void TstProvisioning::cleanUpRemovesGeneratedFiles()
 void TstProvisioning::batchFilesBesideAReadOnlyProgram_data()
 {
     QTest::addColumn<bool>("isFile"); // the program's path is a file (no folder to write in)
-    QTest::newRow("read-only folder") << false;
-    QTest::newRow("not a folder") << true;
+    QTest::addColumn<bool>("installed"); // a writable folder, with an installation's shared folder beside
+    QTest::newRow("read-only folder") << false << false;
+    QTest::newRow("not a folder") << true << false;
+    QTest::newRow("installed") << false << true;
 }
 
 void TstProvisioning::batchFilesBesideAReadOnlyProgram()
 {
     QFETCH(bool, isFile);
+    QFETCH(bool, installed);
     TestEnvironment env;
     const QString program = env.root() + QStringLiteral("/usr-bin");
     if (isFile) {
         QFile f(program);
         QVERIFY(f.open(QIODevice::WriteOnly));
+    } else if (installed) {
+        QVERIFY(QDir().mkpath(program));
+        QVERIFY(QDir().mkpath(env.root() + QStringLiteral("/share/pos")));
     } else {
         if (::geteuid() == 0)
             QSKIP("root writes into read-only folders");
