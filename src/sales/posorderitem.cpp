@@ -19,6 +19,7 @@
 #include <QRegularExpressionValidator>
 #include <QShortcut>
 #include <QShowEvent>
+#include <algorithm>
 
 namespace {
 
@@ -85,7 +86,14 @@ Tfmorderitem::Tfmorderitem(QWidget* parent)
     // every text field (the item box's own included) for type-ahead, clicks and shortcut keys
     for (QLineEdit* e : findChildren<QLineEdit*>())
         e->installEventFilter(this);
+    // The item box's line edit hands its focus to the box, which passes typed keys on to the edit
+    // without going through event filters: the keys a cashier types arrive at the box.
+    ui->CboxItem->installEventFilter(this);
     ui->DBGrid1->installEventFilter(this);
+    // item (or barcode), quantity, then the action button: a line rung up from the keyboard
+    setTabOrder(ui->CboxItem, ui->Edit2);
+    setTabOrder(ui->Edit2, ui->EQuan);
+    setTabOrder(ui->EQuan, ui->BtnradioACD);
 
     connect(ui->RadioButton1, &QRadioButton::clicked, this, &Tfmorderitem::RadioButton1Click);
     connect(ui->RadioButton2, &QRadioButton::clicked, this, &Tfmorderitem::RadioButton2Click);
@@ -147,7 +155,7 @@ bool Tfmorderitem::eventFilter(QObject* watched, QEvent* event)
             return true;
         }
     }
-    if (watched == ui->CboxItem->lineEdit() && event->type() == QEvent::KeyPress)
+    if ((watched == ui->CboxItem || watched == ui->CboxItem->lineEdit()) && event->type() == QEvent::KeyPress)
         return itemBoxKey(static_cast<QKeyEvent*>(event));
     if (watched == ui->EQuan && event->type() == QEvent::MouseButtonPress)
         ui->lbl_msg->clear();
@@ -175,6 +183,16 @@ bool Tfmorderitem::itemBoxKey(QKeyEvent* key)
         else
             edit->setCursorPosition(cursor);
         edit->insert(S("\"Paste\" DISABLED!"));
+        return true;
+    }
+    if ((key->key() == Qt::Key_Down || key->key() == Qt::Key_Up) && !(key->modifiers() & Qt::AltModifier)) {
+        // the arrows walk through the matches of what was typed, whatever the platform's combo box does
+        const int count = ui->CboxItem->count();
+        if (count > 0) {
+            const int at = ui->CboxItem->currentIndex();
+            ui->CboxItem->setCurrentIndex(
+                key->key() == Qt::Key_Down ? std::min(at + 1, count - 1) : std::max(at - 1, 0));
+        }
         return true;
     }
     if (key->key() == Qt::Key_Backspace) {
@@ -378,6 +396,11 @@ void Tfmorderitem::resetEntry()
     ui->EQuan->setText(S("1"));
     ui->CboxItem->setEditText(QString());
     m_searchText.clear(); // the next item is typed from its first letter
+    // the cursor goes back to where the next item is entered
+    if (ui->CboxItem->isEnabled())
+        ui->CboxItem->setFocus();
+    else if (ui->Edit2->isEnabled())
+        ui->Edit2->setFocus();
 }
 
 void Tfmorderitem::btnprocessorderClick()

@@ -69,7 +69,7 @@ class TestOrderItem : public QObject {
     // Types the item's name and the quantity as a cashier does, then presses the action button.
     void typeLine(const QString& item, const QString& qty)
     {
-        QTest::keyClicks(itemBox()->lineEdit(), item);
+        QTest::keyClicks(itemBox(), item);
         quantity()->end(false);
         QTest::keyClick(quantity(), Qt::Key_Backspace);
         QTest::keyClicks(quantity(), qty);
@@ -169,7 +169,7 @@ private Q_SLOTS:
         screen()->hide();
         screen()->show();
         QVERIFY(!screen()->isActiveWindow());
-        QTest::keyClicks(itemBox()->lineEdit(), QStringLiteral("SUGAR"));
+        QTest::keyClicks(itemBox(), QStringLiteral("SUGAR"));
         quantity()->clear();
         QTest::keyClicks(quantity(), QStringLiteral("75"));
         QCOMPARE(quantity()->text(), QStringLiteral("7"));
@@ -305,18 +305,20 @@ private Q_SLOTS:
 
     void typeAheadAndPaste()
     {
+        // keys go where the application delivers them: to the box, the focus proxy of its line edit
         QLineEdit* edit = itemBox()->lineEdit();
-        QTest::keyClicks(edit, QStringLiteral("su"));
+        QComboBox* box = itemBox();
+        QTest::keyClicks(box, QStringLiteral("su"));
         QCOMPARE(edit->text(), QStringLiteral("su"));
         QCOMPARE(itemBox()->count(), 2);
         QCOMPARE(itemBox()->itemText(1), QStringLiteral("SUNFLOWER OIL"));
-        QTest::keyClick(edit, Qt::Key_X);
+        QTest::keyClick(box, Qt::Key_X);
         QCOMPARE(edit->text(), QString());
         QCOMPARE(itemBox()->count(), 0);
 
-        QTest::keyClicks(edit, QStringLiteral("r"));
+        QTest::keyClicks(box, QStringLiteral("r"));
         QCOMPARE(itemBox()->count(), 1);
-        QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+        QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(itemBox()->count(), 0);
         QVERIFY(edit->text().contains(QLatin1String("\"Paste\" DISABLED!")));
 
@@ -329,13 +331,14 @@ private Q_SLOTS:
     void twoItemsTypedOneAfterAnother()
     {
         QLineEdit* edit = itemBox()->lineEdit();
+        QComboBox* box = itemBox();
         typeLine(QStringLiteral("SUGAR"), QStringLiteral("3"));
         // typing starts afresh after an action, and after the item choice or the mode changes
-        QTest::keyClicks(edit, QStringLiteral("SU"));
+        QTest::keyClicks(box, QStringLiteral("SU"));
         QCOMPARE(edit->text(), QStringLiteral("SU"));
         w<QRadioButton>("RadioButton2")->click();
         w<QRadioButton>("RadioButton1")->click();
-        QTest::keyClicks(edit, QStringLiteral("RI"));
+        QTest::keyClicks(box, QStringLiteral("RI"));
         QCOMPARE(edit->text(), QStringLiteral("RI"));
         w<QRadioButton>("RadioGroup1Change")->click();
         w<QRadioButton>("RadioGroup1Add")->click();
@@ -345,6 +348,19 @@ private Q_SLOTS:
                                        "$db.tordergrid")),
             QStringLiteral("RICE 2,SUGAR 3"));
         QCOMPARE(gridRows(), 2);
+
+        // a few letters, then the arrow keys choose among the matches and Insert adds
+        QTest::keyClicks(box, QStringLiteral("SU"));
+        QTest::keyClick(box, Qt::Key_Down);
+        const QString first = edit->text();
+        QTest::keyClick(box, Qt::Key_Down);
+        QVERIFY(first.startsWith(QStringLiteral("SU")) && edit->text().startsWith(QStringLiteral("SU")));
+        QVERIFY(edit->text() != first);
+        QTest::keyClick(box, Qt::Key_Up);
+        QCOMPARE(edit->text(), first);
+        QTest::keyClick(box, Qt::Key_Insert);
+        QCOMPARE(scalar(QStringLiteral("select count(*) from $db.tordergrid where itemname='%1'").arg(first)),
+            QStringLiteral("1"));
     }
 
     void restoringAMinimisedWindowKeepsTheBill()
