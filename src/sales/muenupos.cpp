@@ -275,9 +275,9 @@ void Tfrmmenupos::categoryClick(QAction* action)
 QWidget* Tfrmmenupos::visibleScreen() const
 {
     Roster& r = roster();
-    for (QWidget* w : { static_cast<QWidget*>(r.fmorderitem), static_cast<QWidget*>(r.fmsalesorderdtls),
-             r.fmviewdetails, static_cast<QWidget*>(r.fmpaymentdetails), static_cast<QWidget*>(r.old_bill),
-             r.fmcustdetails }) {
+    for (QWidget* w :
+        { static_cast<QWidget*>(r.fmorderitem), static_cast<QWidget*>(r.fmsalesorderdtls), r.fmviewdetails,
+            static_cast<QWidget*>(r.fmpaymentdetails), static_cast<QWidget*>(r.old_bill), r.fmcustdetails }) {
         if (w && w->isVisible())
             return w;
     }

@@ -146,7 +146,6 @@ private Q_SLOTS:
         QCOMPARE(find<QDateEdit>(screen(), "DateTimePicker2")->date(), QDate(2026, 12, 9));
         QCOMPARE(find<QDateEdit>(screen(), "DateTimePicker1")->minimumDate(), QDate(2000, 1, 1));
         QCOMPARE(keys(), QStringList({ "1/10", "2/10" }));
-        QCOMPARE(find<QAbstractButton>(screen(), "Button1")->text(), QStringLiteral("UNLOCK"));
 
         click(screen(), qPrintable(group));
         pick("DateTimePicker1", from);
@@ -163,15 +162,9 @@ private Q_SLOTS:
         buttons += enabled("Button1") ? 'U' : '-';
         QTEST(buttons, "buttons");
 
-        QStringList headings;
         QStringList first;
-        for (int c = 0; c < list()->model()->columnCount(); ++c) {
-            headings << list()->model()->headerData(c, Qt::Horizontal).toString();
+        for (int c = 0; c < list()->model()->columnCount(); ++c)
             first << list()->model()->index(0, c).data().toString();
-        }
-        QCOMPARE(headings,
-            QStringList({ "DATE", "TIME", "BILL No.", "TOTAL", "AMOUNT PAID", "BALANCE", "STATUS", "DELIVERY",
-                "CUSTOMER NAME", "ID" }));
         QTEST(first.join('|'), "firstRow");
     }
 
