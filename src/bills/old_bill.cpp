@@ -162,11 +162,11 @@ void Told_bill::openFromHistory(const QString& terminalId, const QString& billNo
     setSelectedBill(terminalId, billNo);
     Fixposition(this);
     show();
+    // also when the screen was up already and showing it ran nothing
+    view();
     ui->Button2->setEnabled(true);
     ui->Button3->setEnabled(true);
-    ui->Button3->setText(S("Back"));
     FromCustomerHistory = true;
-    setSelectedBill(terminalId, billNo);
 }
 
 void Told_bill::FormActivate()
