@@ -45,7 +45,7 @@ void Roster::create()
     fmcustdetails = new PlaceholderScreen(QStringLiteral("Tfmcustdetails"), QStringLiteral("Customer Details"));
     fmhomedelivery = new PlaceholderScreen(QStringLiteral("Tfmhomedelivery"), QStringLiteral("Home Delivery"));
     fmviewdetails = new PlaceholderScreen(QStringLiteral("Tfmviewdetails"), QStringLiteral("Bill Details"));
-    fmpaymentdetails = new PlaceholderScreen(QStringLiteral("Tfmpaymentdetails"), QStringLiteral("Payment Details"));
+    fmpaymentdetails = new Tfmpaymentdetails();
     frmselectpos = new Tfrmselectpos();
     frmmenu = new Tfrmmenu();
     frmmenupos = new Tfrmmenupos();
@@ -57,7 +57,7 @@ void Roster::create()
     fmcomment = new Tfmcomment();
     frmAdminCreate = new PlaceholderScreen(QStringLiteral("TfrmAdminCreate"), QStringLiteral("Users"));
     frmaducashier = new Tfrmaducashier();
-    old_bill = new PlaceholderScreen(QStringLiteral("Told_bill"), QStringLiteral("Old Bills"));
+    old_bill = new Told_bill();
 }
 
 void Roster::destroy()

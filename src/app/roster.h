@@ -1,5 +1,7 @@
 #pragma once
 
+#include "bills/old_bill.h"
+#include "bills/paymentdetails.h"
 #include "sales/muenupos.h"
 #include "sales/salesorderdetails.h"
 
@@ -32,7 +34,7 @@ struct Roster {
     QWidget* fmcustdetails = nullptr;
     QWidget* fmhomedelivery = nullptr;
     QWidget* fmviewdetails = nullptr;
-    QWidget* fmpaymentdetails = nullptr;
+    Tfmpaymentdetails* fmpaymentdetails = nullptr;
     Tfrmselectpos* frmselectpos = nullptr;
     Tfrmmenu* frmmenu = nullptr;
     Tfrmmenupos* frmmenupos = nullptr;
@@ -44,7 +46,7 @@ struct Roster {
     Tfmcomment* fmcomment = nullptr;
     QWidget* frmAdminCreate = nullptr;
     Tfrmaducashier* frmaducashier = nullptr;
-    QWidget* old_bill = nullptr;
+    Told_bill* old_bill = nullptr;
 
     // Creates the data module and every screen, in order. Errors propagate to the caller.
     void create();
@@ -55,9 +57,8 @@ struct Roster {
 Roster& roster();
 
 // A stand-in window for a screen still to be built: objectName is the screen's class name.
-// Values such a screen keeps for others to read live on it as properties meanwhile: the payment
-// details screen's "ResumeFlag", "ResumeBillNo" and "ResumeTerminalId"; the customer screen's
-// "SelectedCustomerId".
+// Values such a screen keeps for others to read live on it as properties meanwhile: the customer
+// screen's "SelectedCustomerId".
 class PlaceholderScreen : public QWidget {
     Q_OBJECT
 public:

@@ -37,9 +37,6 @@ QString S(const char* text)
     return QString::fromLatin1(text);
 }
 
-const char* const kResumeBillNo = "ResumeBillNo";
-const char* const kResumeTerminalId = "ResumeTerminalId";
-
 // The old-bill screen's search controls, enabled when it is opened from this menu.
 void enableOldBillSearch()
 {
@@ -248,6 +245,7 @@ void Tfrmmenupos::categoryClick(QAction* action)
 {
     Roster& r = roster();
     const QString name = action->objectName();
+    r.old_bill->FromCustomerHistory = false;
     QWidget* target = nullptr;
     if (name == QLatin1String("oldbillaction")) {
         enableOldBillSearch();
@@ -277,8 +275,9 @@ void Tfrmmenupos::categoryClick(QAction* action)
 QWidget* Tfrmmenupos::visibleScreen() const
 {
     Roster& r = roster();
-    for (QWidget* w : { static_cast<QWidget*>(r.fmorderitem), static_cast<QWidget*>(r.fmsalesorderdtls),
-             r.fmviewdetails, r.fmpaymentdetails, r.old_bill, r.fmcustdetails }) {
+    for (QWidget* w :
+        { static_cast<QWidget*>(r.fmorderitem), static_cast<QWidget*>(r.fmsalesorderdtls), r.fmviewdetails,
+            static_cast<QWidget*>(r.fmpaymentdetails), static_cast<QWidget*>(r.old_bill), r.fmcustdetails }) {
         if (w && w->isVisible())
             return w;
     }
@@ -335,9 +334,8 @@ void Tfrmmenupos::btnbackClick()
     r.frmAdminCreate->hide();
     r.old_bill->hide();
     dropOpenOrder();
-    ReleaseBillLock(dm, r.fmpaymentdetails->property(kResumeBillNo).toString(),
-        r.fmpaymentdetails->property(kResumeTerminalId).toString());
-    ReleaseBillLock(dm, r.fmsalesorderdtls->billNo(), r.fmsalesorderdtls->terminalId());
+    // a bill resumed here leaves the counter; a lock another terminal holds stays
+    r.fmpaymentdetails->ReleaseResumedBill();
 
     if (UserRole(dm, r.fmlogin->CurrentUser).compare(QLatin1String("admin"), Qt::CaseInsensitive) == 0) {
         if (auto* companies = r.frmadminoptions->findChild<QComboBox*>(S("ComboBox1"))) {
@@ -353,7 +351,7 @@ void Tfrmmenupos::btnbackClick()
     }
     hide();
     for (QWidget* w : { r.fmcustdetails, r.fmhomedelivery, static_cast<QWidget*>(r.fmsalesorderdtls),
-             static_cast<QWidget*>(r.fmorderitem), r.fmviewdetails, r.fmpaymentdetails })
+             static_cast<QWidget*>(r.fmorderitem), r.fmviewdetails, static_cast<QWidget*>(r.fmpaymentdetails) })
         w->hide();
 }
 
@@ -369,7 +367,7 @@ void Tfrmmenupos::BitBtn2Click()
         && services().dialogs().askYesNo(S("Do you want to save the changes of customer on Hold?"))
             == Dialogs::Answer::Yes)
         settlement->btnholdClick();
-    ReleaseBillLock(dm, settlement->billNo(), settlement->terminalId());
+    r.fmpaymentdetails->ReleaseResumedBill();
     dropOpenOrder();
     LogWrite(S("************TERMINATING POS*************"), 0);
     // the login screen's close logs the user off and ends the program
@@ -383,6 +381,7 @@ void Tfrmmenupos::closeEvent(QCloseEvent* event)
         return;
     }
     dropOpenOrder();
+    roster().fmpaymentdetails->ReleaseResumedBill();
     event->accept();
     roster().fmlogin->close();
 }

@@ -30,11 +30,6 @@ QString S(const char* text)
     return QString::fromLatin1(text);
 }
 
-// Values kept by the payment details screen for this one to read.
-const char* const kResumeFlag = "ResumeFlag";
-const char* const kResumeBillNo = "ResumeBillNo";
-const char* const kResumeTerminalId = "ResumeTerminalId";
-
 bool isDigitOrBackspace(const QString&, QChar key)
 {
     return key.isDigit() || key == QLatin1Char('\b');
@@ -234,11 +229,11 @@ void Tfmorderitem::FormShow()
     if (!returning && ui->Label9->text() != shownBill)
         ForgetBillCustomer(); // a new bill starts without the previous customer
 
-    // The bill last resumed on the payment details screen is no longer open here.
-    QWidget* payments = r.fmpaymentdetails;
-    ReleaseBillLock(
-        *r.Dm, payments->property(kResumeBillNo).toString(), payments->property(kResumeTerminalId).toString());
-    payments->setProperty(kResumeFlag, 0);
+    // A bill resumed on the payment details screen stays locked while it comes back here to be
+    // changed; any other showing starts another bill, so it has left the counter.
+    if (!returning)
+        r.fmpaymentdetails->ReleaseResumedBill();
+    r.fmpaymentdetails->ResumeFlag = 0;
 
     // The window manager may never activate a screen the menu places, so the limits are read here too.
     readSettings();
@@ -430,6 +425,8 @@ void Tfmorderitem::clearClick()
     resetEntry();
     LogWrite(S("Clear..."), 0);
     ForgetBillCustomer();
+    // a new bill starts here: a resumed bill being changed has left the counter
+    r.fmpaymentdetails->ReleaseResumedBill();
 
     const QString terminalId = r.frmadminoptions->TerminalId;
     ui->EBillNo->setText(NextBillNumber(*r.Dm, terminalId));

@@ -29,10 +29,7 @@ QString S(const char* text)
     return QString::fromLatin1(text);
 }
 
-// Values the payment details and customer screens keep for this one to read.
-const char* const kResumeFlag = "ResumeFlag";
-const char* const kResumeBillNo = "ResumeBillNo";
-const char* const kResumeTerminalId = "ResumeTerminalId";
+// The value the customer screen keeps for this one to read.
 const char* const kSelectedCustomerId = "SelectedCustomerId";
 
 const QRect kPanelPlace(16, 31, 300, 233);
@@ -264,12 +261,12 @@ void Tfmsalesorderdtls::FormShow()
     ui->DateTimePicker3->setDate(now.date());
 
     // a bill resumed on the payment details screen, or the order screen's bill
-    QWidget* payments = r.fmpaymentdetails;
+    const Tfmpaymentdetails* payments = r.fmpaymentdetails;
     QString billNo;
     QString terminalId;
-    if (payments && payments->property(kResumeFlag).toInt() == 1) {
-        billNo = payments->property(kResumeBillNo).toString();
-        terminalId = payments->property(kResumeTerminalId).toString();
+    if (payments && payments->ResumeFlag == 1) {
+        billNo = payments->ResumeBillNo;
+        terminalId = payments->ResumeTerminalId;
     } else {
         billNo = ScreenLabel(r.fmorderitem, S("EBillNo"));
         terminalId = ScreenLabel(r.fmorderitem, S("Label6"));
@@ -445,6 +442,8 @@ void Tfmsalesorderdtls::pay(PaymentMethod method)
         refreshGrid();
     }
     if (out.settled.complete) {
+        // paid in full: a resumed bill leaves the counter and its lock goes
+        r.fmpaymentdetails->ReleaseResumedBill();
         for (QWidget* w : { static_cast<QWidget*>(ui->BtnCash), static_cast<QWidget*>(ui->BtnCard),
                  static_cast<QWidget*>(ui->btnCheque), static_cast<QWidget*>(ui->btnhold),
                  static_cast<QWidget*>(ui->btnnextbill), static_cast<QWidget*>(ui->Button1) })
@@ -474,7 +473,8 @@ void Tfmsalesorderdtls::btnholdClick()
     req.customer = { ui->cname->text(), r.fmcustdetails->property(kSelectedCustomerId).toString() };
     req.stampDate = m_shownAt.date().toString(S("yyyy-MM-dd"));
     req.stampTime = (time ? time->time() : m_shownAt.time()).toString(S("HH.mm.ss.zzz"));
-    HoldBill(*r.Dm, req);
+    if (HoldBill(*r.Dm, req))
+        r.fmpaymentdetails->ReleaseResumedBill(); // held again: a resumed bill leaves the counter
     for (QWidget* w : { static_cast<QWidget*>(ui->BtnCash), static_cast<QWidget*>(ui->BtnCard),
              static_cast<QWidget*>(ui->btnCheque), static_cast<QWidget*>(ui->Button1),
              static_cast<QWidget*>(ui->btnhold), static_cast<QWidget*>(ui->btnnextbill) })

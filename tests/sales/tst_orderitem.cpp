@@ -445,20 +445,32 @@ private Q_SLOTS:
         QVERIFY(logText().contains(QLatin1String("Clear...")));
     }
 
+    void showingReleasesTheResumedBill_data()
+    {
+        QTest::addColumn<bool>("changing");
+        QTest::addColumn<QString>("locks");
+        QTest::newRow("a new bill") << false << "1t,2f";
+        QTest::newRow("back through CHANGE ITEM DETAILS") << true << "1t,2t";
+    }
     void showingReleasesTheResumedBill()
     {
+        QFETCH(bool, changing);
         // terminal 1's own bill 3 is locked by another counter and stays locked
         exec(QStringLiteral("insert into $db.sales_order(sdate,billno,pcid,payment_status,bool_access) values"
-                            "('2026-12-08',3,1,'Hold','t'),('2026-12-08',3,2,'Hold','t')"));
-        QWidget* payments = roster().fmpaymentdetails;
-        payments->setProperty("ResumeBillNo", QStringLiteral("3"));
-        payments->setProperty("ResumeTerminalId", QStringLiteral("2"));
-        payments->setProperty("ResumeFlag", 1);
+                            "('2026-12-08',3,1,'Hold','t'),('2026-12-08',3,2,'Hold',null)"));
+        Tfmpaymentdetails* payments = roster().fmpaymentdetails;
+        QVERIFY(payments->TakeForPayment(QStringLiteral("2"), QStringLiteral("3")));
+        Tfmsalesorderdtls* settlement = roster().fmsalesorderdtls;
+        settlement->ReturnFlag = changing;
+        SetScreenLabel(settlement, QStringLiteral("lblbillno"), QStringLiteral("3"));
+        SetScreenLabel(settlement, QStringLiteral("lbl_machine_id"), QStringLiteral("2"));
         open();
+        QFETCH(QString, locks);
         QCOMPARE(scalar(QStringLiteral("select group_concat(concat(pcid,bool_access) order by pcid) from "
                                        "$db.sales_order")),
-            QStringLiteral("1t,2f"));
-        QCOMPARE(payments->property("ResumeFlag").toInt(), 0);
+            locks);
+        QCOMPARE(payments->ResumeFlag, 0);
+        payments->ReleaseResumedBill();
     }
 
     void menuAndShortcuts()

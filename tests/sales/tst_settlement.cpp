@@ -72,10 +72,10 @@ private Q_SLOTS:
         SalesFixture::addGridLine(db(), QStringLiteral("RICE"), 4, 4, 7);
         SetScreenLabel(roster().fmorderitem, QStringLiteral("EBillNo"), QStringLiteral("3"));
         SetScreenLabel(roster().fmorderitem, QStringLiteral("Label6"), QStringLiteral("2"));
-        QWidget* payments = roster().fmpaymentdetails;
-        payments->setProperty("ResumeFlag", resumed ? 1 : 0);
-        payments->setProperty("ResumeBillNo", QStringLiteral("7"));
-        payments->setProperty("ResumeTerminalId", QStringLiteral("4"));
+        Tfmpaymentdetails* payments = roster().fmpaymentdetails;
+        payments->ResumeFlag = resumed ? 1 : 0;
+        payments->ResumeBillNo = QStringLiteral("7");
+        payments->ResumeTerminalId = QStringLiteral("4");
         Fixposition(screen());
         screen()->show();
         QTEST(label("Label27"), "shown");
