@@ -2,6 +2,10 @@
 
 #include "app/roster.h"
 #include "app/separators.h"
+#include "bills/custdetails.h"
+#include "bills/customerhistory.h"
+#include "bills/homedelivery.h"
+#include "bills/viewbilldetails.h"
 #include "config/companylogo.h"
 #include "db/datamodulepos.h"
 #include "log/U_LogBook.h"
@@ -249,6 +253,8 @@ void Tfrmmenupos::categoryClick(QAction* action)
     Roster& r = roster();
     const QString name = action->objectName();
     QWidget* target = nullptr;
+    // a bill opened from the customer history no longer returns there
+    r.frmAdminCreate->HistoryMark = false;
     if (name == QLatin1String("oldbillaction")) {
         enableOldBillSearch();
         r.fmcustdetails->hide();
@@ -267,6 +273,7 @@ void Tfrmmenupos::categoryClick(QAction* action)
             enableOldBillSearch();
             target = r.fmpaymentdetails;
         } else {
+            r.fmcustdetails->SearchRun = false;
             target = r.fmcustdetails;
         }
     }
@@ -278,7 +285,8 @@ QWidget* Tfrmmenupos::visibleScreen() const
 {
     Roster& r = roster();
     for (QWidget* w : { static_cast<QWidget*>(r.fmorderitem), static_cast<QWidget*>(r.fmsalesorderdtls),
-             r.fmviewdetails, r.fmpaymentdetails, r.old_bill, r.fmcustdetails }) {
+             static_cast<QWidget*>(r.fmviewdetails), r.fmpaymentdetails, r.old_bill,
+             static_cast<QWidget*>(r.fmcustdetails) }) {
         if (w && w->isVisible())
             return w;
     }
@@ -352,8 +360,9 @@ void Tfrmmenupos::btnbackClick()
         r.frmselectpos->show();
     }
     hide();
-    for (QWidget* w : { r.fmcustdetails, r.fmhomedelivery, static_cast<QWidget*>(r.fmsalesorderdtls),
-             static_cast<QWidget*>(r.fmorderitem), r.fmviewdetails, r.fmpaymentdetails })
+    for (QWidget* w : { static_cast<QWidget*>(r.fmcustdetails), static_cast<QWidget*>(r.fmhomedelivery),
+             static_cast<QWidget*>(r.fmsalesorderdtls), static_cast<QWidget*>(r.fmorderitem),
+             static_cast<QWidget*>(r.fmviewdetails), r.fmpaymentdetails })
         w->hide();
 }
 

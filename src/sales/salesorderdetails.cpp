@@ -1,6 +1,8 @@
 #include "sales/salesorderdetails.h"
 
 #include "app/roster.h"
+#include "bills/custdetails.h"
+#include "bills/homedelivery.h"
 #include "config/formatsettings.h"
 #include "db/datamodulepos.h"
 #include "db/querymodel.h"
@@ -27,11 +29,10 @@ QString S(const char* text)
     return QString::fromLatin1(text);
 }
 
-// Values the payment details and customer screens keep for this one to read.
+// Values the payment details screen keeps for this one to read.
 const char* const kResumeFlag = "ResumeFlag";
 const char* const kResumeBillNo = "ResumeBillNo";
 const char* const kResumeTerminalId = "ResumeTerminalId";
-const char* const kSelectedCustomerId = "SelectedCustomerId";
 
 const QRect kPanelPlace(16, 31, 300, 233);
 const QKeySequence kHoldKeys(Qt::CTRL | Qt::Key_H);
@@ -87,7 +88,7 @@ void ForgetBillCustomer()
     if (r.fmsalesorderdtls)
         r.fmsalesorderdtls->setCustomerName(QString());
     if (r.fmcustdetails)
-        r.fmcustdetails->setProperty(kSelectedCustomerId, QVariant());
+        r.fmcustdetails->SelectedCustomerId.clear();
 }
 
 Tfmsalesorderdtls::Tfmsalesorderdtls(QWidget* parent)
@@ -412,7 +413,7 @@ void Tfmsalesorderdtls::pay(PaymentMethod method)
     req.settle.amount = amountBox(method)->text();
     req.settle.date = (date ? date->date() : m_shownAt.date()).toString(S("yyyy-MM-dd"));
     req.settle.time = (time ? time->time() : m_shownAt.time()).toString(S("HH:mm:ss"));
-    req.settle.customer = { ui->cname->text(), r.fmcustdetails->property(kSelectedCustomerId).toString() };
+    req.settle.customer = { ui->cname->text(), r.fmcustdetails->SelectedCustomerId };
     req.cardNo = ui->ECardNo->text();
     req.cardHolder = ui->EcardName->text();
     req.bank = method == PaymentMethod::Card ? ui->EBank->text() : ui->EBankNameChe->text();
@@ -469,7 +470,7 @@ void Tfmsalesorderdtls::btnholdClick()
     const QTimeEdit* time = orderTimePicker();
     HoldRequest req;
     req.bill = bill();
-    req.customer = { ui->cname->text(), r.fmcustdetails->property(kSelectedCustomerId).toString() };
+    req.customer = { ui->cname->text(), r.fmcustdetails->SelectedCustomerId };
     req.stampDate = m_shownAt.date().toString(S("yyyy-MM-dd"));
     req.stampTime = (time ? time->time() : m_shownAt.time()).toString(S("HH.mm.ss.zzz"));
     HoldBill(*r.Dm, req);

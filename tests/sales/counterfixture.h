@@ -1,6 +1,9 @@
 #pragma once
 
 #include "app/roster.h"
+#include "bills/custdetails.h"
+#include "bills/homedelivery.h"
+#include "bills/viewbilldetails.h"
 #include "db/datamodulepos.h"
 #include "login/adminoption.h"
 #include "login/poslogin.h"
@@ -57,10 +60,11 @@ public:
         Roster& r = roster();
         r.fmlogin->CurrentUser = QStringLiteral("meera");
         r.fmpaymentdetails->setProperty("ResumeFlag", 0);
-        r.fmcustdetails->setProperty("SelectedCustomerId", QVariant());
+        r.fmcustdetails->SelectedCustomerId.clear();
         r.frmmenupos->hide();
         for (QWidget* w : { static_cast<QWidget*>(r.fmorderitem), static_cast<QWidget*>(r.fmsalesorderdtls),
-                 r.fmcustdetails, r.fmpaymentdetails, r.fmviewdetails, r.old_bill, r.fmhomedelivery })
+                 static_cast<QWidget*>(r.fmcustdetails), r.fmpaymentdetails, static_cast<QWidget*>(r.fmviewdetails),
+                 r.old_bill, static_cast<QWidget*>(r.fmhomedelivery) })
             w->hide();
         r.frmmenupos->show();
         QVERIFY(QTest::qWaitForWindowActive(r.frmmenupos));
