@@ -39,7 +39,9 @@ bool isKeyTaken(const EDatabaseError& e)
 QString literalContains(const QString& text)
 {
     QString pattern = text;
-    pattern.replace(QLatin1Char('\\'), S("\\\\")).replace(QLatin1Char('%'), S("\\%")).replace(QLatin1Char('_'), S("\\_"));
+    pattern.replace(QLatin1Char('\\'), S("\\\\"))
+        .replace(QLatin1Char('%'), S("\\%"))
+        .replace(QLatin1Char('_'), S("\\_"));
     return QLatin1Char('%') + pattern + QLatin1Char('%');
 }
 
@@ -84,9 +86,8 @@ AddCustomerOutcome AddCustomer(TDm& dm, const NewCustomer& c, const QString& pro
     for (int attempt = 0;; ++attempt) {
         try {
             q.exec(S("insert into customer_details (rdate,customerid,customer_name,address,phoneno) values(")
-                + q.quote(c.date) + QLatin1Char(',') + q.quote(id) + QLatin1Char(',') + q.quote(name)
-                + QLatin1Char(',') + q.quote(c.address.left(kAddressWidth)) + QLatin1Char(',') + q.quote(phone)
-                + QLatin1Char(')'));
+                + q.quote(c.date) + QLatin1Char(',') + q.quote(id) + QLatin1Char(',') + q.quote(name) + QLatin1Char(',')
+                + q.quote(c.address.left(kAddressWidth)) + QLatin1Char(',') + q.quote(phone) + QLatin1Char(')'));
             out.id = id;
             return out;
         } catch (const EDatabaseError& e) {
@@ -145,7 +146,8 @@ CustomerEntryOutcome EnterCustomer(TDm& dm, const CustomerEntry& e)
     if (!out.message.isEmpty())
         return out;
 
-    LogWrite(S("Customer added -- Customer Name :") + e.name + S("Address : ") + e.address + S("phoneno :") + e.phone, 0);
+    LogWrite(
+        S("Customer added -- Customer Name :") + e.name + S("Address : ") + e.address + S("phoneno :") + e.phone, 0);
     const NewCustomer customer { e.registered.toString(S("yyyy/MM/dd")), e.name.toUpper(), e.address, e.phone };
     const AddCustomerOutcome added = AddCustomer(dm, customer, NextCustomerId(dm));
     if (added.duplicate) {

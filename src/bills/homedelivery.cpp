@@ -44,8 +44,7 @@ Tfmhomedelivery::Tfmhomedelivery(QWidget* parent)
     KeyFilter::install(ui->ECustNameH, [](const QString& text, QChar key) {
         if (key == QLatin1Char('\b'))
             return true;
-        return text.size() < kNameLength
-            && (isAsciiLetter(key) || key == QLatin1Char(' ') || key == QLatin1Char('.'));
+        return text.size() < kNameLength && (isAsciiLetter(key) || key == QLatin1Char(' ') || key == QLatin1Char('.'));
     });
     // a mobile number: 7, 8, 9 or an international "+" first, digits after it
     KeyFilter::install(ui->EPhoneNoH, [](const QString& text, QChar key) {
@@ -58,9 +57,8 @@ Tfmhomedelivery::Tfmhomedelivery(QWidget* parent)
                 || key == QLatin1Char('+');
         return isDigit(key);
     });
-    KeyFilter::install(ui->EHCharges, [](const QString&, QChar key) {
-        return key == QLatin1Char('\b') || isDigit(key) || key == QLatin1Char('.');
-    });
+    KeyFilter::install(ui->EHCharges,
+        [](const QString&, QChar key) { return key == QLatin1Char('\b') || isDigit(key) || key == QLatin1Char('.'); });
     KeyFilter::install(ui->EBillNoh, [this](const QString& text, QChar key) {
         if (text.size() > kBillKeyLength) {
             ui->EBillNoh->backspace();

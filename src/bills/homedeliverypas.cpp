@@ -145,8 +145,7 @@ DeliveryOutcome RecordHomeDelivery(TDm& dm, const DeliveryEntry& e)
     }
 
     if (!e.knownCustomer) {
-        const AddCustomerOutcome added
-            = AddCustomer(dm, { date, name, e.address, e.phone }, NextCustomerId(dm));
+        const AddCustomerOutcome added = AddCustomer(dm, { date, name, e.address, e.phone }, NextCustomerId(dm));
         // the delivery goes on with the customer who has the name
         if (added.duplicate)
             out.messages << S("customer already exist");
@@ -158,8 +157,8 @@ DeliveryOutcome RecordHomeDelivery(TDm& dm, const DeliveryEntry& e)
         if (customerId.isEmpty())
             QString customerId = CustomerIdByName(dm, name);
     }
-    q.exec(S("update sales_order set  delivery=\"Home Delivery\",customerid=") + q.quote(customerId)
-        + billWhere(q, bill));
+    q.exec(
+        S("update sales_order set  delivery=\"Home Delivery\",customerid=") + q.quote(customerId) + billWhere(q, bill));
     AddDeliveryCharges(dm, bill, charges);
     out.recorded = true;
     out.charges = charges;

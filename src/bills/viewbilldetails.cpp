@@ -53,8 +53,8 @@ Tfmviewdetails::Tfmviewdetails(QWidget* parent)
     ui->DateTimePicker1->setDate(today);
     ui->DateTimePicker2->setDate(today);
 
-    m_rows = new PaymentRowsModel({ S("sdate"), S("stime"), S("BILLNUM"), S("customerid"), S("total"),
-                                      S("amount_paid"), S("payment_type"), S("payment_status"), S("delivery") },
+    m_rows = new PaymentRowsModel({ S("sdate"), S("stime"), S("BILLNUM"), S("customerid"), S("total"), S("amount_paid"),
+                                      S("payment_type"), S("payment_status"), S("delivery") },
         { S("Date"), S("TIME"), S("BILL No."), S("CUSTOMER ID"), S("TOTAL"), S("AMOUNT PAID"), S("PAYMENT"),
             S("STATUS"), S("DELIVERY") },
         this);

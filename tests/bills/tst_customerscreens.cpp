@@ -43,7 +43,10 @@ class TestCustomerScreens : public QObject, CounterFixture {
         return grid(screen, name)->model()->index(row, column).data().toString();
     }
     static int rows(QWidget* screen, const char* name) { return grid(screen, name)->model()->rowCount(); }
-    static QPoint rowPlace(QTableView* view, int row) { return view->visualRect(view->model()->index(row, 1)).center(); }
+    static QPoint rowPlace(QTableView* view, int row)
+    {
+        return view->visualRect(view->model()->index(row, 1)).center();
+    }
     static void clickRow(QWidget* screen, const char* name, int row)
     {
         QTableView* view = grid(screen, name);
@@ -114,8 +117,8 @@ private Q_SLOTS:
         QTest::newRow("customer name: letters, blank, point") << false << "ECustName"
                                                               << "Ann Lée-2."
                                                               << "Ann Lée.";
-        QTest::newRow("customer name: beyond 45 a key takes one back") << false << "ECustName" << fifty.left(47)
-                                                                       << fifty.left(45);
+        QTest::newRow("customer name: beyond 45 a key takes one back")
+            << false << "ECustName" << fifty.left(47) << fifty.left(45);
         QTest::newRow("customer phone: digits only") << false << "EPhoneNo"
                                                      << "+91 98765-4321099"
                                                      << "9198765432109";
@@ -181,8 +184,9 @@ private Q_SLOTS:
     void deliveryOfAResumedBillOfAnotherTerminal()
     {
         // this terminal's bill 7 is complete and stored first; terminal 4's bill 7 is resumed
-        exec(QStringLiteral("insert into $db.sales_order(sdate,billno,total,amount_paid,balance,payment_status,pcid) "
-                            "values('2026-12-09',7,90,90,0,'Complete',1),('2026-12-08',7,200,50,150,'Part Payment',4)"));
+        exec(
+            QStringLiteral("insert into $db.sales_order(sdate,billno,total,amount_paid,balance,payment_status,pcid) "
+                           "values('2026-12-09',7,90,90,0,'Complete',1),('2026-12-08',7,200,50,150,'Part Payment',4)"));
         SalesFixture::addGridLine(db(), QStringLiteral("RICE"), 4, 4, 7);
         QWidget* payments = roster().fmpaymentdetails;
         payments->setProperty("ResumeFlag", 1);
@@ -238,7 +242,8 @@ private Q_SLOTS:
             QStringLiteral("1:4,2:-"));
         QFile log(QDir::current().filePath(QStringLiteral("LogFiles/Log20261211.txt")));
         QVERIFY(log.open(QIODevice::ReadOnly));
-        QVERIFY(log.readAll().contains("Customer added -- Customer Name :Bo LeeAddress : 2 Hill Streetphoneno :9876543210"));
+        QVERIFY(log.readAll().contains(
+            "Customer added -- Customer Name :Bo LeeAddress : 2 Hill Streetphoneno :9876543210"));
     }
 
     void assigningAndHistory()
@@ -301,9 +306,10 @@ private Q_SLOTS:
 
     void billDetailsReport()
     {
-        exec(QStringLiteral("insert into $db.sales_order(sdate,billno,total,balance,payment_status,delivery,pcid) values"
-                            "('2026-12-01',1,100,0,'Complete','Take Away',1),('2026-12-02',2,50.5,0,'Complete',"
-                            "'Take Away',1),('2026-12-09',3,30,0,'Complete','Take Away',1)"));
+        exec(
+            QStringLiteral("insert into $db.sales_order(sdate,billno,total,balance,payment_status,delivery,pcid) values"
+                           "('2026-12-01',1,100,0,'Complete','Take Away',1),('2026-12-02',2,50.5,0,'Complete',"
+                           "'Take Away',1),('2026-12-09',3,30,0,'Complete','Take Away',1)"));
         exec(QStringLiteral("insert into $db.payment_details values(1,'2026-12-01','10:00:00','cash',100,1),"
                             "(2,'2026-12-02','10:00:00','card',50.5,1),(3,'2026-12-09','10:00:00','cash',30,1)"));
         key(roster().frmmenupos, Qt::Key_F2);

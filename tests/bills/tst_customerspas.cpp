@@ -34,7 +34,9 @@ void addBill(const QString& spec)
     exec(QStringLiteral("insert into $db.sales_order(sdate,billno,total,grandtotal,amount_paid,balance,payment_status,"
                         "delivery,pcid) values('%1',%2,%3,%3,%4,%5,%6,'%7',%8)")
              .arg(f[5], key[1], f[1], f[2] == QLatin1String("-") ? QStringLiteral("null") : f[2], f[3],
-                 f[4] == QLatin1String("-") ? QStringLiteral("null") : QLatin1Char('\'') + QString(f[4]).replace(QLatin1Char('_'), QLatin1Char(' ')) + QLatin1Char('\''),
+                 f[4] == QLatin1String("-") ? QStringLiteral("null")
+                                            : QLatin1Char('\'')
+                         + QString(f[4]).replace(QLatin1Char('_'), QLatin1Char(' ')) + QLatin1Char('\''),
                  f.value(6, QStringLiteral("Take Away")).replace(QLatin1Char('_'), QLatin1Char(' ')), key[0]));
 }
 
@@ -103,23 +105,27 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("seed");
         QTest::addColumn<QString>("next");
-        QTest::newRow("nothing yet") << "" << "1";
-        QTest::newRow("customers 12, bills 15") << "12 15" << "16";
-        QTest::newRow("customers 20, bills 3") << "20 3" << "21";
+        QTest::newRow("nothing yet") << ""
+                                     << "1";
+        QTest::newRow("customers 12, bills 15") << "12 15"
+                                                << "16";
+        QTest::newRow("customers 20, bills 3") << "20 3"
+                                               << "21";
     }
     void customerIds()
     {
         QFETCH(QString, seed);
         if (!seed.isEmpty()) {
-            addCustomer(seed.section(QLatin1Char(' '), 0, 0).toInt(), QStringLiteral("OLD"), QStringLiteral("9000000001"));
+            addCustomer(
+                seed.section(QLatin1Char(' '), 0, 0).toInt(), QStringLiteral("OLD"), QStringLiteral("9000000001"));
             addBill(QStringLiteral("1/1 10 - 10 - 2026-12-01"));
             exec(QStringLiteral("update $db.sales_order set customerid=") + seed.section(QLatin1Char(' '), 1));
         }
         QTEST(NextCustomerId(*dm), "next");
-        const AddCustomerOutcome out
-            = AddCustomer(*dm, { QStringLiteral("2026/12/09"), QStringLiteral("ANNA"), QStringLiteral("Road"),
-                                   QStringLiteral("+919876543210") },
-                NextCustomerId(*dm));
+        const AddCustomerOutcome out = AddCustomer(*dm,
+            { QStringLiteral("2026/12/09"), QStringLiteral("ANNA"), QStringLiteral("Road"),
+                QStringLiteral("+919876543210") },
+            NextCustomerId(*dm));
         QTEST(out.id, "next");
         // the delivery screen's "+" number is kept as the number it is
         QCOMPARE(scalar(QStringLiteral("select concat(rdate,' ',phoneno) from $db.customer_details where "
@@ -134,14 +140,30 @@ private Q_SLOTS:
         QTest::addColumn<QString>("phone");
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("customers");
-        QTest::newRow("no name") << "" << "Road" << "9876543210" << "Please enter the customer name" << 1;
-        QTest::newRow("no address") << "Ann" << "" << "9876543210" << "Please enter the customer address" << 1;
-        QTest::newRow("no phone") << "Ann" << "Road" << "" << "Please enter the Phone Number" << 1;
-        QTest::newRow("nine digits") << "Ann" << "Road" << "987654321" << "Invalid Phone number" << 1;
-        QTest::newRow("the same name and phone")
-            << "sample name" << "Road" << "9876543210" << "customer already exist" << 1;
-        QTest::newRow("the same name, another phone")
-            << "sample name" << "Road" << "9876543211" << "Customer details added" << 2;
+        QTest::newRow("no name") << ""
+                                 << "Road"
+                                 << "9876543210"
+                                 << "Please enter the customer name" << 1;
+        QTest::newRow("no address") << "Ann"
+                                    << ""
+                                    << "9876543210"
+                                    << "Please enter the customer address" << 1;
+        QTest::newRow("no phone") << "Ann"
+                                  << "Road"
+                                  << ""
+                                  << "Please enter the Phone Number" << 1;
+        QTest::newRow("nine digits") << "Ann"
+                                     << "Road"
+                                     << "987654321"
+                                     << "Invalid Phone number" << 1;
+        QTest::newRow("the same name and phone") << "sample name"
+                                                 << "Road"
+                                                 << "9876543210"
+                                                 << "customer already exist" << 1;
+        QTest::newRow("the same name, another phone") << "sample name"
+                                                      << "Road"
+                                                      << "9876543211"
+                                                      << "Customer details added" << 2;
     }
     void enteringCustomers()
     {
@@ -165,8 +187,9 @@ private Q_SLOTS:
         const QString proposed = NextCustomerId(*dm);
         // another terminal adds its customer between this one's computing and inserting
         addCustomer(16, QStringLiteral("OTHER"), QStringLiteral("9000000002"));
-        const AddCustomerOutcome out = AddCustomer(
-            *dm, { QStringLiteral("2026-12-09"), QStringLiteral("ANNA"), QStringLiteral("Road"), QStringLiteral("9876543210") },
+        const AddCustomerOutcome out = AddCustomer(*dm,
+            { QStringLiteral("2026-12-09"), QStringLiteral("ANNA"), QStringLiteral("Road"),
+                QStringLiteral("9876543210") },
             proposed);
         QCOMPARE(proposed, QStringLiteral("16"));
         QCOMPARE(out.id, QStringLiteral("17"));
@@ -202,9 +225,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("customers");
-        QTest::newRow("terminal 2's bill 57") << "2/57" << "1:- 2:1 3:-";
-        QTest::newRow("a complete bill 57") << "3/57" << "1:- 2:- 3:-";
-        QTest::newRow("no delivery bill") << "" << "1:- 2:- 3:-";
+        QTest::newRow("terminal 2's bill 57") << "2/57"
+                                              << "1:- 2:1 3:-";
+        QTest::newRow("a complete bill 57") << "3/57"
+                                            << "1:- 2:- 3:-";
+        QTest::newRow("no delivery bill") << ""
+                                          << "1:- 2:- 3:-";
     }
     void customerAddedOnlyToTheOpenBillOfTheDeliveryKey()
     {
@@ -212,8 +238,8 @@ private Q_SLOTS:
         addBill(QStringLiteral("2/57 80 - 80 - 2026-12-09"));
         addBill(QStringLiteral("3/57 60 60 0 Complete 2026-12-09"));
         QFETCH(QString, key);
-        QVERIFY(EnterCustomer(*dm, { QStringLiteral("Ann"), QStringLiteral("Road"), QStringLiteral("9876543210"),
-                                      QDate(2026, 12, 9), key })
+        QVERIFY(EnterCustomer(*dm,
+            { QStringLiteral("Ann"), QStringLiteral("Road"), QStringLiteral("9876543210"), QDate(2026, 12, 9), key })
                     .added);
         QTEST(scalar(QStringLiteral("select group_concat(concat(pcid,':',coalesce(customerid,'-')) order by pcid "
                                     "separator ' ') from $db.sales_order")),
@@ -247,15 +273,33 @@ private Q_SLOTS:
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("message");
         QTest::addColumn<bool>("clearCharges");
-        QTest::newRow("no name") << "name" << "" << "Enter the Customer name" << false;
-        QTest::newRow("no address") << "address" << "" << "Enter the Customer address" << false;
-        QTest::newRow("no bill") << "bill" << "" << "Enter the bill number" << false;
-        QTest::newRow("bill without terminal") << "bill" << "57" << "Enter the bill number" << false;
-        QTest::newRow("no phone") << "phone" << "" << "Please enter the Phone number" << false;
-        QTest::newRow("nine characters") << "phone" << "987654321" << "Invalid Phone number" << false;
-        QTest::newRow("no charges") << "charges" << "" << "Enter the home delivery charges" << false;
-        QTest::newRow("charges 0") << "charges" << "0.0" << "Enter the home delivery charges" << true;
-        QTest::newRow("charges no number") << "charges" << "1.2.3" << "Enter the home delivery charges" << true;
+        QTest::newRow("no name") << "name"
+                                 << ""
+                                 << "Enter the Customer name" << false;
+        QTest::newRow("no address") << "address"
+                                    << ""
+                                    << "Enter the Customer address" << false;
+        QTest::newRow("no bill") << "bill"
+                                 << ""
+                                 << "Enter the bill number" << false;
+        QTest::newRow("bill without terminal") << "bill"
+                                               << "57"
+                                               << "Enter the bill number" << false;
+        QTest::newRow("no phone") << "phone"
+                                  << ""
+                                  << "Please enter the Phone number" << false;
+        QTest::newRow("nine characters") << "phone"
+                                         << "987654321"
+                                         << "Invalid Phone number" << false;
+        QTest::newRow("no charges") << "charges"
+                                    << ""
+                                    << "Enter the home delivery charges" << false;
+        QTest::newRow("charges 0") << "charges"
+                                   << "0.0"
+                                   << "Enter the home delivery charges" << true;
+        QTest::newRow("charges no number") << "charges"
+                                           << "1.2.3"
+                                           << "Enter the home delivery charges" << true;
     }
     void deliveryChecks()
     {
@@ -292,7 +336,8 @@ private Q_SLOTS:
         QCOMPARE(scalar(QStringLiteral("select concat_ws(' ',total,grandtotal,balance,amount_paid,delivery,customerid) "
                                        "from $db.sales_order where pcid=2")),
             QStringLiteral("280.5 280.5 180.5 100 Home Delivery 1"));
-        QCOMPARE(scalar(QStringLiteral("select concat_ws(' ',total,balance,delivery) from $db.sales_order where pcid=1")),
+        QCOMPARE(
+            scalar(QStringLiteral("select concat_ws(' ',total,balance,delivery) from $db.sales_order where pcid=1")),
             QStringLiteral("99 99 Take Away"));
         // the whole name on the customer, cut to the delivery row's 30 characters there
         QCOMPARE(scalar(QStringLiteral("select customer_name from $db.customer_details")), longName.toUpper());
@@ -301,8 +346,8 @@ private Q_SLOTS:
             QStringLiteral("2026-12-09|") + longName.toUpper().left(30) + QStringLiteral("|11:15:20|30.5|2|0"));
 
         // a second "OK" for the bill adds nothing
-        const DeliveryOutcome again = RecordHomeDelivery(*dm, delivery(QStringLiteral("2/57"), QStringLiteral("Bo"),
-                                                                 QStringLiteral("10")));
+        const DeliveryOutcome again
+            = RecordHomeDelivery(*dm, delivery(QStringLiteral("2/57"), QStringLiteral("Bo"), QStringLiteral("10")));
         QVERIFY(again.alreadyRecorded && !again.recorded);
         QCOMPARE(again.charges, QStringLiteral("30.5"));
         QCOMPARE(scalar(QStringLiteral("select concat_ws(' ',total,balance) from $db.sales_order where pcid=2")),
@@ -320,12 +365,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("messages");
         QTest::addColumn<QString>("customerOfBill");
         QTest::addColumn<int>("customers");
-        QTest::newRow("new, same phone: the existing customer")
-            << false << "9876543210" << "customer already exist|Home Delivery details added" << "3" << 2;
-        QTest::newRow("new, another phone: the first of the name")
-            << false << "9000000009" << "Home Delivery details added" << "3" << 3;
-        QTest::newRow("known by the settlement screen") << true << "9000000009" << "Home Delivery details added" << "3"
-                                                        << 2;
+        QTest::newRow("new, same phone: the existing customer") << false << "9876543210"
+                                                                << "customer already exist|Home Delivery details added"
+                                                                << "3" << 2;
+        QTest::newRow("new, another phone: the first of the name") << false << "9000000009"
+                                                                   << "Home Delivery details added"
+                                                                   << "3" << 3;
+        QTest::newRow("known by the settlement screen") << true << "9000000009"
+                                                        << "Home Delivery details added"
+                                                        << "3" << 2;
     }
     void deliveryCustomer()
     {
@@ -360,8 +408,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("total");
         QTest::newRow("every type, take away")
             << "" << QStringList { "1/2 cash 100", "2/2 cheque 50.5", "1/3 card 20", "1/3 cash 10" } << "180.5";
-        QTest::newRow("cash and cheque")
-            << "cash cheque" << QStringList { "1/2 cash 100", "2/2 cheque 50.5", "1/3 cash 10" } << "160.5";
+        QTest::newRow("cash and cheque") << "cash cheque"
+                                         << QStringList { "1/2 cash 100", "2/2 cheque 50.5", "1/3 cash 10" } << "160.5";
         QTest::newRow("card") << "card" << QStringList { "1/3 card 20" } << "20";
         QTest::newRow("home delivery") << "home" << QStringList { "1/4 cash 70", "1/4 card " } << "70";
     }
