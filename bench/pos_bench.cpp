@@ -6,6 +6,7 @@
 #include "backoffice/Purchasepas.h"
 #include "backoffice/View_stockpas.h"
 #include "backoffice/homepas.h"
+#include "bills/billprintpas.h"
 #include "bills/custdetailspas.h"
 #include "bills/customerhistorypas.h"
 #include "bills/viewbilldetailspas.h"
@@ -15,9 +16,13 @@
 #include "platform/errors.h"
 #include "sales/posorderitempas.h"
 #include "sales/salesorderdetailspas.h"
+#include "workbook/workbookprinter.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QDate>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -430,6 +435,68 @@ void benchStockView(TDm& dm, const Options& o)
                     throw PosError(S("stock export: ") + error);
             }));
     say(S("  stock view: %1 rows listed and exported (target under 2000 ms)").arg(grid.rowCount()));
+}
+
+// Printing a 50-line bill of terminal 2 (every fifth name takes two rows) through the procedure
+// the settlement screen calls: its rows read from the database, the workbook filled from the bill
+// template and saved; then rendered for print as a PDF. Bill 57 of terminal 1 is seeded too.
+void benchBillPrint(TDm& dm, TQuery& admin, const Options& o)
+{
+    const QString templatePath = QDir(QCoreApplication::applicationDirPath() + S("/..")).filePath(kBillTemplate);
+    if (!QFileInfo::exists(templatePath)) {
+        say(S("bill_print_50: %1 is missing (build the project); not timed").arg(templatePath));
+        return;
+    }
+    QStringList lines;
+    for (int i = 1; i <= 50; ++i) {
+        const QString name = i % 5 == 0 ? S("BASMATI RICE PREMIUM %1 KG").arg(i) : itemName(o, i);
+        lines << S("('%1','10.5','%2','%3','12.5','%4','0','%4',2,57)")
+                     .arg(name)
+                     .arg(i % 7 + 1)
+                     .arg(10.5 * (i % 7 + 1))
+                     .arg(11.81 * (i % 7 + 1));
+    }
+    admin.exec(S("delete from temp_ordergrid where billno=57"));
+    admin.exec(S("delete from sales_order where billno=57"));
+    admin.exec(S("insert into temp_ordergrid(itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
+                 "values ")
+        + lines.join(QLatin1Char(',')) + S(",('ITEM000001','1','1','1','0','1','0','1',1,57)"));
+    admin.exec(S("insert into sales_order(sdate,stime,billno,subtotal,grandtotal,total,amount_paid,balance,"
+                 "payment_status,delivery,pcid) values('2026-12-09','12.00.00.000',57,2362,2480.1,2480.1,2480.1,0,"
+                 "'Complete','Take Away',2),('2026-12-09','12.00.00.000',57,1,1,1,1,0,'Complete','Take Away',1)"));
+
+    BillOnScreen shown;
+    shown.bill = { S("2"), S("57") };
+    shown.date = S("09-12-2026");
+    shown.time = S("12:00:00");
+    shown.customer = S("RAVI KUMAR");
+    shown.items = S("50");
+    shown.subTotal = S("2362");
+    shown.total = S("2480.1");
+    shown.balance = S("0");
+    QTemporaryDir folder;
+    QString file;
+    report("bill_print_50_fill_save",
+        measure(
+            o.runs, [](int) {},
+            [&](int) {
+                BillPrintJob job = PrepareBillPrint(dm, shown);
+                if (job.sheet.lines.size() != 50)
+                    throw PosError(S("bill_print_50: %1 lines read, expected 50").arg(job.sheet.lines.size()));
+                file = QDir(folder.path()).filePath(QFileInfo(job.path).fileName());
+                QString error;
+                if (!writeBillWorkbook(job.sheet, templatePath, file, &error))
+                    throw PosError(S("bill_print_50: ") + error);
+            }));
+    setPrintTarget(PrintTarget::Pdf);
+    report("bill_print_50_render",
+        measure(
+            o.runs, [](int) {},
+            [&](int) {
+                const PrintOutcome out = printWorkbook(file);
+                if (!out.ok())
+                    throw PosError(S("bill_print_50: ") + out.error);
+            }));
 }
 
 // The bill details report over one month of payments of the seeded bills, and the customer
@@ -866,6 +933,7 @@ int run(const Options& o)
 
     benchBackOffice(dm, admin, o);
     benchStockView(dm, o);
+    benchBillPrint(dm, admin, o);
     benchBillsAndCustomers(dm, admin, o);
     return 0;
 }
@@ -874,7 +942,10 @@ int run(const Options& o)
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
+    // rendering a bill for print needs fonts and paint devices, not a screen
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(S("pos_bench"));
     Options options;
     if (!parseOptions(app, options))

@@ -1,6 +1,8 @@
 #include "sales/salesorderdetails.h"
 
 #include "app/roster.h"
+#include "bills/billprint.h"
+#include "bills/billprintpas.h"
 #include "bills/custdetails.h"
 #include "bills/homedelivery.h"
 #include "config/formatsettings.h"
@@ -490,8 +492,19 @@ void Tfmsalesorderdtls::btnsaveClick()
 
 void Tfmsalesorderdtls::btnprintbillClick()
 {
-    // The bill is printed here; then the counter moves on.
-    afterBillPrinted();
+    BillOnScreen shown;
+    shown.bill = bill();
+    shown.date = ui->lbldate->text();
+    shown.time = ui->lbltime->text();
+    shown.customer = ui->cname->text();
+    shown.items = ui->lblnoitems->text();
+    shown.subTotal = ui->lblSubtotal->text();
+    shown.total = ui->lbltotal->text();
+    shown.balance = ui->lblbalrs->text();
+    shown.homeDelivery = ui->RadioGroup1Home->isChecked();
+    // a bill that did not print stays here, "PRINT BILL" still offered
+    if (PrintBill(*roster().Dm, shown))
+        afterBillPrinted();
 }
 
 void Tfmsalesorderdtls::afterBillPrinted()
