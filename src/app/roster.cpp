@@ -7,6 +7,10 @@
 #include "backoffice/unititemdetails.h"
 #include "backoffice/unitpurchase.h"
 #include "backoffice/unitview_stock.h"
+#include "bills/custdetails.h"
+#include "bills/customerhistory.h"
+#include "bills/homedelivery.h"
+#include "bills/viewbilldetails.h"
 #include "db/datamodulepos.h"
 #include "db/dbform.h"
 #include "login/adminoption.h"
@@ -42,9 +46,9 @@ void Roster::create()
     dbform = new Tdbform();
     fmorderitem = new Tfmorderitem();
     fmsalesorderdtls = new Tfmsalesorderdtls();
-    fmcustdetails = new PlaceholderScreen(QStringLiteral("Tfmcustdetails"), QStringLiteral("Customer Details"));
-    fmhomedelivery = new PlaceholderScreen(QStringLiteral("Tfmhomedelivery"), QStringLiteral("Home Delivery"));
-    fmviewdetails = new PlaceholderScreen(QStringLiteral("Tfmviewdetails"), QStringLiteral("Bill Details"));
+    fmcustdetails = new Tfmcustdetails();
+    fmhomedelivery = new Tfmhomedelivery();
+    fmviewdetails = new Tfmviewdetails();
     fmpaymentdetails = new Tfmpaymentdetails();
     frmselectpos = new Tfrmselectpos();
     frmmenu = new Tfrmmenu();
@@ -55,7 +59,7 @@ void Roster::create()
     Fpurchase = new TFpurchase();
     fmview_stock = new Tfmview_stock();
     fmcomment = new Tfmcomment();
-    frmAdminCreate = new PlaceholderScreen(QStringLiteral("TfrmAdminCreate"), QStringLiteral("Users"));
+    frmAdminCreate = new TfrmAdminCreate();
     frmaducashier = new Tfrmaducashier();
     old_bill = new Told_bill();
 }

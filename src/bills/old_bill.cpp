@@ -3,6 +3,7 @@
 #include "app/roster.h"
 #include "app/splashScreen.h"
 #include "bills/billsheet.h"
+#include "bills/customerhistory.h"
 #include "bills/old_billpas.h"
 #include "db/datamodulepos.h"
 #include "db/querymodel.h"
@@ -161,7 +162,6 @@ void Told_bill::openFromHistory(const QString& terminalId, const QString& billNo
     view();
     ui->Button2->setEnabled(true);
     ui->Button3->setEnabled(true);
-    FromCustomerHistory = true;
 }
 
 void Told_bill::FormActivate()
@@ -299,7 +299,7 @@ void Told_bill::view()
 void Told_bill::back()
 {
     Roster& r = roster();
-    if (FromCustomerHistory) {
+    if (r.frmAdminCreate->HistoryMark) {
         // the customer history lists that customer's bills again when it is shown
         SetScreenText(r.frmAdminCreate, S("Edit1"), ui->Label4->text());
         Fixposition(r.frmAdminCreate);

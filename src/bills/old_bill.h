@@ -19,12 +19,9 @@ public:
     explicit Told_bill(QWidget* parent = nullptr);
     ~Told_bill() override;
 
-    // Set when the customer history screen opened this screen on a bill: "Back" returns there.
-    // The POS menu clears it whenever one of its entries opens a screen.
-    bool FromCustomerHistory = false;
-
     // The customer history screen's way in: the search is disabled, the bill's lines are shown
-    // with "PRINT BILL" and "Back", and the customer's name is kept for the way back.
+    // with "PRINT BILL" and "Back", and the customer's name is kept for the way back. "Back"
+    // returns to the history while that screen's history mark is set.
     void openFromHistory(const QString& terminalId, const QString& billNo, const QString& customerName);
 
     // The selected bill: the hidden fields E_bill_no (number) and Edit1 (terminal id), and its

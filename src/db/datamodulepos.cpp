@@ -254,7 +254,7 @@ void TQuery::exec(const QString& sql)
     if (!send()) {
         const QSqlError error = q.lastError();
         if (!isConnectionLost(error))
-            throw EDatabaseError(serverMessage(error));
+            throw EDatabaseError(serverMessage(error), error.nativeErrorCode());
         q = QSqlQuery();
         m_connection.close();
         const int limit = qMin(m_connection.timeouts().readSeconds, m_connection.timeouts().writeSeconds);
@@ -272,7 +272,7 @@ void TQuery::exec(const QString& sql)
                 q = QSqlQuery();
                 m_connection.close();
             }
-            throw EDatabaseError(serverMessage(again));
+            throw EDatabaseError(serverMessage(again), again.nativeErrorCode());
         }
     }
 

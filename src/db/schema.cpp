@@ -118,6 +118,8 @@ namespace {
         { "temp_ordergrid_bill", "temp_ordergrid", "billno,pcid" },
         { "delivery_bill", "delivery", "billno,pcid" },
         { "cheque_details_bill", "cheque_details", "billno,pcid" },
+        // a customer by exact name: the customer's history and the delivery's customer
+        { "customer_details_name", "customer_details", "customer_name" },
     };
 
     const QLatin1String kGridTerminalColumn("pcid int(5) not NULL, ");

@@ -23,8 +23,17 @@ private:
 // A statement or connection failed on the server.
 class EDatabaseError : public PosError {
 public:
-    using PosError::PosError;
+    explicit EDatabaseError(const QString& message, const QString& serverCode = QString())
+        : PosError(message)
+        , m_serverCode(serverCode)
+    {
+    }
     QString className() const override { return QStringLiteral("EDatabaseError"); }
+    // The server's error number ("1062" for a duplicate key), empty when the server sent none.
+    QString serverCode() const { return m_serverCode; }
+
+private:
+    QString m_serverCode;
 };
 
 // A text that should read as a number does not.

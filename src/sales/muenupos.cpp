@@ -2,6 +2,10 @@
 
 #include "app/roster.h"
 #include "app/separators.h"
+#include "bills/custdetails.h"
+#include "bills/customerhistory.h"
+#include "bills/homedelivery.h"
+#include "bills/viewbilldetails.h"
 #include "config/companylogo.h"
 #include "db/datamodulepos.h"
 #include "log/U_LogBook.h"
@@ -245,8 +249,9 @@ void Tfrmmenupos::categoryClick(QAction* action)
 {
     Roster& r = roster();
     const QString name = action->objectName();
-    r.old_bill->FromCustomerHistory = false;
     QWidget* target = nullptr;
+    // a bill opened from the customer history no longer returns there
+    r.frmAdminCreate->HistoryMark = false;
     if (name == QLatin1String("oldbillaction")) {
         enableOldBillSearch();
         r.fmcustdetails->hide();
@@ -265,6 +270,7 @@ void Tfrmmenupos::categoryClick(QAction* action)
             enableOldBillSearch();
             target = r.fmpaymentdetails;
         } else {
+            r.fmcustdetails->SearchRun = false;
             target = r.fmcustdetails;
         }
     }
@@ -275,9 +281,9 @@ void Tfrmmenupos::categoryClick(QAction* action)
 QWidget* Tfrmmenupos::visibleScreen() const
 {
     Roster& r = roster();
-    for (QWidget* w :
-        { static_cast<QWidget*>(r.fmorderitem), static_cast<QWidget*>(r.fmsalesorderdtls), r.fmviewdetails,
-            static_cast<QWidget*>(r.fmpaymentdetails), static_cast<QWidget*>(r.old_bill), r.fmcustdetails }) {
+    for (QWidget* w : { static_cast<QWidget*>(r.fmorderitem), static_cast<QWidget*>(r.fmsalesorderdtls),
+             static_cast<QWidget*>(r.fmviewdetails), static_cast<QWidget*>(r.fmpaymentdetails),
+             static_cast<QWidget*>(r.old_bill), static_cast<QWidget*>(r.fmcustdetails) }) {
         if (w && w->isVisible())
             return w;
     }
@@ -350,8 +356,9 @@ void Tfrmmenupos::btnbackClick()
         r.frmselectpos->show();
     }
     hide();
-    for (QWidget* w : { r.fmcustdetails, r.fmhomedelivery, static_cast<QWidget*>(r.fmsalesorderdtls),
-             static_cast<QWidget*>(r.fmorderitem), r.fmviewdetails, static_cast<QWidget*>(r.fmpaymentdetails) })
+    for (QWidget* w : { static_cast<QWidget*>(r.fmcustdetails), static_cast<QWidget*>(r.fmhomedelivery),
+             static_cast<QWidget*>(r.fmsalesorderdtls), static_cast<QWidget*>(r.fmorderitem),
+             static_cast<QWidget*>(r.fmviewdetails), static_cast<QWidget*>(r.fmpaymentdetails) })
         w->hide();
 }
 

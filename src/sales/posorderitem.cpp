@@ -1,6 +1,7 @@
 #include "sales/posorderitem.h"
 
 #include "app/roster.h"
+#include "bills/custdetails.h"
 #include "config/formatsettings.h"
 #include "db/datamodulepos.h"
 #include "db/querymodel.h"

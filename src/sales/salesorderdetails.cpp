@@ -3,6 +3,8 @@
 #include "app/roster.h"
 #include "bills/billprint.h"
 #include "bills/billprintpas.h"
+#include "bills/custdetails.h"
+#include "bills/homedelivery.h"
 #include "config/formatsettings.h"
 #include "db/datamodulepos.h"
 #include "db/querymodel.h"
@@ -28,9 +30,6 @@ QString S(const char* text)
 {
     return QString::fromLatin1(text);
 }
-
-// The value the customer screen keeps for this one to read.
-const char* const kSelectedCustomerId = "SelectedCustomerId";
 
 const QRect kPanelPlace(16, 31, 300, 233);
 const QKeySequence kHoldKeys(Qt::CTRL | Qt::Key_H);
@@ -86,7 +85,7 @@ void ForgetBillCustomer()
     if (r.fmsalesorderdtls)
         r.fmsalesorderdtls->setCustomerName(QString());
     if (r.fmcustdetails)
-        r.fmcustdetails->setProperty(kSelectedCustomerId, QVariant());
+        r.fmcustdetails->SelectedCustomerId.clear();
 }
 
 Tfmsalesorderdtls::Tfmsalesorderdtls(QWidget* parent)
@@ -411,7 +410,7 @@ void Tfmsalesorderdtls::pay(PaymentMethod method)
     req.settle.amount = amountBox(method)->text();
     req.settle.date = (date ? date->date() : m_shownAt.date()).toString(S("yyyy-MM-dd"));
     req.settle.time = (time ? time->time() : m_shownAt.time()).toString(S("HH:mm:ss"));
-    req.settle.customer = { ui->cname->text(), r.fmcustdetails->property(kSelectedCustomerId).toString() };
+    req.settle.customer = { ui->cname->text(), r.fmcustdetails->SelectedCustomerId };
     req.cardNo = ui->ECardNo->text();
     req.cardHolder = ui->EcardName->text();
     req.bank = method == PaymentMethod::Card ? ui->EBank->text() : ui->EBankNameChe->text();
@@ -470,7 +469,7 @@ void Tfmsalesorderdtls::btnholdClick()
     const QTimeEdit* time = orderTimePicker();
     HoldRequest req;
     req.bill = bill();
-    req.customer = { ui->cname->text(), r.fmcustdetails->property(kSelectedCustomerId).toString() };
+    req.customer = { ui->cname->text(), r.fmcustdetails->SelectedCustomerId };
     req.stampDate = m_shownAt.date().toString(S("yyyy-MM-dd"));
     req.stampTime = (time ? time->time() : m_shownAt.time()).toString(S("HH.mm.ss.zzz"));
     if (HoldBill(*r.Dm, req))

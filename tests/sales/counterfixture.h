@@ -1,6 +1,10 @@
 #pragma once
 
 #include "app/roster.h"
+#include "bills/custdetails.h"
+#include "bills/customerhistory.h"
+#include "bills/homedelivery.h"
+#include "bills/viewbilldetails.h"
 #include "db/datamodulepos.h"
 #include "login/adminoption.h"
 #include "login/poslogin.h"
@@ -59,12 +63,13 @@ public:
         Roster& r = roster();
         r.fmlogin->CurrentUser = QStringLiteral("meera");
         r.fmpaymentdetails->ResumeFlag = 0;
-        r.old_bill->FromCustomerHistory = false;
-        r.fmcustdetails->setProperty("SelectedCustomerId", QVariant());
+        r.frmAdminCreate->HistoryMark = false;
+        r.fmcustdetails->SelectedCustomerId.clear();
         r.frmmenupos->hide();
         for (QWidget* w : { static_cast<QWidget*>(r.fmorderitem), static_cast<QWidget*>(r.fmsalesorderdtls),
-                 r.fmcustdetails, static_cast<QWidget*>(r.fmpaymentdetails), r.fmviewdetails,
-                 static_cast<QWidget*>(r.old_bill), r.fmhomedelivery })
+                 static_cast<QWidget*>(r.fmcustdetails), static_cast<QWidget*>(r.fmpaymentdetails),
+                 static_cast<QWidget*>(r.fmviewdetails), static_cast<QWidget*>(r.old_bill),
+                 static_cast<QWidget*>(r.fmhomedelivery) })
             w->hide();
         r.frmmenupos->show();
         QVERIFY(QTest::qWaitForWindowActive(r.frmmenupos));

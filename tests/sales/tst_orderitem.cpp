@@ -1,6 +1,7 @@
 // The order entry screen driven through its widgets.
 #include "app/posapplication.h"
 #include "app/roster.h"
+#include "bills/custdetails.h"
 #include "db/datamodulepos.h"
 #include "login/adminoption.h"
 #include "sales/posorderitem.h"

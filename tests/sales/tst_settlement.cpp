@@ -138,7 +138,7 @@ private Q_SLOTS:
     void payingInFull()
     {
         ringUpAndProcess(5, QStringLiteral("ANNA"));
-        roster().fmcustdetails->setProperty("SelectedCustomerId", 4);
+        roster().fmcustdetails->SelectedCustomerId = QStringLiteral("4");
         type("EAmtpaidcas", QStringLiteral("300"));
         click("BtnCash");
         QCOMPARE(env->dialogs->texts(), QStringList({ "Amount to be paid back is Rs. 50", "Cash  Details are Added" }));
@@ -169,7 +169,7 @@ private Q_SLOTS:
         QCOMPARE(orderLabel("Label9"), QStringLiteral("1/2"));
         QCOMPARE(find<QLineEdit>(roster().fmorderitem, "ECustName")->text(), QString());
         QCOMPARE(screen()->customerName(), QString());
-        QVERIFY(!roster().fmcustdetails->property("SelectedCustomerId").isValid());
+        QVERIFY(roster().fmcustdetails->SelectedCustomerId.isEmpty());
         QCOMPARE(riceStock(), QStringLiteral("15"));
     }
 
