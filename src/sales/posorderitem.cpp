@@ -236,15 +236,16 @@ void Tfmorderitem::FormShow()
         r.fmpaymentdetails->ReleaseResumedBill();
     r.fmpaymentdetails->ResumeFlag = 0;
 
-    // The window manager may never activate a screen the menu places, so the limits are read here too.
+    // The window manager may never activate a screen the menu places, so the limits are read and
+    // the grid is tidied here too: lines of other bills would hold their stock against this one.
     readSettings();
+    clearStaleLines();
     ClearItemList();
     RefreshOrderGrid();
 }
 
 void Tfmorderitem::FormActivate()
 {
-    Roster& r = roster();
     ui->lbl_msg->clear();
     DisableContextMenus(this);
     formatSettings().decimalSeparator = QLatin1Char('.');
@@ -253,11 +254,7 @@ void Tfmorderitem::FormActivate()
     takeReturnedBill();
 
     readSettings();
-
-    // Only this terminal's own grid is tidied; a resumed bill of another terminal is shown under
-    // that terminal's id, and its order being rung up there must stay.
-    if (ui->Label6->text() == r.frmadminoptions->TerminalId)
-        ClearStaleGrid(*r.Dm, ui->Label6->text(), ui->EBillNo->text());
+    clearStaleLines();
 
     ui->RadioGroup1Add->setChecked(true);
     RadioGroup1Click();
@@ -265,6 +262,14 @@ void Tfmorderitem::FormActivate()
     stampDateTime();
     RefreshOrderGrid();
     ClearItemList();
+}
+
+void Tfmorderitem::clearStaleLines()
+{
+    // Only this terminal's own grid is tidied; a resumed bill of another terminal is shown under
+    // that terminal's id, and its order being rung up there must stay.
+    if (ui->Label6->text() == roster().frmadminoptions->TerminalId)
+        ClearStaleGrid(*roster().Dm, ui->Label6->text(), ui->EBillNo->text());
 }
 
 void Tfmorderitem::readSettings()

@@ -43,6 +43,8 @@ protected:
 private:
     // takes the bill back from the settlement screen after "CHANGE ITEM DETAILS"
     void takeReturnedBill();
+    // drops the order lines this terminal left behind for other bills than the one shown
+    void clearStaleLines();
     // type-ahead in the item box; true when the key was consumed
     bool itemBoxKey(QKeyEvent* key);
     void ClearItemList();

@@ -181,6 +181,21 @@ private Q_SLOTS:
             QStringLiteral("7|163.800"));
     }
 
+    void staleLinesTidiedWhenShownWithoutActivation()
+    {
+        // a held bill's lines this terminal left in its grid, and another terminal's open order
+        addGridLine(kDb, QStringLiteral("RICE"), 45, 1, 3);
+        addGridLine(kDb, QStringLiteral("RICE"), 5, 2, 3);
+        screen()->hide();
+        screen()->show();
+        QVERIFY(!screen()->isActiveWindow());
+        typeLine(QStringLiteral("RICE"), QStringLiteral("45"));
+        QVERIFY(env->dialogs->messages.isEmpty());
+        QCOMPARE(scalar(QStringLiteral("select group_concat(concat_ws('/',pcid,billno,quantity) order by pcid) from "
+                                       "$db.tordergrid")),
+            QStringLiteral("1/1/45,2/3/5"));
+    }
+
     void pastedQuantityIsCut_data()
     {
         QTest::addColumn<QString>("limit");
