@@ -180,6 +180,12 @@ void Tfrmmenupos::placeLabels()
 {
     const int h = height();
     const int w = width();
+    // The heading and its picture in the strip above the counter screens, which would cover them
+    // anywhere to the right of the column.
+    ui->Image5->move(kScreenPlace.x(), 2);
+    ui->Label2->setGeometry(
+        ui->Image5->geometry().right() + 5, 2, ui->Label2->sizeHint().width(), kScreenPlace.y() - 4);
+
     // The category column between the logo and "HOME" (0.84 of the height); the gaps shrink on
     // a short screen.
     const QList<QToolButton*> buttons { ui->btnSalesOrder, ui->btnViewBillDetails, ui->btnPaymentDetails,
@@ -200,7 +206,8 @@ void Tfrmmenupos::placeLabels()
 
     ui->BitBtn2->move(w - ui->BitBtn2->width() - 10, 8);
     ui->Image2->move(ui->BitBtn2->x() - ui->Image2->width() - 8, 8);
-    ui->Label10->move(ui->Image2->x() - ui->Label10->width() - 12, 12);
+    ui->Label10->setGeometry(
+        ui->Image2->x() - ui->Label10->width() - 12, 2, ui->Label10->width(), kScreenPlace.y() - 4);
     // the company name near the bottom right, kept inside a smaller screen
     ui->Label3->move(
         std::min(1141, w - ui->Label3->width() - 10), std::min(int(h * 0.96), h - ui->Label3->height() - 2));

@@ -61,6 +61,13 @@ private Q_SLOTS:
                 QVERIFY2(!inMenu(parts[i]).intersects(inMenu(parts[j])),
                     qPrintable(parts[i]->objectName() + QLatin1String(" overlaps ") + parts[j]->objectName()));
         }
+        // the tallest and the widest counter screens leave the heading and the user name in view
+        for (int key : { Qt::Key_F2, Qt::Key_F5 }) {
+            this->key(menu(), key);
+            const QRect shown = menu()->visibleScreen()->geometry();
+            for (const char* name : { "Image5", "Label2", "Label10" })
+                QVERIFY2(!shown.intersects(inMenu(find(menu(), name))), name);
+        }
     }
 
     void categoryKeysPlaceTheirScreens_data()
