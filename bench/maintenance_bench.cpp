@@ -1,6 +1,6 @@
 // Times the start-of-day maintenance against a live server: many companies of a realistic size,
-// first a start that writes the day's stock snapshot, then starts with nothing to do, then a
-// start that cancels expired held and part-paid bills. The databases are made for the run and
+// first a start that writes the day's stock snapshot, then the first starts of the following days,
+// then starts with nothing to do, then a start that cancels expired held and part-paid bills. The databases are made for the run and
 // dropped at its end.
 
 #include "db/datamodulepos.h"
@@ -58,7 +58,8 @@ bool parseOptions(const QCoreApplication& app, Options& o)
     const QCommandLineOption finished(S("finished-bills"), S("Completed bills per company."), S("F"), S("10000"));
     const QCommandLineOption expired(S("expired-bills"), S("Expired bills over all companies."), S("K"), S("1000"));
     const QCommandLineOption lines(S("lines"), S("Lines per expired bill."), S("L"), S("5"));
-    const QCommandLineOption runs(S("runs"), S("Timed starts with nothing to do."), S("R"), S("5"));
+    const QCommandLineOption runs(
+        S("runs"), S("Timed first starts of a day, and timed starts with nothing to do."), S("R"), S("5"));
     const QCommandLineOption keep(S("keep"), S("Keep the databases instead of dropping them."));
     p.addOptions({ host, port, user, password, companies, items, ledger, finished, expired, lines, runs, keep });
     p.process(app);
@@ -322,10 +323,19 @@ int run(const Options& o)
     // every statement names its company; the connections only need some database to start in
     dm.setCompanyDatabase(databases.first(), true);
 
-    // The first start writes every item's snapshot row, the first start of the next day rewrites them.
+    // The first start writes every item's snapshot row, the first start of each following day
+    // rewrites them (the median of as many days as timed runs).
     print("start_first_ever", timeStart(dm, databases), o.companies);
-    today->set(QDateTime(kToday.addDays(1), QTime(8, 30)));
-    print("start_first_of_day", timeStart(dm, databases), o.companies);
+    std::vector<double> firsts;
+    Timing first;
+    for (int day = 1; day <= o.runs; ++day) {
+        today->set(QDateTime(kToday.addDays(day), QTime(8, 30)));
+        first = timeStart(dm, databases);
+        firsts.push_back(first.ms);
+    }
+    std::sort(firsts.begin(), firsts.end());
+    first.ms = firsts[firsts.size() / 2];
+    print("start_first_of_day", first, o.companies);
 
     std::vector<double> idle;
     Timing last;

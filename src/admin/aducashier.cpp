@@ -1,9 +1,9 @@
 #include "admin/aducashier.h"
 
 #include "admin/aducashierpas.h"
-#include "config/companylogo.h"
 #include "app/roster.h"
 #include "backoffice/menuback.h"
+#include "config/companylogo.h"
 #include "db/datamodulepos.h"
 #include "login/adminoption.h"
 #include "login/poslogin.h"
@@ -49,7 +49,7 @@ Tfrmaducashier::Tfrmaducashier(QWidget* parent)
     setObjectName(S("Tfrmaducashier"));
 
     ui->StringGrid1->setColumnCount(3);
-    ui->StringGrid1->setRowCount(1);
+    ui->StringGrid1->setRowCount(0);
     ui->StringGrid1->setHorizontalHeaderLabels({ S("Serial No."), S("Status"), S("User Name") });
     ui->StringGrid1->verticalHeader()->hide();
     ui->StringGrid1->verticalHeader()->setDefaultSectionSize(34);
@@ -181,7 +181,8 @@ void Tfrmaducashier::refreshstringgrid()
     const QList<UserRow> users = ListUsers(*roster().Dm);
     QTableWidget* grid = ui->StringGrid1;
     grid->clearContents();
-    grid->setRowCount(std::max<int>(1, int(users.size())));
+    // no users, no rows: an empty row would read as a user without a name
+    grid->setRowCount(int(users.size()));
     for (int i = 0; i < users.size(); ++i) {
         const UserRow& u = users.at(i);
         grid->setItem(i, 0, new QTableWidgetItem(QString::number(i + 1)));

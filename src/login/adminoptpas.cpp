@@ -376,9 +376,13 @@ void refreshSnapshot(TDm& dm, const QString& company, const QDateTime& now)
     q.exec(S("select d.itemcode from ") + database + S(".itemdetails d where ") + stale
         + S(" and (select max(t.sdate) from ") + database + S(".stock_details t where t.itemcode=d.itemcode)<")
         + todayText + S(" limit 1"));
+    // The snapshot rows lead the join, so that the server changes them as it reads them instead
+    // of collecting the rows to change first.
     if (!q.isEmpty())
-        q.exec(S("update ") + database + S(".itemdetails d inner join ") + latestRows
-            + S(" on i.itemcode=d.itemcode set d.closing_stock=t.closing_stock, d.date_stock=") + todayText
+        q.exec(S("update ") + database + S(".itemdetails d straight_join (SELECT itemcode, MAX(sdate) as maxdate FROM ")
+            + database + S(".stock_details GROUP BY itemcode ) r on r.itemcode=d.itemcode straight_join ") + database
+            + S(".stock_details t ON t.itemcode = r.itemcode AND t.sdate = r.maxdate straight_join ") + database
+            + S(".item i on i.itemcode=t.itemcode set d.closing_stock=t.closing_stock, d.date_stock=") + todayText
             + S(" where r.maxdate<") + todayText + S(" and ") + stale);
 
     const QString missing

@@ -32,6 +32,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -40,6 +41,13 @@ QString S(const char* text)
 {
     return QString::fromLatin1(text);
 }
+
+// Where the counter screens go, beside the category column.
+const QPoint kScreenPlace(220, 30);
+// The category buttons and the gaps between them.
+constexpr int kButtonHeight = 100;
+constexpr int kMinGap = 2;
+constexpr int kMaxGap = 12;
 
 // The old-bill screen's search controls, enabled when it is opened from this menu.
 void enableOldBillSearch()
@@ -132,7 +140,7 @@ void Tfrmmenupos::Fixposition(QWidget* screen)
 {
     if (m_current && m_current != screen)
         m_current->hide();
-    const QPoint place(220, 30);
+    const QPoint place = kScreenPlace;
     if (isVisible() && screen != this) {
         if (screen->parentWidget() != this)
             screen->setParent(this, Qt::Widget | Qt::FramelessWindowHint);
@@ -172,11 +180,34 @@ void Tfrmmenupos::placeLabels()
 {
     const int h = height();
     const int w = width();
-    ui->btnback->move(30, int(h * 0.84));
-    ui->Image1->move(10, int(std::lround(h * 0.9)));
+    // The heading and its picture in the strip above the counter screens, which would cover them
+    // anywhere to the right of the column.
+    ui->Image5->move(kScreenPlace.x(), 2);
+    ui->Label2->setGeometry(
+        ui->Image5->geometry().right() + 5, 2, ui->Label2->sizeHint().width(), kScreenPlace.y() - 4);
+
+    // The category column between the logo and "HOME" (0.84 of the height); the gaps shrink on
+    // a short screen.
+    const QList<QToolButton*> buttons { ui->btnSalesOrder, ui->btnViewBillDetails, ui->btnPaymentDetails,
+        ui->btncustomerdetails, ui->btnoldbill };
+    const int count = int(buttons.size());
+    const int columnTop = ui->Image3->geometry().bottom() + 5;
+    int homeTop = int(h * 0.84);
+    const int room = homeTop - 4 - columnTop;
+    const int gap = std::clamp((room - count * kButtonHeight) / (count - 1), kMinGap, kMaxGap);
+    for (int i = 0; i < count; ++i)
+        buttons.at(i)->setGeometry(0, i * (kButtonHeight + gap), ui->categortca->width(), kButtonHeight);
+    ui->categortca->setGeometry(
+        ui->categortca->x(), columnTop, ui->categortca->width(), count * kButtonHeight + (count - 1) * gap);
+    // a screen too short for the column keeps "HOME" and the picture under it clear of the buttons
+    homeTop = std::max(homeTop, ui->categortca->geometry().bottom() + 5);
+    ui->btnback->move(30, homeTop);
+    ui->Image1->move(10, std::max(int(std::lround(h * 0.9)), ui->btnback->geometry().bottom() + 5));
+
     ui->BitBtn2->move(w - ui->BitBtn2->width() - 10, 8);
     ui->Image2->move(ui->BitBtn2->x() - ui->Image2->width() - 8, 8);
-    ui->Label10->move(ui->Image2->x() - ui->Label10->width() - 12, 12);
+    ui->Label10->setGeometry(
+        ui->Image2->x() - ui->Label10->width() - 12, 2, ui->Label10->width(), kScreenPlace.y() - 4);
     // the company name near the bottom right, kept inside a smaller screen
     ui->Label3->move(
         std::min(1141, w - ui->Label3->width() - 10), std::min(int(h * 0.96), h - ui->Label3->height() - 2));

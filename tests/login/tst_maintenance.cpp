@@ -312,25 +312,30 @@ private Q_SLOTS:
         addItem(S("SHOP"), 3, S("OIL"), 30); // snapshot of today: kept
         addItem(S("SHOP"), 4, S("TEA"), 40); // moved today: left alone
         addItem(S("SHOP"), 5, S("JAM"), -1); // no ledger rows: nothing to write
+        addItem(S("SHOP"), 6, S("GONE"), 60); // no longer an item: its old snapshot stays
         TestServer::exec({ S("insert into SHOP.itemdetails values (1,3,'2026-10-25'), (3,99,'2026-11-01'), "
-                             "(4,98,'2026-10-01')"),
-            S("insert into SHOP.stock_details values ('2026-11-01',4,40,0,41,0)") });
+                             "(4,98,'2026-10-01'), (6,7,'2026-10-25')"),
+            S("insert into SHOP.stock_details values ('2026-11-01',4,40,0,41,0)"),
+            S("delete from SHOP.item where itemcode=6") });
         at(0);
         const QString rows = S("select group_concat(concat(itemcode,':',closing_stock,':',date_stock) order by "
                                "itemcode) from SHOP.itemdetails");
 
         RunStartOfDayMaintenance(*dm);
-        QCOMPARE(TestServer::scalar(rows), S("1:10:2026-11-01,2:20:2026-11-01,3:99:2026-11-01,4:98:2026-10-01"));
+        QCOMPARE(TestServer::scalar(rows),
+            S("1:10:2026-11-01,2:20:2026-11-01,3:99:2026-11-01,4:98:2026-10-01,6:7:2026-10-25"));
 
         // a second start the same day writes nothing, whatever the stock did since
         TestServer::exec({ S("update SHOP.stock_details set closing_stock=closing_stock+5") });
         at(0, QTime(18, 0));
         RunStartOfDayMaintenance(*dm);
-        QCOMPARE(TestServer::scalar(rows), S("1:10:2026-11-01,2:20:2026-11-01,3:99:2026-11-01,4:98:2026-10-01"));
+        QCOMPARE(TestServer::scalar(rows),
+            S("1:10:2026-11-01,2:20:2026-11-01,3:99:2026-11-01,4:98:2026-10-01,6:7:2026-10-25"));
 
         at(1);
         RunStartOfDayMaintenance(*dm);
-        QCOMPARE(TestServer::scalar(rows), S("1:15:2026-11-02,2:25:2026-11-02,3:35:2026-11-02,4:46:2026-11-02"));
+        QCOMPARE(TestServer::scalar(rows),
+            S("1:15:2026-11-02,2:25:2026-11-02,3:35:2026-11-02,4:46:2026-11-02,6:7:2026-10-25"));
     }
 
     void anotherTerminalAtTheSameMoment_data()

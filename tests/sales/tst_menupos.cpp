@@ -7,6 +7,7 @@
 
 #include <QImage>
 #include <QLabel>
+#include <QScopeGuard>
 #include <QScreen>
 
 class TestMenuPos : public QObject, CounterFixture {
@@ -30,10 +31,43 @@ private Q_SLOTS:
         const QRect s = menu()->screen()->geometry();
         QCOMPARE(menu()->geometry(), s);
         QVERIFY(menu()->windowFlags() & Qt::FramelessWindowHint);
-        QCOMPARE(find(menu(), "btnback")->pos(), QPoint(30, int(s.height() * 0.84)));
         for (const char* name : { "BitBtn2", "Image2", "Image3", "Label10", "Label3", "Label2" })
             QVERIFY2(find(menu(), name)->isVisible(), name);
         QCOMPARE(find<QLabel>(menu(), "Label2")->text(), QStringLiteral("Point of Sales"));
+    }
+
+    void layoutWithoutOverlaps_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("1366x768") << QSize(1366, 768);
+        QTest::newRow("1024x768") << QSize(1024, 768);
+        QTest::newRow("1920x1080") << QSize(1920, 1080);
+    }
+    void layoutWithoutOverlaps()
+    {
+        QFETCH(QSize, size);
+        auto restore = qScopeGuard([this] { menu()->setGeometry(menu()->screen()->geometry()); });
+        menu()->resize(size);
+        QCOMPARE(find(menu(), "btnback")->pos(), QPoint(30, int(size.height() * 0.84)));
+        QList<QWidget*> parts;
+        for (const char* name :
+            { "Image3", "Image5", "Label2", "btnSalesOrder", "btnViewBillDetails", "btnPaymentDetails",
+                "btncustomerdetails", "btnoldbill", "btnback", "Image1", "Image2", "BitBtn2", "Label10", "Label3" })
+            parts << find(menu(), name);
+        const auto inMenu = [this](QWidget* w) { return QRect(w->mapTo(menu(), QPoint(0, 0)), w->size()); };
+        for (int i = 0; i < parts.size(); ++i) {
+            QVERIFY2(QRect(QPoint(0, 0), size).contains(inMenu(parts[i])), qPrintable(parts[i]->objectName()));
+            for (int j = i + 1; j < parts.size(); ++j)
+                QVERIFY2(!inMenu(parts[i]).intersects(inMenu(parts[j])),
+                    qPrintable(parts[i]->objectName() + QLatin1String(" overlaps ") + parts[j]->objectName()));
+        }
+        // the tallest and the widest counter screens leave the heading and the user name in view
+        for (int key : { Qt::Key_F2, Qt::Key_F5 }) {
+            this->key(menu(), key);
+            const QRect shown = menu()->visibleScreen()->geometry();
+            for (const char* name : { "Image5", "Label2", "Label10" })
+                QVERIFY2(!shown.intersects(inMenu(find(menu(), name))), name);
+        }
     }
 
     void categoryKeysPlaceTheirScreens_data()
