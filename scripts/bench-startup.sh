@@ -15,7 +15,7 @@ trap 'kill $(jobs -p) 2>/dev/null; "$top/scripts/dbserver.sh" stop "$work/server
 export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/run"
 umask 077
 mkdir -p "$XDG_CONFIG_HOME/pos" "$XDG_RUNTIME_DIR"
-port=$("$top/scripts/dbserver.sh" start "$work/server")
+port=$(POS_DB_THROWAWAY=1 "$top/scripts/dbserver.sh" start "$work/server")
 cat >"$XDG_CONFIG_HOME/pos/registry.ini" <<INI
 [Software]
 pos\\db\\User_name=root
