@@ -148,10 +148,11 @@ void StoreOpeningStock(TDm& dm, const QString& itemName, const QString& opening)
         + S(",s.closing_stock=") + value);
 }
 
-BookingOutcome BookPurchase(TDm& dm, const QString& day, const QString& itemName, qint64 purchase,
+namespace {
+
+BookingOutcome bookPurchase(TQuery& q, const QString& day, const QString& itemName, qint64 purchase,
     const QString& openingEntry, bool billReceived)
 {
-    TQuery& q = dm.MyQPur;
     BookingOutcome outcome;
     const QString code = itemCode(q, itemName);
     if (code.isEmpty()) {
@@ -191,9 +192,22 @@ BookingOutcome BookPurchase(TDm& dm, const QString& day, const QString& itemName
     q.exec(S("update stock_details set opening_stock=opening_stock+") + p + S(",closing_stock=closing_stock+") + p
         + S(" where sdate>") + d + S(" and itemcode=") + c);
     if (q.rowsAffected() > 0)
-        outcome.status = NoteForcedUpdate(dm, day, itemName);
+        outcome.status = NoteForcedUpdate(q, day, itemName);
     outcome.stored = true;
     return outcome;
+}
+
+} // namespace
+
+BookingOutcome BookPurchase(TDm& dm, const QString& day, const QString& itemName, qint64 purchase,
+    const QString& openingEntry, bool billReceived)
+{
+    // One transaction: the day's row, the later rows it raises and the day's remark are kept
+    // together or not at all. Repeatable read makes the copy of the latest row's closing stock
+    // wait for a sale moving it at that moment.
+    TQuery& q = dm.MyQPur;
+    return InTransaction(q.connection(), Isolation::RepeatableRead,
+        [&] { return bookPurchase(q, day, itemName, purchase, openingEntry, billReceived); });
 }
 
 QString MarkBillReceived(TDm& dm, const QString& itemName)

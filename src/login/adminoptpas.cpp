@@ -211,23 +211,6 @@ QString shownName(const QString& company)
     return QString(company).replace(QLatin1Char('_'), QLatin1Char(' '));
 }
 
-// Runs the statements of `body` as one transaction on the query's connection.
-template <typename Body> void inTransaction(TQuery& q, Body body)
-{
-    q.exec(S("start transaction"));
-    try {
-        body();
-        q.exec(S("commit"));
-    } catch (...) {
-        try {
-            q.exec(S("rollback"));
-        } catch (const std::exception&) {
-            // the connection itself failed; the server has rolled back
-        }
-        throw;
-    }
-}
-
 // Gives one saved line's quantity back to the item's latest stock row, in one statement so
 // that a sale on another terminal at the same moment is kept. Returns false (and logs) when
 // the line cannot be given back.
@@ -272,7 +255,11 @@ bool cancelBill(TDm& dm, const QString& company, const HeldBill& bill, Maintenan
     const bool returnGoods = bill.holdEntry.trimmed().compare(S("N"), Qt::CaseInsensitive) != 0;
     TQuery& q = dm.MyQposorderitem;
     bool cancelled = false;
-    inTransaction(q, [&] {
+    int skippedLines = 0;
+    // every statement on the one connection of the transaction
+    InTransaction(q.connection(), Isolation::RepeatableRead, [&] {
+        cancelled = false;
+        skippedLines = 0;
         const QString where = S(" where billno=") + q.quote(bill.billNo) + S(" and pcid=") + q.quote(bill.terminalId);
         q.exec(S("delete from ") + database + S(".sales_order") + where + S(" and payment_status=")
             + q.quote(bill.status) + S(" and hold_entry")
@@ -280,11 +267,13 @@ bool cancelBill(TDm& dm, const QString& company, const HeldBill& bill, Maintenan
         if (q.rowsAffected() == 0)
             return;
         if (returnGoods) {
-            TQuery& lines = dm.MyQItemDetails;
-            lines.exec(S("select * from ") + database + S(".temp_ordergrid") + where);
-            for (lines.first(); !lines.eof(); lines.next()) {
-                if (!giveBack(dm, database, company, billKey, lines.text(S("itemname")), lines.text(S("quantity"))))
-                    ++report.skippedLines;
+            q.exec(S("select * from ") + database + S(".temp_ordergrid") + where);
+            QList<QPair<QString, QString>> lines;
+            for (q.first(); !q.eof(); q.next())
+                lines.append({ q.text(S("itemname")), q.text(S("quantity")) });
+            for (const auto& [itemName, quantity] : std::as_const(lines)) {
+                if (!giveBack(dm, database, company, billKey, itemName, quantity))
+                    ++skippedLines;
             }
         }
         for (const char* table :
@@ -293,6 +282,7 @@ bool cancelBill(TDm& dm, const QString& company, const HeldBill& bill, Maintenan
                 + q.quote(bill.billNo) + S(" and pcid=") + q.quote(bill.terminalId));
         cancelled = true;
     });
+    report.skippedLines += skippedLines;
     if (!cancelled) {
         LogWrite(S("Start of day, company ") + company + S(": bill ") + billKey
                 + S(" changed while it was cancelled, left for the next start"),

@@ -113,6 +113,41 @@ class TestPayments : public QObject {
                             "pcid,billno) select * from $db.temp_ordergrid where billno=%1 and pcid=%2")
                  .arg(key.billNo, key.terminalId));
     }
+    // "hold", or a payment such as "card 60"; returns whether it was recorded or held
+    bool step(const BillKey& key, const QString& text, const QString& stampTime = QStringLiteral("10.30.00.000"))
+    {
+        if (text == QLatin1String("hold"))
+            return hold(key);
+        PaymentRequest r = request(key, payments(text)[0].first, payments(text)[0].second);
+        r.stampTime = stampTime;
+        return RunPayment(*dm, r).recorded;
+    }
+    // Every row a payment or a hold may touch.
+    QString everything()
+    {
+        QStringList parts;
+        for (const char* sql :
+            {
+                "select group_concat(concat_ws(',',pcid,billno,sdate,stime,customerid,amount_paid,balance,payment_type,"
+                "payment_status,delivery,grandtotal) order by pcid,billno) from $db.sales_order",
+                "select group_concat(concat_ws(',',pcid,billno,amount_paid) order by pcid,billno) from "
+                "$db.cash_details",
+                "select group_concat(concat_ws(',',pcid,billno,amount_paid) order by pcid,billno) from "
+                "$db.card_details",
+                "select group_concat(concat_ws(',',pcid,billno,amount_paid) order by pcid,billno) from "
+                "$db.cheque_details",
+                "select group_concat(concat_ws(',',pcid,billno,sdate,stime,payment_type,amount_paid) order by "
+                "pcid,billno,payment_type) from $db.payment_details",
+                "select group_concat(concat_ws(',',pcid,billno,itemname,quantity) order by pcid,billno,itemname) from "
+                "$db.temp_ordergrid",
+                "select group_concat(concat_ws(',',sdate,itemcode,closing_stock) order by itemcode,sdate) from "
+                "$db.stock_details",
+                "select group_concat(concat_ws(',',pcid,billno,aount_paid,payment_type,delivery) order by pcid,billno) "
+                "from $db.vbilldetails",
+            })
+            parts << scalar(QLatin1String(sql));
+        return parts.join(QLatin1Char('|'));
+    }
     QString logText() const
     {
         QFile f(log->fileName());
@@ -498,6 +533,62 @@ private Q_SLOTS:
         QCOMPARE(riceStock(), QStringLiteral("17"));
         QVERIFY(logText().contains(QLatin1String("Stock not moved for RICE of bill 1/9: quantity \"2.5\"")));
         QVERIFY(logText().contains(QLatin1String("Stock not moved for SALT of bill 1/9: the item or its stock row")));
+    }
+
+    // A failure between two statements of a payment or a hold (a trigger refuses one of them)
+    // leaves every row as it was, and no payment is logged as made; the same action then goes through.
+    void failurePartWayLeavesTheBillAsItWas_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("failing"); // the statement the trigger refuses
+        QTest::addColumn<QString>("when");
+        QTest::newRow("payment log of an unpaid bill") << ""
+                                                       << "cash 150"
+                                                       << "before insert on $db.payment_details"
+                                                       << "true";
+        QTest::newRow("stock taken out again for a held bill paid in part") << "hold"
+                                                                            << "card 60"
+                                                                            << "before update on $db.stock_details"
+                                                                            << "new.closing_stock<old.closing_stock";
+        QTest::newRow("stamp of a part-paid bill paid off") << "cash 20"
+                                                            << "cheque 130"
+                                                            << "before update on $db.sales_order"
+                                                            << "new.stime<>old.stime";
+        QTest::newRow("saved lines of a hold") << ""
+                                               << "hold"
+                                               << "before insert on $db.temp_ordergrid"
+                                               << "true";
+    }
+    void failurePartWayLeavesTheBillAsItWas()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, action);
+        QFETCH(QString, failing);
+        QFETCH(QString, when);
+        exec(QStringLiteral("drop trigger if exists $db.inject"));
+        const BillKey key = ringUp(3);
+        if (!before.isEmpty())
+            QVERIFY(step(key, before));
+        exec(QStringLiteral("insert into $db.vbilldetails(billno,pcid) values (1,1)"));
+        const QString rows = everything();
+        const QString log = logText();
+        exec(QStringLiteral("create trigger $db.inject %1 for each row begin if %2 then signal sqlstate '45000' set "
+                            "message_text='injected failure'; end if; end")
+                 .arg(failing, when));
+        QString error;
+        try {
+            step(key, action, QStringLiteral("10.31.00.000"));
+        } catch (const EDatabaseError& e) {
+            error = e.message();
+        }
+        exec(QStringLiteral("drop trigger $db.inject"));
+        QVERIFY2(error.contains(QLatin1String("injected failure")), qPrintable(error));
+        QCOMPARE(everything(), rows);
+        QCOMPARE(logText(), log);
+        QVERIFY(!dm->MyConsalesdetails.inTransaction());
+        QVERIFY(step(key, action, QStringLiteral("10.31.00.000")));
+        QVERIFY(everything() != rows);
     }
 
     void twoTerminalsMoveOneItemAtOnce()
