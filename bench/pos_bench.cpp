@@ -6,17 +6,25 @@
 #include "backoffice/Purchasepas.h"
 #include "backoffice/View_stockpas.h"
 #include "backoffice/homepas.h"
+#include "bills/billprintpas.h"
+#include "bills/custdetailspas.h"
+#include "bills/customerhistorypas.h"
+#include "bills/viewbilldetailspas.h"
 #include "db/datamodulepos.h"
 #include "db/querymodel.h"
 #include "db/schema.h"
 #include "platform/errors.h"
 #include "sales/posorderitempas.h"
 #include "sales/salesorderdetailspas.h"
+#include "workbook/workbookprinter.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDate>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTime>
@@ -49,6 +57,7 @@ struct Options {
     qint64 ledgerRows = 1000000;
     qint64 bills = 100000;
     qint64 viewRows = 100000;
+    qint64 customers = 50000;
     int runs = 200;
     bool indexes = true;
     bool explain = false;
@@ -73,6 +82,7 @@ bool parseOptions(const QCoreApplication& app, Options& o)
     const QCommandLineOption bills(S("bills"), S("Finished bills to seed."), S("K"), S("100000"));
     const QCommandLineOption view(
         S("view-rows"), S("Ledger rows the stock view lists and exports (whole ledger days)."), S("V"), S("100000"));
+    const QCommandLineOption customers(S("customers"), S("Customers to seed."), S("C"), S("50000"));
     const QCommandLineOption runs(S("runs"), S("Timed runs per operation."), S("R"), S("200"));
     const QCommandLineOption noIndexes(S("no-indexes"), S("Leave out the secondary indexes (tables and keys only)."));
     const QCommandLineOption explain(S("explain"), S("Print the server's plans of the main lookups to stderr."));
@@ -85,20 +95,21 @@ bool parseOptions(const QCoreApplication& app, Options& o)
         S("think-ms"), S("A terminal's mean pause between two actions (a quick cashier: 100)."), S("T"), S("100"));
     const QCommandLineOption noStockLock(S("no-stock-lock"),
         S("Check the stock and write a grid line without locking the item's stock row (to compare)."));
-    p.addOptions({ host, port, user, password, items, ledger, bills, view, runs, noIndexes, explain, keep, terminals,
-        seconds, think, noStockLock });
+    p.addOptions({ host, port, user, password, items, ledger, bills, view, customers, runs, noIndexes, explain, keep,
+        terminals, seconds, think, noStockLock });
     p.process(app);
 
     o.settings.server = p.value(host);
     o.settings.port = p.value(port);
     o.settings.userName = p.value(user);
     o.settings.password = p.value(password);
-    bool ok[5] = {};
+    bool ok[6] = {};
     o.items = p.value(items).toLongLong(&ok[0]);
     o.ledgerRows = p.value(ledger).toLongLong(&ok[1]);
     o.bills = p.value(bills).toLongLong(&ok[2]);
     o.runs = p.value(runs).toInt(&ok[3]);
     o.viewRows = p.value(view).toLongLong(&ok[4]);
+    o.customers = p.value(customers).toLongLong(&ok[5]);
     o.indexes = !p.isSet(noIndexes);
     o.explain = p.isSet(explain);
     o.keep = p.isSet(keep);
@@ -116,9 +127,9 @@ bool parseOptions(const QCoreApplication& app, Options& o)
     }
     // the phases need 20 distinct items in stock for a bill, and a bill on each terminal
     if (!std::all_of(std::begin(ok), std::end(ok), [](bool b) { return b; }) || o.items < 20 || o.ledgerRows < o.items
-        || o.bills < 2 || o.runs < 1 || o.viewRows < 1) {
+        || o.bills < 2 || o.runs < 1 || o.viewRows < 1 || o.customers < 1) {
         say(S("pos_bench: --items must be at least 20, --ledger-rows at least --items, --bills at least 2, "
-              "--view-rows and --runs at least 1"));
+              "--view-rows, --customers and --runs at least 1"));
         return false;
     }
     return true;
@@ -428,6 +439,156 @@ void benchStockView(TDm& dm, const Options& o)
                     throw PosError(S("stock export: ") + error);
             }));
     say(S("  stock view: %1 rows listed and exported (target under 2000 ms)").arg(grid.rowCount()));
+}
+
+// Printing a 50-line bill of terminal 2 (every fifth name takes two rows) through the procedure
+// the settlement screen calls: its rows read from the database, the workbook filled from the bill
+// template and saved; then rendered for print as a PDF. Bill 57 of terminal 1 is seeded too.
+void benchBillPrint(TDm& dm, TQuery& admin, const Options& o)
+{
+    const QString templatePath = QDir(QCoreApplication::applicationDirPath() + S("/..")).filePath(kBillTemplate);
+    if (!QFileInfo::exists(templatePath)) {
+        say(S("bill_print_50: %1 is missing (build the project); not timed").arg(templatePath));
+        return;
+    }
+    QStringList lines;
+    for (int i = 1; i <= 50; ++i) {
+        const QString name = i % 5 == 0 ? S("BASMATI RICE PREMIUM %1 KG").arg(i) : itemName(o, i);
+        lines << S("('%1','10.5','%2','%3','12.5','%4','0','%4',2,57)")
+                     .arg(name)
+                     .arg(i % 7 + 1)
+                     .arg(10.5 * (i % 7 + 1))
+                     .arg(11.81 * (i % 7 + 1));
+    }
+    admin.exec(S("delete from temp_ordergrid where billno=57"));
+    admin.exec(S("delete from sales_order where billno=57"));
+    admin.exec(S("insert into temp_ordergrid(itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
+                 "values ")
+        + lines.join(QLatin1Char(',')) + S(",('ITEM000001','1','1','1','0','1','0','1',1,57)"));
+    admin.exec(S("insert into sales_order(sdate,stime,billno,subtotal,grandtotal,total,amount_paid,balance,"
+                 "payment_status,delivery,pcid) values('2026-12-09','12.00.00.000',57,2362,2480.1,2480.1,2480.1,0,"
+                 "'Complete','Take Away',2),('2026-12-09','12.00.00.000',57,1,1,1,1,0,'Complete','Take Away',1)"));
+
+    BillOnScreen shown;
+    shown.bill = { S("2"), S("57") };
+    shown.date = S("09-12-2026");
+    shown.time = S("12:00:00");
+    shown.customer = S("RAVI KUMAR");
+    shown.items = S("50");
+    shown.subTotal = S("2362");
+    shown.total = S("2480.1");
+    shown.balance = S("0");
+    QTemporaryDir folder;
+    QString file;
+    report("bill_print_50_fill_save",
+        measure(
+            o.runs, [](int) {},
+            [&](int) {
+                BillPrintJob job = PrepareBillPrint(dm, shown);
+                if (job.sheet.lines.size() != 50)
+                    throw PosError(S("bill_print_50: %1 lines read, expected 50").arg(job.sheet.lines.size()));
+                file = QDir(folder.path()).filePath(QFileInfo(job.path).fileName());
+                QString error;
+                if (!writeBillWorkbook(job.sheet, templatePath, file, &error))
+                    throw PosError(S("bill_print_50: ") + error);
+            }));
+    setPrintTarget(PrintTarget::Pdf);
+    report("bill_print_50_render",
+        measure(
+            o.runs, [](int) {},
+            [&](int) {
+                const PrintOutcome out = printWorkbook(file);
+                if (!out.ok())
+                    throw PosError(S("bill_print_50: ") + out.error);
+            }));
+}
+
+// The bill details report over one month of payments of the seeded bills, and the customer
+// screen's search and a customer's history among --customers customers.
+void benchBillsAndCustomers(TDm& dm, TQuery& admin, const Options& o)
+{
+    QElapsedTimer seeding;
+    seeding.start();
+    // every seeded bill paid once, one in five of them in two parts; one in ten delivered home (the
+    // bills of the earlier phases keep their own payments)
+    const QString seeded = S(" from sales_order where stime='12.00.00.000'");
+    admin.exec(S("update sales_order set delivery=if(billno mod 10=0,'Home Delivery','Take Away') where "
+                 "stime='12.00.00.000'"));
+    admin.exec(S("insert into payment_details(billno,sdate,stime,payment_type,amount_paid,pcid) select billno,sdate,"
+                 "'12:00:00',elt(1+billno mod 3,'cash','card','cheque'),if(billno mod 5=0,100,total),pcid")
+        + seeded);
+    admin.exec(S("insert into payment_details(billno,sdate,stime,payment_type,amount_paid,pcid) select billno,"
+                 "sdate + interval 1 day,'16:30:00',if(billno mod 3=0,'card','cash'),18.13,pcid")
+        + seeded + S(" and billno mod 5=0"));
+    NumberSource numbers(admin, o.customers);
+    admin.exec(S("insert into customer_details(rdate,customerid,customer_name,address,phoneno) select date "
+                 "'2019-01-01' + interval (seq mod %1) day, seq, concat(elt(1+seq mod 8,'ANNA','BO','CHITRA','DEV',"
+                 "'ESHA','FARID','GITA','HARI'),' K',lpad(seq,6,'0')), concat(seq,' MAIN ROAD'), 9000000000+seq "
+                 "from %2")
+                   .arg(kLedgerDays)
+                   .arg(numbers.range(1, o.customers)));
+    // the customers' bills: every 20th bill has a customer, spread over them
+    admin.exec(S("update sales_order set customerid=billno mod %1 + 1 where billno mod 20=0").arg(o.customers));
+    admin.exec(S("drop table if exists bench_numbers"));
+    admin.exec(S("analyze table sales_order, payment_details, customer_details"));
+    say(S("  payments and %1 customers seeded in %2 s").arg(o.customers).arg(seeding.nsecsElapsed() / 1e9, 0, 'f', 2));
+
+    if (o.explain) {
+        for (const QString& sql :
+            { S("select p.amount_paid from sales_order s,payment_details p where delivery='Take Away' and "
+                "s.sdate>='2021-06-01' and s.sdate<='2021-06-30' and p.billno=s.billno and p.pcid=s.pcid"),
+                S("select customerid from customer_details where customer_name like '%HARI K0421%'"),
+                S("select billno from sales_order,customer_details where customer_name='HARI K004215' and "
+                  "customer_details.customerid=sales_order.customerid") }) {
+            admin.exec(S("explain ") + sql);
+            say(S("EXPLAIN ") + sql);
+            for (admin.first(); !admin.eof(); admin.next())
+                say(S("  ") + admin.text(S("table")) + S(" ") + admin.text(S("type")) + S(" key=")
+                    + admin.text(S("key")) + S(" rows=") + admin.text(S("rows")));
+        }
+    }
+
+    // the report of June 2021 with its total, into the screen's grid
+    BillReportFilter month;
+    month.from = QDate(2021, 6, 1);
+    month.to = QDate(2021, 6, 30);
+    QueryTableModel rows({ S("sdate"), S("stime"), S("BILLNUM"), S("customerid"), S("total"), S("amount_paid"),
+                             S("payment_type"), S("payment_status"), S("delivery") },
+        QStringList(9, S("h")));
+    QString total;
+    report("bill_report_month",
+        measure(
+            o.runs, [](int) {},
+            [&](int) {
+                TQuery& q = RunBillReport(dm, month);
+                rows.load(q);
+                total = BillReportTotal(q);
+            }));
+    say(S("  bill report: %1 payments of one month, total %2 (target under 200 ms)").arg(rows.rowCount()).arg(total));
+
+    QueryTableModel found({ S("customerid"), S("customer_name"), S("address"), S("phoneno") }, QStringList(4, S("h")));
+    report("customer_search",
+        measure(
+            o.runs, [](int) {},
+            [&](int i) {
+                found.load(SearchCustomers(dm, S("HARI K0%1").arg(420 + i % 50, 3, 10, QLatin1Char('0'))));
+            }));
+    say(S("  customer search: %1 customers found among %2 (target under 50 ms)")
+            .arg(found.rowCount())
+            .arg(o.customers));
+
+    QueryTableModel bills({ S("Billno"), S("Date"), S("Name") }, QStringList(3, S("h")));
+    report("customer_history",
+        measure(
+            o.runs, [](int) {},
+            [&](int i) {
+                // a customer with bills: ids 1 + billno mod customers for every 20th bill
+                const qint64 id = (20 * (i + 1)) % o.customers + 1;
+                static const char* const names[] = { "ANNA", "BO", "CHITRA", "DEV", "ESHA", "FARID", "GITA", "HARI" };
+                const QString name
+                    = S(names[id % 8]) + S(" K") + QString::number(id).rightJustified(6, QLatin1Char('0'));
+                bills.load(CustomerBills(dm, name));
+            }));
 }
 
 void reportLatencies(const char* operation, std::vector<qint64> nanos)
@@ -890,6 +1051,8 @@ int run(const Options& o)
 
     benchBackOffice(dm, admin, o);
     benchStockView(dm, o);
+    benchBillPrint(dm, admin, o);
+    benchBillsAndCustomers(dm, admin, o);
     return 0;
 }
 
@@ -897,7 +1060,10 @@ int run(const Options& o)
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
+    // rendering a bill for print needs fonts and paint devices, not a screen
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(S("pos_bench"));
     Options options;
     if (!parseOptions(app, options))

@@ -7,6 +7,10 @@
 #include "backoffice/unititemdetails.h"
 #include "backoffice/unitpurchase.h"
 #include "backoffice/unitview_stock.h"
+#include "bills/custdetails.h"
+#include "bills/customerhistory.h"
+#include "bills/homedelivery.h"
+#include "bills/viewbilldetails.h"
 #include "db/datamodulepos.h"
 #include "db/dbform.h"
 #include "login/adminoption.h"
@@ -42,10 +46,10 @@ void Roster::create()
     dbform = new Tdbform();
     fmorderitem = new Tfmorderitem();
     fmsalesorderdtls = new Tfmsalesorderdtls();
-    fmcustdetails = new PlaceholderScreen(QStringLiteral("Tfmcustdetails"), QStringLiteral("Customer Details"));
-    fmhomedelivery = new PlaceholderScreen(QStringLiteral("Tfmhomedelivery"), QStringLiteral("Home Delivery"));
-    fmviewdetails = new PlaceholderScreen(QStringLiteral("Tfmviewdetails"), QStringLiteral("Bill Details"));
-    fmpaymentdetails = new PlaceholderScreen(QStringLiteral("Tfmpaymentdetails"), QStringLiteral("Payment Details"));
+    fmcustdetails = new Tfmcustdetails();
+    fmhomedelivery = new Tfmhomedelivery();
+    fmviewdetails = new Tfmviewdetails();
+    fmpaymentdetails = new Tfmpaymentdetails();
     frmselectpos = new Tfrmselectpos();
     frmmenu = new Tfrmmenu();
     frmmenupos = new Tfrmmenupos();
@@ -55,9 +59,9 @@ void Roster::create()
     Fpurchase = new TFpurchase();
     fmview_stock = new Tfmview_stock();
     fmcomment = new Tfmcomment();
-    frmAdminCreate = new PlaceholderScreen(QStringLiteral("TfrmAdminCreate"), QStringLiteral("Users"));
+    frmAdminCreate = new TfrmAdminCreate();
     frmaducashier = new Tfrmaducashier();
-    old_bill = new PlaceholderScreen(QStringLiteral("Told_bill"), QStringLiteral("Old Bills"));
+    old_bill = new Told_bill();
 }
 
 void Roster::destroy()

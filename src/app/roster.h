@@ -1,5 +1,7 @@
 #pragma once
 
+#include "bills/old_bill.h"
+#include "bills/paymentdetails.h"
 #include "sales/muenupos.h"
 #include "sales/salesorderdetails.h"
 
@@ -19,6 +21,10 @@ class TFpurchase;
 class Tfmview_stock;
 class Tfmcomment;
 class Tfrmaducashier;
+class Tfmcustdetails;
+class Tfmhomedelivery;
+class Tfmviewdetails;
+class TfrmAdminCreate;
 
 // The program's screens, one of each, created once at start-up in a fixed order and kept for the
 // whole run. Screens reach each other through here. Screens still to be built stand in as plain
@@ -29,10 +35,10 @@ struct Roster {
     Tdbform* dbform = nullptr;
     Tfmorderitem* fmorderitem = nullptr;
     Tfmsalesorderdtls* fmsalesorderdtls = nullptr;
-    QWidget* fmcustdetails = nullptr;
-    QWidget* fmhomedelivery = nullptr;
-    QWidget* fmviewdetails = nullptr;
-    QWidget* fmpaymentdetails = nullptr;
+    Tfmcustdetails* fmcustdetails = nullptr;
+    Tfmhomedelivery* fmhomedelivery = nullptr;
+    Tfmviewdetails* fmviewdetails = nullptr;
+    Tfmpaymentdetails* fmpaymentdetails = nullptr;
     Tfrmselectpos* frmselectpos = nullptr;
     Tfrmmenu* frmmenu = nullptr;
     Tfrmmenupos* frmmenupos = nullptr;
@@ -42,9 +48,9 @@ struct Roster {
     TFpurchase* Fpurchase = nullptr;
     Tfmview_stock* fmview_stock = nullptr;
     Tfmcomment* fmcomment = nullptr;
-    QWidget* frmAdminCreate = nullptr;
+    TfrmAdminCreate* frmAdminCreate = nullptr;
     Tfrmaducashier* frmaducashier = nullptr;
-    QWidget* old_bill = nullptr;
+    Told_bill* old_bill = nullptr;
 
     // Creates the data module and every screen, in order. Errors propagate to the caller.
     void create();
@@ -55,9 +61,6 @@ struct Roster {
 Roster& roster();
 
 // A stand-in window for a screen still to be built: objectName is the screen's class name.
-// Values such a screen keeps for others to read live on it as properties meanwhile: the payment
-// details screen's "ResumeFlag", "ResumeBillNo" and "ResumeTerminalId"; the customer screen's
-// "SelectedCustomerId".
 class PlaceholderScreen : public QWidget {
     Q_OBJECT
 public:

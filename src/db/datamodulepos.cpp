@@ -38,13 +38,13 @@ bool isConnectionLost(const QSqlError& error)
         || code == QLatin1String("4031");
 }
 
-int serverCode(const QSqlError& error)
+QString serverCode(const QSqlError& error)
 {
-    return error.nativeErrorCode().toInt();
+    return error.nativeErrorCode();
 }
 
 // 1213: the server undid the whole transaction to break a deadlock.
-constexpr int kDeadlock = 1213;
+const QLatin1String kDeadlock("1213");
 // How often a transaction undone for a deadlock is run again before the error is shown.
 constexpr int kTransactionAttempts = 5;
 

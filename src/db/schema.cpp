@@ -111,11 +111,15 @@ namespace {
         { "sales_order_terminal_bill", "sales_order", "pcid,billno,payment_status" },
         // the highest customer id, read for every walk-in customer's new id
         { "sales_order_customer", "sales_order", "customerid" },
+        // the locked bills, read every time the payment details list is painted
+        { "sales_order_lock", "sales_order", "bool_access" },
         // a bill's lines, open and saved, and its delivery and cheque entries
         { "tordergrid_terminal_bill", "tordergrid", "pcid,billno" },
         { "temp_ordergrid_bill", "temp_ordergrid", "billno,pcid" },
         { "delivery_bill", "delivery", "billno,pcid" },
         { "cheque_details_bill", "cheque_details", "billno,pcid" },
+        // a customer by exact name: the customer's history and the delivery's customer
+        { "customer_details_name", "customer_details", "customer_name" },
     };
 
     const QLatin1String kGridTerminalColumn("pcid int(5) not NULL, ");

@@ -14,7 +14,6 @@
 #include "platform/keyfilter.h"
 #include "platform/services.h"
 #include "sales/posorderitem.h"
-#include "sales/posorderitempas.h"
 #include "ui_adminoption.h"
 
 #include <QCloseEvent>
@@ -217,9 +216,8 @@ void Tfrmadminoptions::closeEvent(QCloseEvent* event)
 {
     Roster& r = roster();
     LogAdd(S("************TERMINATING POS*************"));
-    // the bill open on this terminal's settlement screen is free again
-    ReleaseBillLock(
-        *r.Dm, ScreenLabel(r.fmsalesorderdtls, S("lblbillno")), ScreenLabel(r.fmsalesorderdtls, S("lbl_machine_id")));
+    // a bill this terminal took for payment is free again; a lock another terminal holds stays
+    r.fmpaymentdetails->ReleaseResumedBill();
     ResetLoggedOn(*r.Dm, r.fmlogin->CurrentUser);
     r.fmlogin->CurrentUser.clear();
     event->accept();

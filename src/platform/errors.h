@@ -23,17 +23,17 @@ private:
 // A statement or connection failed on the server.
 class EDatabaseError : public PosError {
 public:
-    // serverCode: the server's own error number, 0 when the error did not come from the server.
-    explicit EDatabaseError(const QString& message, int serverCode = 0)
+    explicit EDatabaseError(const QString& message, const QString& serverCode = QString())
         : PosError(message)
         , m_serverCode(serverCode)
     {
     }
     QString className() const override { return QStringLiteral("EDatabaseError"); }
-    int serverCode() const { return m_serverCode; }
+    // The server's error number ("1062" for a duplicate key), empty when the server sent none.
+    QString serverCode() const { return m_serverCode; }
 
 private:
-    int m_serverCode = 0;
+    QString m_serverCode;
 };
 
 // A text that should read as a number does not.

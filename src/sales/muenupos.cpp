@@ -2,6 +2,10 @@
 
 #include "app/roster.h"
 #include "app/separators.h"
+#include "bills/custdetails.h"
+#include "bills/customerhistory.h"
+#include "bills/homedelivery.h"
+#include "bills/viewbilldetails.h"
 #include "config/companylogo.h"
 #include "db/datamodulepos.h"
 #include "log/U_LogBook.h"
@@ -36,9 +40,6 @@ QString S(const char* text)
 {
     return QString::fromLatin1(text);
 }
-
-const char* const kResumeBillNo = "ResumeBillNo";
-const char* const kResumeTerminalId = "ResumeTerminalId";
 
 // The old-bill screen's search controls, enabled when it is opened from this menu.
 void enableOldBillSearch()
@@ -249,6 +250,8 @@ void Tfrmmenupos::categoryClick(QAction* action)
     Roster& r = roster();
     const QString name = action->objectName();
     QWidget* target = nullptr;
+    // a bill opened from the customer history no longer returns there
+    r.frmAdminCreate->HistoryMark = false;
     if (name == QLatin1String("oldbillaction")) {
         enableOldBillSearch();
         r.fmcustdetails->hide();
@@ -267,6 +270,7 @@ void Tfrmmenupos::categoryClick(QAction* action)
             enableOldBillSearch();
             target = r.fmpaymentdetails;
         } else {
+            r.fmcustdetails->SearchRun = false;
             target = r.fmcustdetails;
         }
     }
@@ -278,7 +282,8 @@ QWidget* Tfrmmenupos::visibleScreen() const
 {
     Roster& r = roster();
     for (QWidget* w : { static_cast<QWidget*>(r.fmorderitem), static_cast<QWidget*>(r.fmsalesorderdtls),
-             r.fmviewdetails, r.fmpaymentdetails, r.old_bill, r.fmcustdetails }) {
+             static_cast<QWidget*>(r.fmviewdetails), static_cast<QWidget*>(r.fmpaymentdetails),
+             static_cast<QWidget*>(r.old_bill), static_cast<QWidget*>(r.fmcustdetails) }) {
         if (w && w->isVisible())
             return w;
     }
@@ -335,9 +340,8 @@ void Tfrmmenupos::btnbackClick()
     r.frmAdminCreate->hide();
     r.old_bill->hide();
     dropOpenOrder();
-    ReleaseBillLock(dm, r.fmpaymentdetails->property(kResumeBillNo).toString(),
-        r.fmpaymentdetails->property(kResumeTerminalId).toString());
-    ReleaseBillLock(dm, r.fmsalesorderdtls->billNo(), r.fmsalesorderdtls->terminalId());
+    // a bill resumed here leaves the counter; a lock another terminal holds stays
+    r.fmpaymentdetails->ReleaseResumedBill();
 
     if (UserRole(dm, r.fmlogin->CurrentUser).compare(QLatin1String("admin"), Qt::CaseInsensitive) == 0) {
         if (auto* companies = r.frmadminoptions->findChild<QComboBox*>(S("ComboBox1"))) {
@@ -352,8 +356,9 @@ void Tfrmmenupos::btnbackClick()
         r.frmselectpos->show();
     }
     hide();
-    for (QWidget* w : { r.fmcustdetails, r.fmhomedelivery, static_cast<QWidget*>(r.fmsalesorderdtls),
-             static_cast<QWidget*>(r.fmorderitem), r.fmviewdetails, r.fmpaymentdetails })
+    for (QWidget* w : { static_cast<QWidget*>(r.fmcustdetails), static_cast<QWidget*>(r.fmhomedelivery),
+             static_cast<QWidget*>(r.fmsalesorderdtls), static_cast<QWidget*>(r.fmorderitem),
+             static_cast<QWidget*>(r.fmviewdetails), static_cast<QWidget*>(r.fmpaymentdetails) })
         w->hide();
 }
 
@@ -369,7 +374,7 @@ void Tfrmmenupos::BitBtn2Click()
         && services().dialogs().askYesNo(S("Do you want to save the changes of customer on Hold?"))
             == Dialogs::Answer::Yes)
         settlement->btnholdClick();
-    ReleaseBillLock(dm, settlement->billNo(), settlement->terminalId());
+    r.fmpaymentdetails->ReleaseResumedBill();
     dropOpenOrder();
     LogWrite(S("************TERMINATING POS*************"), 0);
     // the login screen's close logs the user off and ends the program
@@ -383,6 +388,7 @@ void Tfrmmenupos::closeEvent(QCloseEvent* event)
         return;
     }
     dropOpenOrder();
+    roster().fmpaymentdetails->ReleaseResumedBill();
     event->accept();
     roster().fmlogin->close();
 }

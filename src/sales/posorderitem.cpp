@@ -1,6 +1,7 @@
 #include "sales/posorderitem.h"
 
 #include "app/roster.h"
+#include "bills/custdetails.h"
 #include "config/formatsettings.h"
 #include "db/datamodulepos.h"
 #include "db/querymodel.h"
@@ -19,6 +20,7 @@
 #include <QRegularExpressionValidator>
 #include <QShortcut>
 #include <QShowEvent>
+#include <algorithm>
 
 namespace {
 
@@ -28,11 +30,6 @@ QString S(const char* text)
 {
     return QString::fromLatin1(text);
 }
-
-// Values kept by the payment details screen for this one to read.
-const char* const kResumeFlag = "ResumeFlag";
-const char* const kResumeBillNo = "ResumeBillNo";
-const char* const kResumeTerminalId = "ResumeTerminalId";
 
 bool isDigitOrBackspace(const QString&, QChar key)
 {
@@ -85,7 +82,14 @@ Tfmorderitem::Tfmorderitem(QWidget* parent)
     // every text field (the item box's own included) for type-ahead, clicks and shortcut keys
     for (QLineEdit* e : findChildren<QLineEdit*>())
         e->installEventFilter(this);
+    // The item box's line edit hands its focus to the box, which passes typed keys on to the edit
+    // without going through event filters: the keys a cashier types arrive at the box.
+    ui->CboxItem->installEventFilter(this);
     ui->DBGrid1->installEventFilter(this);
+    // item (or barcode), quantity, then the action button: a line rung up from the keyboard
+    setTabOrder(ui->CboxItem, ui->Edit2);
+    setTabOrder(ui->Edit2, ui->EQuan);
+    setTabOrder(ui->EQuan, ui->BtnradioACD);
 
     connect(ui->RadioButton1, &QRadioButton::clicked, this, &Tfmorderitem::RadioButton1Click);
     connect(ui->RadioButton2, &QRadioButton::clicked, this, &Tfmorderitem::RadioButton2Click);
@@ -147,7 +151,7 @@ bool Tfmorderitem::eventFilter(QObject* watched, QEvent* event)
             return true;
         }
     }
-    if (watched == ui->CboxItem->lineEdit() && event->type() == QEvent::KeyPress)
+    if ((watched == ui->CboxItem || watched == ui->CboxItem->lineEdit()) && event->type() == QEvent::KeyPress)
         return itemBoxKey(static_cast<QKeyEvent*>(event));
     if (watched == ui->EQuan && event->type() == QEvent::MouseButtonPress)
         ui->lbl_msg->clear();
@@ -175,6 +179,16 @@ bool Tfmorderitem::itemBoxKey(QKeyEvent* key)
         else
             edit->setCursorPosition(cursor);
         edit->insert(S("\"Paste\" DISABLED!"));
+        return true;
+    }
+    if ((key->key() == Qt::Key_Down || key->key() == Qt::Key_Up) && !(key->modifiers() & Qt::AltModifier)) {
+        // the arrows walk through the matches of what was typed, whatever the platform's combo box does
+        const int count = ui->CboxItem->count();
+        if (count > 0) {
+            const int at = ui->CboxItem->currentIndex();
+            ui->CboxItem->setCurrentIndex(
+                key->key() == Qt::Key_Down ? std::min(at + 1, count - 1) : std::max(at - 1, 0));
+        }
         return true;
     }
     if (key->key() == Qt::Key_Backspace) {
@@ -216,11 +230,11 @@ void Tfmorderitem::FormShow()
     if (!returning && ui->Label9->text() != shownBill)
         ForgetBillCustomer(); // a new bill starts without the previous customer
 
-    // The bill last resumed on the payment details screen is no longer open here.
-    QWidget* payments = r.fmpaymentdetails;
-    ReleaseBillLock(
-        *r.Dm, payments->property(kResumeBillNo).toString(), payments->property(kResumeTerminalId).toString());
-    payments->setProperty(kResumeFlag, 0);
+    // A bill resumed on the payment details screen stays locked while it comes back here to be
+    // changed; any other showing starts another bill, so it has left the counter.
+    if (!returning)
+        r.fmpaymentdetails->ReleaseResumedBill();
+    r.fmpaymentdetails->ResumeFlag = 0;
 
     // The window manager may never activate a screen the menu places, so the limits are read here too.
     readSettings();
@@ -378,6 +392,11 @@ void Tfmorderitem::resetEntry()
     ui->EQuan->setText(S("1"));
     ui->CboxItem->setEditText(QString());
     m_searchText.clear(); // the next item is typed from its first letter
+    // the cursor goes back to where the next item is entered
+    if (ui->CboxItem->isEnabled())
+        ui->CboxItem->setFocus();
+    else if (ui->Edit2->isEnabled())
+        ui->Edit2->setFocus();
 }
 
 void Tfmorderitem::btnprocessorderClick()
@@ -407,6 +426,8 @@ void Tfmorderitem::clearClick()
     resetEntry();
     LogWrite(S("Clear..."), 0);
     ForgetBillCustomer();
+    // a new bill starts here: a resumed bill being changed has left the counter
+    r.fmpaymentdetails->ReleaseResumedBill();
 
     const QString terminalId = r.frmadminoptions->TerminalId;
     ui->EBillNo->setText(NextBillNumber(*r.Dm, terminalId));

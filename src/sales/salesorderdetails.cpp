@@ -1,6 +1,10 @@
 #include "sales/salesorderdetails.h"
 
 #include "app/roster.h"
+#include "bills/billprint.h"
+#include "bills/billprintpas.h"
+#include "bills/custdetails.h"
+#include "bills/homedelivery.h"
 #include "config/formatsettings.h"
 #include "db/datamodulepos.h"
 #include "db/querymodel.h"
@@ -26,12 +30,6 @@ QString S(const char* text)
 {
     return QString::fromLatin1(text);
 }
-
-// Values the payment details and customer screens keep for this one to read.
-const char* const kResumeFlag = "ResumeFlag";
-const char* const kResumeBillNo = "ResumeBillNo";
-const char* const kResumeTerminalId = "ResumeTerminalId";
-const char* const kSelectedCustomerId = "SelectedCustomerId";
 
 const QRect kPanelPlace(16, 31, 300, 233);
 const QKeySequence kHoldKeys(Qt::CTRL | Qt::Key_H);
@@ -87,7 +85,7 @@ void ForgetBillCustomer()
     if (r.fmsalesorderdtls)
         r.fmsalesorderdtls->setCustomerName(QString());
     if (r.fmcustdetails)
-        r.fmcustdetails->setProperty(kSelectedCustomerId, QVariant());
+        r.fmcustdetails->SelectedCustomerId.clear();
 }
 
 Tfmsalesorderdtls::Tfmsalesorderdtls(QWidget* parent)
@@ -262,12 +260,12 @@ void Tfmsalesorderdtls::FormShow()
     ui->DateTimePicker3->setDate(now.date());
 
     // a bill resumed on the payment details screen, or the order screen's bill
-    QWidget* payments = r.fmpaymentdetails;
+    const Tfmpaymentdetails* payments = r.fmpaymentdetails;
     QString billNo;
     QString terminalId;
-    if (payments && payments->property(kResumeFlag).toInt() == 1) {
-        billNo = payments->property(kResumeBillNo).toString();
-        terminalId = payments->property(kResumeTerminalId).toString();
+    if (payments && payments->ResumeFlag == 1) {
+        billNo = payments->ResumeBillNo;
+        terminalId = payments->ResumeTerminalId;
     } else {
         billNo = ScreenLabel(r.fmorderitem, S("EBillNo"));
         terminalId = ScreenLabel(r.fmorderitem, S("Label6"));
@@ -412,7 +410,7 @@ void Tfmsalesorderdtls::pay(PaymentMethod method)
     req.settle.amount = amountBox(method)->text();
     req.settle.date = (date ? date->date() : m_shownAt.date()).toString(S("yyyy-MM-dd"));
     req.settle.time = (time ? time->time() : m_shownAt.time()).toString(S("HH:mm:ss"));
-    req.settle.customer = { ui->cname->text(), r.fmcustdetails->property(kSelectedCustomerId).toString() };
+    req.settle.customer = { ui->cname->text(), r.fmcustdetails->SelectedCustomerId };
     req.cardNo = ui->ECardNo->text();
     req.cardHolder = ui->EcardName->text();
     req.bank = method == PaymentMethod::Card ? ui->EBank->text() : ui->EBankNameChe->text();
@@ -443,6 +441,8 @@ void Tfmsalesorderdtls::pay(PaymentMethod method)
         refreshGrid();
     }
     if (out.settled.complete) {
+        // paid in full: a resumed bill leaves the counter and its lock goes
+        r.fmpaymentdetails->ReleaseResumedBill();
         for (QWidget* w : { static_cast<QWidget*>(ui->BtnCash), static_cast<QWidget*>(ui->BtnCard),
                  static_cast<QWidget*>(ui->btnCheque), static_cast<QWidget*>(ui->btnhold),
                  static_cast<QWidget*>(ui->btnnextbill), static_cast<QWidget*>(ui->Button1) })
@@ -469,10 +469,11 @@ void Tfmsalesorderdtls::btnholdClick()
     const QTimeEdit* time = orderTimePicker();
     HoldRequest req;
     req.bill = bill();
-    req.customer = { ui->cname->text(), r.fmcustdetails->property(kSelectedCustomerId).toString() };
+    req.customer = { ui->cname->text(), r.fmcustdetails->SelectedCustomerId };
     req.stampDate = m_shownAt.date().toString(S("yyyy-MM-dd"));
     req.stampTime = (time ? time->time() : m_shownAt.time()).toString(S("HH.mm.ss.zzz"));
-    HoldBill(*r.Dm, req);
+    if (HoldBill(*r.Dm, req))
+        r.fmpaymentdetails->ReleaseResumedBill(); // held again: a resumed bill leaves the counter
     for (QWidget* w : { static_cast<QWidget*>(ui->BtnCash), static_cast<QWidget*>(ui->BtnCard),
              static_cast<QWidget*>(ui->btnCheque), static_cast<QWidget*>(ui->Button1),
              static_cast<QWidget*>(ui->btnhold), static_cast<QWidget*>(ui->btnnextbill) })
@@ -489,8 +490,19 @@ void Tfmsalesorderdtls::btnsaveClick()
 
 void Tfmsalesorderdtls::btnprintbillClick()
 {
-    // The bill is printed here; then the counter moves on.
-    afterBillPrinted();
+    BillOnScreen shown;
+    shown.bill = bill();
+    shown.date = ui->lbldate->text();
+    shown.time = ui->lbltime->text();
+    shown.customer = ui->cname->text();
+    shown.items = ui->lblnoitems->text();
+    shown.subTotal = ui->lblSubtotal->text();
+    shown.total = ui->lbltotal->text();
+    shown.balance = ui->lblbalrs->text();
+    shown.homeDelivery = ui->RadioGroup1Home->isChecked();
+    // a bill that did not print stays here, "PRINT BILL" still offered
+    if (PrintBill(*roster().Dm, shown))
+        afterBillPrinted();
 }
 
 void Tfmsalesorderdtls::afterBillPrinted()

@@ -287,13 +287,16 @@ private Q_SLOTS:
         QVERIFY(edit("Edit1")->text().isEmpty());
         QVERIFY(logText().contains(S("Logout")));
 
-        // closing releases the bill open on this terminal's settlement screen, not another's
+        // closing releases the bill this terminal took for payment, not one another terminal holds
+        // (even when the settlement screen still shows that one)
         roster().fmlogin->CurrentUser = S("boss");
         TestServer::exec({ S("update general_stores.login set u_loggedon='t'"),
-            S("insert into MAIN_ROAD.sales_order(sdate,billno,pcid,bool_access) values ('2026-12-09',12,2,'t'), "
-              "('2026-12-09',12,1,'t')") });
+            S("insert into MAIN_ROAD.sales_order(sdate,billno,pcid,payment_status,bool_access) values "
+              "('2026-12-09',12,2,'Hold','t'), ('2026-12-09',12,1,'Hold',null)") });
+        roster().Dm->setCompanyDatabase(S("MAIN_ROAD"), true);
+        QVERIFY(roster().fmpaymentdetails->TakeForPayment(S("1"), S("12")));
         SetScreenLabel(roster().fmsalesorderdtls, S("lblbillno"), S("12"));
-        SetScreenLabel(roster().fmsalesorderdtls, S("lbl_machine_id"), S("1"));
+        SetScreenLabel(roster().fmsalesorderdtls, S("lbl_machine_id"), S("2"));
         showScreen();
         screen()->close();
         QCOMPARE(TestServer::scalar(S("select group_concat(concat(pcid,bool_access) order by pcid) from "

@@ -76,11 +76,13 @@ private Q_SLOTS:
         // another terminal's order and a held bill's delivery stay; the abandoned order's go
         SalesFixture::addGridLine(db(), QStringLiteral("RICE"), 2, 2, 6);
         exec(QStringLiteral("insert into $db.sales_order(sdate,billno,pcid,payment_status,bool_access) values"
-                            "('2026-12-08',5,1,'Hold','t'),('2026-12-08',6,2,'Hold','t')"));
+                            "('2026-12-08',5,1,'Hold','t'),('2026-12-08',6,2,'Hold',null),"
+                            "('2026-12-08',7,2,'Hold',null)"));
         exec(QStringLiteral("insert into $db.delivery(sdate,billno,charges,pcid) values('2026-12-09',6,30,2),"
                             "('2026-12-08',5,30,1),('2026-12-09',6,20,1)"));
-        roster().fmpaymentdetails->setProperty("ResumeBillNo", QStringLiteral("6"));
-        roster().fmpaymentdetails->setProperty("ResumeTerminalId", QStringLiteral("2"));
+        // this counter took bill 2/7 for payment; bill 1/5 is another counter's
+        QVERIFY(roster().fmpaymentdetails->TakeForPayment(QStringLiteral("2"), QStringLiteral("7")));
+        roster().fmpaymentdetails->ResumeFlag = 0;
         if (fromSettlement) {
             ringUpAndProcess(3);
             QVERIFY(roster().fmsalesorderdtls->isVisible());
@@ -99,8 +101,9 @@ private Q_SLOTS:
         QCOMPARE(scalar(QStringLiteral("select group_concat(concat(pcid,'/',billno) order by pcid) from "
                                        "$db.delivery")),
             QStringLiteral("1/5,2/6"));
-        QCOMPARE(scalar(QStringLiteral("select group_concat(bool_access) from $db.sales_order where pcid=2")),
-            QStringLiteral("f"));
+        QCOMPARE(scalar(QStringLiteral("select group_concat(concat(pcid,'/',billno,bool_access) order by pcid) from "
+                                       "$db.sales_order where billno in (5,7)")),
+            QStringLiteral("1/5t,2/7f"));
         if (role == QLatin1String("admin")) {
             QVERIFY(roster().frmadminoptions->isVisible());
             roster().frmadminoptions->hide();

@@ -1,6 +1,7 @@
 // The order entry screen driven through its widgets.
 #include "app/posapplication.h"
 #include "app/roster.h"
+#include "bills/custdetails.h"
 #include "db/datamodulepos.h"
 #include "login/adminoption.h"
 #include "sales/posorderitem.h"
@@ -69,7 +70,7 @@ class TestOrderItem : public QObject {
     // Types the item's name and the quantity as a cashier does, then presses the action button.
     void typeLine(const QString& item, const QString& qty)
     {
-        QTest::keyClicks(itemBox()->lineEdit(), item);
+        QTest::keyClicks(itemBox(), item);
         quantity()->end(false);
         QTest::keyClick(quantity(), Qt::Key_Backspace);
         QTest::keyClicks(quantity(), qty);
@@ -169,7 +170,7 @@ private Q_SLOTS:
         screen()->hide();
         screen()->show();
         QVERIFY(!screen()->isActiveWindow());
-        QTest::keyClicks(itemBox()->lineEdit(), QStringLiteral("SUGAR"));
+        QTest::keyClicks(itemBox(), QStringLiteral("SUGAR"));
         quantity()->clear();
         QTest::keyClicks(quantity(), QStringLiteral("75"));
         QCOMPARE(quantity()->text(), QStringLiteral("7"));
@@ -305,18 +306,20 @@ private Q_SLOTS:
 
     void typeAheadAndPaste()
     {
+        // keys go where the application delivers them: to the box, the focus proxy of its line edit
         QLineEdit* edit = itemBox()->lineEdit();
-        QTest::keyClicks(edit, QStringLiteral("su"));
+        QComboBox* box = itemBox();
+        QTest::keyClicks(box, QStringLiteral("su"));
         QCOMPARE(edit->text(), QStringLiteral("su"));
         QCOMPARE(itemBox()->count(), 2);
         QCOMPARE(itemBox()->itemText(1), QStringLiteral("SUNFLOWER OIL"));
-        QTest::keyClick(edit, Qt::Key_X);
+        QTest::keyClick(box, Qt::Key_X);
         QCOMPARE(edit->text(), QString());
         QCOMPARE(itemBox()->count(), 0);
 
-        QTest::keyClicks(edit, QStringLiteral("r"));
+        QTest::keyClicks(box, QStringLiteral("r"));
         QCOMPARE(itemBox()->count(), 1);
-        QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+        QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(itemBox()->count(), 0);
         QVERIFY(edit->text().contains(QLatin1String("\"Paste\" DISABLED!")));
 
@@ -329,13 +332,14 @@ private Q_SLOTS:
     void twoItemsTypedOneAfterAnother()
     {
         QLineEdit* edit = itemBox()->lineEdit();
+        QComboBox* box = itemBox();
         typeLine(QStringLiteral("SUGAR"), QStringLiteral("3"));
         // typing starts afresh after an action, and after the item choice or the mode changes
-        QTest::keyClicks(edit, QStringLiteral("SU"));
+        QTest::keyClicks(box, QStringLiteral("SU"));
         QCOMPARE(edit->text(), QStringLiteral("SU"));
         w<QRadioButton>("RadioButton2")->click();
         w<QRadioButton>("RadioButton1")->click();
-        QTest::keyClicks(edit, QStringLiteral("RI"));
+        QTest::keyClicks(box, QStringLiteral("RI"));
         QCOMPARE(edit->text(), QStringLiteral("RI"));
         w<QRadioButton>("RadioGroup1Change")->click();
         w<QRadioButton>("RadioGroup1Add")->click();
@@ -345,6 +349,19 @@ private Q_SLOTS:
                                        "$db.tordergrid")),
             QStringLiteral("RICE 2,SUGAR 3"));
         QCOMPARE(gridRows(), 2);
+
+        // a few letters, then the arrow keys choose among the matches and Insert adds
+        QTest::keyClicks(box, QStringLiteral("SU"));
+        QTest::keyClick(box, Qt::Key_Down);
+        const QString first = edit->text();
+        QTest::keyClick(box, Qt::Key_Down);
+        QVERIFY(first.startsWith(QStringLiteral("SU")) && edit->text().startsWith(QStringLiteral("SU")));
+        QVERIFY(edit->text() != first);
+        QTest::keyClick(box, Qt::Key_Up);
+        QCOMPARE(edit->text(), first);
+        QTest::keyClick(box, Qt::Key_Insert);
+        QCOMPARE(scalar(QStringLiteral("select count(*) from $db.tordergrid where itemname='%1'").arg(first)),
+            QStringLiteral("1"));
     }
 
     void restoringAMinimisedWindowKeepsTheBill()
@@ -429,20 +446,32 @@ private Q_SLOTS:
         QVERIFY(logText().contains(QLatin1String("Clear...")));
     }
 
+    void showingReleasesTheResumedBill_data()
+    {
+        QTest::addColumn<bool>("changing");
+        QTest::addColumn<QString>("locks");
+        QTest::newRow("a new bill") << false << "1t,2f";
+        QTest::newRow("back through CHANGE ITEM DETAILS") << true << "1t,2t";
+    }
     void showingReleasesTheResumedBill()
     {
+        QFETCH(bool, changing);
         // terminal 1's own bill 3 is locked by another counter and stays locked
         exec(QStringLiteral("insert into $db.sales_order(sdate,billno,pcid,payment_status,bool_access) values"
-                            "('2026-12-08',3,1,'Hold','t'),('2026-12-08',3,2,'Hold','t')"));
-        QWidget* payments = roster().fmpaymentdetails;
-        payments->setProperty("ResumeBillNo", QStringLiteral("3"));
-        payments->setProperty("ResumeTerminalId", QStringLiteral("2"));
-        payments->setProperty("ResumeFlag", 1);
+                            "('2026-12-08',3,1,'Hold','t'),('2026-12-08',3,2,'Hold',null)"));
+        Tfmpaymentdetails* payments = roster().fmpaymentdetails;
+        QVERIFY(payments->TakeForPayment(QStringLiteral("2"), QStringLiteral("3")));
+        Tfmsalesorderdtls* settlement = roster().fmsalesorderdtls;
+        settlement->ReturnFlag = changing;
+        SetScreenLabel(settlement, QStringLiteral("lblbillno"), QStringLiteral("3"));
+        SetScreenLabel(settlement, QStringLiteral("lbl_machine_id"), QStringLiteral("2"));
         open();
+        QFETCH(QString, locks);
         QCOMPARE(scalar(QStringLiteral("select group_concat(concat(pcid,bool_access) order by pcid) from "
                                        "$db.sales_order")),
-            QStringLiteral("1t,2f"));
-        QCOMPARE(payments->property("ResumeFlag").toInt(), 0);
+            locks);
+        QCOMPARE(payments->ResumeFlag, 0);
+        payments->ReleaseResumedBill();
     }
 
     void menuAndShortcuts()

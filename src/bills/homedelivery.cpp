@@ -1,0 +1,177 @@
+#include "bills/homedelivery.h"
+
+#include "app/roster.h"
+#include "bills/homedeliverypas.h"
+#include "config/formatsettings.h"
+#include "numbers/numbers.h"
+#include "platform/keyfilter.h"
+#include "platform/services.h"
+#include "sales/salesorderdetails.h"
+#include "ui_homedelivery.h"
+
+#include <QShowEvent>
+
+namespace {
+
+QString S(const char* text)
+{
+    return QString::fromLatin1(text);
+}
+
+bool isDigit(QChar key)
+{
+    return key >= QLatin1Char('0') && key <= QLatin1Char('9');
+}
+
+bool isAsciiLetter(QChar key)
+{
+    return (key >= QLatin1Char('A') && key <= QLatin1Char('Z')) || (key >= QLatin1Char('a') && key <= QLatin1Char('z'));
+}
+
+constexpr int kNameLength = 45;
+constexpr int kPhoneLength = 13;
+constexpr int kBillKeyLength = 6;
+
+} // namespace
+
+Tfmhomedelivery::Tfmhomedelivery(QWidget* parent)
+    : QWidget(parent)
+    , ui(std::make_unique<Ui::Tfmhomedelivery>())
+{
+    ui->setupUi(this);
+    setObjectName(S("Tfmhomedelivery"));
+
+    KeyFilter::install(ui->ECustNameH, [](const QString& text, QChar key) {
+        if (key == QLatin1Char('\b'))
+            return true;
+        return text.size() < kNameLength && (isAsciiLetter(key) || key == QLatin1Char(' ') || key == QLatin1Char('.'));
+    });
+    // a mobile number: 7, 8, 9 or an international "+" first, digits after it
+    KeyFilter::install(ui->EPhoneNoH, [](const QString& text, QChar key) {
+        if (key == QLatin1Char('\b'))
+            return true;
+        if (text.size() >= kPhoneLength)
+            return false;
+        if (text.isEmpty())
+            return key == QLatin1Char('7') || key == QLatin1Char('8') || key == QLatin1Char('9')
+                || key == QLatin1Char('+');
+        return isDigit(key);
+    });
+    KeyFilter::install(ui->EHCharges,
+        [](const QString&, QChar key) { return key == QLatin1Char('\b') || isDigit(key) || key == QLatin1Char('.'); });
+    KeyFilter::install(ui->EBillNoh, [this](const QString& text, QChar key) {
+        if (text.size() > kBillKeyLength) {
+            ui->EBillNoh->backspace();
+            return false;
+        }
+        return key == QLatin1Char('\b') || isDigit(key);
+    });
+    ui->EHCharges->installEventFilter(this);
+
+    connect(ui->btnokdeliveryadd, &QPushButton::clicked, this, &Tfmhomedelivery::btnokdeliveryaddClick);
+    connect(ui->Button1, &QPushButton::clicked, this, &Tfmhomedelivery::Button1Click);
+    showDeliveryMoment();
+}
+
+Tfmhomedelivery::~Tfmhomedelivery() = default;
+
+QString Tfmhomedelivery::billKey() const
+{
+    return ui->EBillNoh->text();
+}
+
+void Tfmhomedelivery::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // Shown once per visit: an activation after a message box must not refill what is typed.
+    if (!event->spontaneous())
+        FormShow();
+}
+
+bool Tfmhomedelivery::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ui->EHCharges && event->type() == QEvent::FocusOut)
+        EHChargesExit();
+    return QWidget::eventFilter(watched, event);
+}
+
+void Tfmhomedelivery::showDeliveryMoment()
+{
+    const QDateTime now = services().clock().now();
+    ui->lbl_datec->setText(now.toString(S("dd-MM-yyyy")));
+    ui->lbl_timec->setText(timeToStr(now.time()));
+}
+
+void Tfmhomedelivery::FormShow()
+{
+    Roster& r = roster();
+    Tfmsalesorderdtls* settlement = r.fmsalesorderdtls;
+    // the bill the settlement screen shows: after a resume that is not the order screen's bill
+    const BillKey bill { settlement->terminalId(), settlement->billNo() };
+    ui->EHCharges->clear();
+    m_lastName.clear();
+    ui->EBillNoh->setText(bill.terminalId + QLatin1Char('/') + bill.billNo);
+    const DeliveryView view = OpenDelivery(*r.Dm, bill, settlement->customerName());
+    ui->ECustNameH->setText(view.name);
+    ui->MemoCustAddH->setPlainText(view.address);
+    ui->EPhoneNoH->setText(view.phone);
+    if (view.recorded)
+        ui->EHCharges->setText(view.charges);
+    ui->btnokdeliveryadd->setEnabled(!view.recorded);
+    showDeliveryMoment();
+    DisableContextMenus(this);
+}
+
+void Tfmhomedelivery::btnokdeliveryaddClick()
+{
+    Roster& r = roster();
+    DeliveryEntry entry;
+    entry.billKey = ui->EBillNoh->text();
+    entry.name = ui->ECustNameH->text();
+    entry.address = ui->MemoCustAddH->toPlainText();
+    entry.phone = ui->EPhoneNoH->text();
+    entry.charges = ui->EHCharges->text();
+    entry.knownCustomer = !r.fmsalesorderdtls->customerName().isEmpty();
+    entry.at = services().clock().now();
+
+    const DeliveryOutcome out = RecordHomeDelivery(*r.Dm, entry);
+    if (out.clearCharges)
+        ui->EHCharges->clear();
+    if (!out.name.isEmpty()) {
+        m_lastName = out.name;
+        ui->lbl_datec->setText(entry.at.toString(S("dd-MM-yyyy hh:mm:ss")));
+        ui->lbl_timec->setText(timeToStr(entry.at.time()));
+    }
+    if (out.alreadyRecorded) {
+        ui->EHCharges->setText(out.charges);
+        ui->btnokdeliveryadd->setEnabled(false);
+    }
+    for (const QString& message : out.messages)
+        ShowMsg(message);
+    if (out.recorded) {
+        for (QLineEdit* e : { ui->EBillNoh, ui->ECustNameH, ui->EPhoneNoH, ui->EHCharges })
+            e->clear();
+        ui->MemoCustAddH->clear();
+        ui->btnokdeliveryadd->setEnabled(false);
+    }
+}
+
+void Tfmhomedelivery::EHChargesExit()
+{
+    const QString charges = ui->EHCharges->text();
+    if (Numbers::isNumber(charges) && Numbers::parse(charges) == 0) {
+        ShowMsg(S("Enter the Home delivery charges"));
+        ui->EHCharges->clear();
+    }
+}
+
+void Tfmhomedelivery::Button1Click()
+{
+    Roster& r = roster();
+    // only a delivery recorded on this visit names the bill's customer; otherwise the bill keeps its own
+    if (!m_lastName.isEmpty())
+        r.fmsalesorderdtls->setCustomerName(m_lastName);
+    Fixposition(r.fmsalesorderdtls);
+    r.fmsalesorderdtls->show();
+    hide();
+}

@@ -1,0 +1,167 @@
+#include "bills/homedeliverypas.h"
+
+#include "bills/custdetailspas.h"
+#include "db/datamodulepos.h"
+#include "numbers/numbers.h"
+#include "platform/errors.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+QString S(const char* text)
+{
+    return QString::fromLatin1(text);
+}
+
+// Conditional writes that lose to other writers this often give up with an error.
+constexpr int kAttempts = 20;
+
+QString billWhere(TQuery& q, const BillKey& bill)
+{
+    return S(" where billno=") + q.quote(bill.billNo) + S(" and pcid=") + q.quote(bill.terminalId);
+}
+
+// The condition that a float column still holds the text it was read as (or NULL).
+QString stillHolds(TQuery& q, const QString& column, const TField& old)
+{
+    if (old.isNull())
+        return column + S(" is null");
+    return S("cast(") + column + S(" as char)=") + q.quote(old.asString());
+}
+
+QString recordedCharges(TQuery& q, const BillKey& bill)
+{
+    q.exec(S("select charges from delivery") + billWhere(q, bill));
+    return q.isEmpty() ? QString() : q.text(S("charges"));
+}
+
+void fillCustomer(TQuery& q, DeliveryView& view)
+{
+    view.name = q.text(S("customer_name"));
+    view.address = q.text(S("address"));
+    view.phone = q.text(S("phoneno"));
+}
+
+} // namespace
+
+DeliveryView OpenDelivery(TDm& dm, const BillKey& bill, const QString& settlementName)
+{
+    TQuery& q = dm.MyQhomedelivery;
+    DeliveryView view;
+    q.exec(S("select c.customer_name,c.address,c.phoneno from customer_details c,sales_order s  where "
+             "c.customerid=s.customerid and s.billno=")
+        + q.quote(bill.billNo) + S(" and s.pcid=") + q.quote(bill.terminalId));
+    fillCustomer(q, view);
+    if (view.name.isEmpty()) {
+        q.exec(S("select customer_name,address,phoneno from customer_details c  where customer_name=")
+            + q.quote(settlementName.left(kCustomerNameWidth)));
+        fillCustomer(q, view);
+    }
+    q.exec(S("select charges from delivery") + billWhere(q, bill));
+    view.recorded = !q.isEmpty();
+    view.charges = q.text(S("charges"));
+    return view;
+}
+
+bool AddDeliveryCharges(TDm& dm, const BillKey& bill, const QString& charges)
+{
+    TQuery& q = dm.MyQhomedelivery;
+    const QString where = billWhere(q, bill);
+    const QString read = S("select cast(total as char) as total_text, cast(balance as char) as balance_text "
+                           "from sales_order")
+        + where;
+    q.exec(read);
+    for (int attempt = 0; !q.isEmpty(); ++attempt) {
+        const TField total = q.field(S("total_text"));
+        const TField balance = q.field(S("balance_text"));
+        const Numbers::Value added = Numbers::parse(charges);
+        const Numbers::Value oldTotal = Numbers::parseOrZero(total.asString());
+        // a bill without a balance has had nothing paid yet
+        const Numbers::Value oldBalance = balance.isNull() ? oldTotal : Numbers::parseOrZero(balance.asString());
+        const QString newTotal = Numbers::general(oldTotal + added);
+        const QString newBalance = Numbers::general(oldBalance + added);
+        // written only over the figures it was computed from: a payment in between is read again
+        q.exec(S("update sales_order set total=") + q.quote(newTotal) + S(",grandtotal=") + q.quote(newTotal)
+            + S(",balance=") + q.quote(newBalance) + where + S(" and ") + stillHolds(q, S("total"), total) + S(" and ")
+            + stillHolds(q, S("balance"), balance));
+        if (q.rowsAffected() > 0)
+            return true;
+        if (attempt >= kAttempts)
+            throw EDatabaseError(S("The bill's total keeps changing; the delivery charges are not added"));
+        q.exec(read);
+        // nothing changed because the new figures read as the old ones (charges too small to show)
+        if (!q.isEmpty() && q.field(S("total_text")).asString() == total.asString()
+            && q.field(S("balance_text")).asString() == balance.asString())
+            return true;
+    }
+    return false;
+}
+
+DeliveryOutcome RecordHomeDelivery(TDm& dm, const DeliveryEntry& e)
+{
+    DeliveryOutcome out;
+    static const QRegularExpression phoneRule(S("^\\+?[0-9]+$"));
+    BillKey bill;
+    const QString refusal = [&]() -> QString {
+        if (e.name.trimmed().isEmpty())
+            return S("Enter the Customer name");
+        if (e.address.trimmed().isEmpty())
+            return S("Enter the Customer address");
+        if (e.billKey.isEmpty() || !ParseBillKey(e.billKey, bill))
+            return S("Enter the bill number");
+        if (e.phone.isEmpty())
+            return S("Please enter the Phone number");
+        if (e.phone.size() < 10 || e.phone.size() > 13 || !phoneRule.match(e.phone).hasMatch())
+            return S("Invalid Phone number");
+        if (e.charges.isEmpty())
+            return S("Enter the home delivery charges");
+        if (!Numbers::isNumber(e.charges) || Numbers::parse(e.charges) == 0) {
+            out.clearCharges = true;
+            return S("Enter the home delivery charges");
+        }
+        return QString();
+    }();
+    if (!refusal.isEmpty()) {
+        out.messages << refusal;
+        return out;
+    }
+
+    TQuery& q = dm.MyQhomedelivery;
+    const QString name = e.name.toUpper().left(kCustomerNameWidth);
+    const QString date = e.at.date().toString(S("yyyy-MM-dd"));
+    const QString charges = Numbers::general(Numbers::parse(e.charges));
+    out.name = name;
+    // One delivery row per bill: the row and the charges go in only when the bill has none yet.
+    q.exec(S("insert into delivery(sdate,customer_name,stime,billno,delivery_status,charges,pcid) select ")
+        + q.quote(date) + QLatin1Char(',') + q.quote(name.left(kDeliveryNameWidth)) + QLatin1Char(',')
+        + q.quote(e.at.time().toString(S("HH:mm:ss"))) + QLatin1Char(',') + q.quote(bill.billNo) + S(",'0',")
+        + q.quote(charges) + QLatin1Char(',') + q.quote(bill.terminalId)
+        + S(" from dual where not exists (select 1 from delivery") + billWhere(q, bill) + QLatin1Char(')'));
+    if (q.rowsAffected() == 0) {
+        out.alreadyRecorded = true;
+        out.charges = recordedCharges(q, bill);
+        return out;
+    }
+
+    if (!e.knownCustomer) {
+        const AddCustomerOutcome added = AddCustomer(dm, { date, name, e.address, e.phone }, NextCustomerId(dm));
+        // the delivery goes on with the customer who has the name
+        if (added.duplicate)
+            out.messages << S("customer already exist");
+    }
+    QString customerId = CustomerIdByName(dm, name);
+    if (customerId.isEmpty()) {
+        // the name on the bill belongs to no customer yet
+        customerId = AddCustomer(dm, { date, name, e.address, e.phone }, NextCustomerId(dm)).id;
+        if (customerId.isEmpty())
+            QString customerId = CustomerIdByName(dm, name);
+    }
+    q.exec(
+        S("update sales_order set  delivery=\"Home Delivery\",customerid=") + q.quote(customerId) + billWhere(q, bill));
+    AddDeliveryCharges(dm, bill, charges);
+    out.recorded = true;
+    out.charges = charges;
+    out.messages << S("Home Delivery details added");
+    return out;
+}

@@ -1,0 +1,97 @@
+#include "bills/paymentdetailspas.h"
+
+#include "db/datamodulepos.h"
+
+namespace {
+
+QString S(const char* text)
+{
+    return QString::fromLatin1(text);
+}
+
+QString billWhere(TQuery& q, const BillKey& bill)
+{
+    return S(" where billno=") + q.quote(bill.billNo) + S(" and pcid=") + q.quote(bill.terminalId);
+}
+
+} // namespace
+
+bool SplitBillKey(const QString& key, BillKey* bill)
+{
+    const qsizetype slash = key.indexOf(QLatin1Char('/'));
+    if (slash < 0)
+        return false;
+    bill->terminalId = key.left(slash);
+    bill->billNo = key.mid(slash + 1);
+    return true;
+}
+
+TQuery& PaymentBillsQuery(TDm& dm)
+{
+    return dm.MyQpayment;
+}
+
+QString ListPaymentBills(TDm& dm, BillGroup group, const QDate& from, const QDate& to)
+{
+    if (to < from)
+        return S("Select Proper Date");
+    TQuery& q = PaymentBillsQuery(dm);
+    static const char* const statuses[] = { "complete", "hold", "Part Payment" };
+    q.exec(S("select DATE_FORMAT(sdate, \"%d-%m-%Y\") as sdate,SUBSTRING(stime,1,8) as stime_m,"
+             "CONCAT(CAST(pcid AS CHAR), \"/\", CAST(billno AS CHAR)) AS BILLNUM,c.customer_name,s.customerid,"
+             "s.total,s.amount_paid,s.balance\n"
+             ",s.payment_type,s.payment_status,s.delivery from sales_order s left join customer_details c on "
+             "s.customerid=c.customerid where s.payment_status=")
+        + q.quote(S(statuses[int(group)])) + S(" and s.sdate>=") + q.quote(from.toString(Qt::ISODate))
+        + S(" and s.sdate<=") + q.quote(to.toString(Qt::ISODate))
+        + S(" and  s.hold_entry Is null order by s.sdate,s.stime,s.pcid,s.billno"));
+    return {};
+}
+
+QSet<QString> LockedBills(TDm& dm)
+{
+    TQuery& q = dm.MyQsalesdetails;
+    q.exec(S("select bool_access,billno,pcid from sales_order where bool_access=\"t\""));
+    QSet<QString> keys;
+    for (q.first(); !q.eof(); q.next())
+        keys.insert(q.text(S("pcid")) + QLatin1Char('/') + q.text(S("billno")));
+    return keys;
+}
+
+bool IsBillLocked(TDm& dm, const BillKey& bill)
+{
+    TQuery& q = dm.MyQsalesdetails;
+    q.exec(S("select bool_access,billno,pcid from sales_order") + billWhere(q, bill));
+    return q.text(S("bool_access")) == QLatin1String("t");
+}
+
+bool TakeBillForPayment(TDm& dm, const BillKey& bill)
+{
+    TQuery& q = dm.MyQsalesdetails;
+    const QString where = billWhere(q, bill);
+    q.exec(S("update sales_order set bool_access='t'") + where
+        + S(" and (bool_access is null or bool_access<>'t') and hold_entry is null"
+            " and payment_status in ('Hold','Part Payment')"));
+    if (q.rowsAffected() == 0)
+        return false;
+    q.exec(S("delete  from tordergrid") + where);
+    q.exec(S("insert into tordergrid (itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
+             "select itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno from temp_ordergrid")
+        + where);
+    return true;
+}
+
+bool CancelHeldEntry(TDm& dm, const BillKey& bill)
+{
+    // one transaction on the settlement's connection, which the stock give-back joins
+    TQuery& q = dm.MyQsalesdetails;
+    return InTransaction(q.connection(), Isolation::ReadCommitted, [&] {
+        q.exec(S("update sales_order set hold_entry=\"N\"") + billWhere(q, bill)
+            + S(" and hold_entry is null and payment_status='Hold' and (bool_access is null or bool_access<>'t')"));
+        if (q.rowsAffected() == 0)
+            return false;
+        // what holding the bill took out of stock
+        MoveBillStock(dm, bill, +1);
+        return true;
+    });
+}

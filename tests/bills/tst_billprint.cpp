@@ -1,0 +1,244 @@
+// Printing a bill: what the print reads of the bill (its own terminal's rows only), the workbook
+// and the printout it leaves, its failures, and "PRINT BILL" on the settlement screen.
+#include "bills/billprint.h"
+#include "bills/billprintpas.h"
+#include "counterfixture.h"
+#include "workbooktestkit.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
+
+namespace {
+
+const QString kShop = QStringLiteral("MAIN_STORE");
+
+QString S(const char* text)
+{
+    return QString::fromUtf8(text);
+}
+
+void shopExec(const QString& sql)
+{
+    TestServer::exec({ QString(sql).replace(QStringLiteral("$db"), kShop) });
+}
+
+// Bill 57 of terminal 2 as the settlement screen shows it: four lines of 238.1 with 11.9 tax.
+BillOnScreen shownBill57(bool home)
+{
+    BillOnScreen b;
+    b.bill = { S("2"), S("57") };
+    b.date = S("09-12-2026");
+    b.time = S("10:00:00");
+    b.customer = S("RAVI");
+    b.items = S("4");
+    b.subTotal = S("238.1");
+    b.total = S("250");
+    b.balance = S("0");
+    b.homeDelivery = home;
+    return b;
+}
+
+// The named cells of the workbook as openpyxl reads them, as "cell=value" like `expected`.
+QStringList cellsOf(const QString& file, const QStringList& expected, QJsonObject* book = nullptr)
+{
+    QString error;
+    const QJsonObject read = Kit::openpyxl(file, &error);
+    if (book)
+        *book = read;
+    QStringList actual;
+    for (const QString& cell : expected) {
+        const QString name = cell.section(QLatin1Char('='), 0, 0);
+        const QJsonValue v = read.value(S("cells")).toObject().value(name).toObject().value(S("value"));
+        actual << name + QLatin1Char('=') + (v.isDouble() ? QString::number(v.toDouble()) : v.toString()) + error;
+    }
+    return actual;
+}
+
+} // namespace
+
+class TestBillPrint : public QObject, CounterFixture {
+    Q_OBJECT
+
+    std::unique_ptr<TDm> m_shop; // a second counter's connections, working in MAIN_STORE
+
+    QString programFile(const QString& name) const { return QDir(services().paths().programFolder()).filePath(name); }
+    void installTemplate()
+    {
+        QFile::remove(programFile(kBillTemplate));
+        QVERIFY(QFile::copy(Kit::templateFolder() + QLatin1Char('/') + kBillTemplate, programFile(kBillTemplate)));
+    }
+    void removeOutput(const QString& base)
+    {
+        for (const char* suffix : { ".xls", ".pdf" }) {
+            const QString path = programFile(base + QLatin1String(suffix));
+            QDir(path).removeRecursively();
+            QFile::remove(path);
+        }
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        startProgram();
+        env->clock->setStep(600); // the splash's second passes at once
+        SalesFixture::createCompany(kShop);
+        m_shop = std::make_unique<TDm>(TestServer::settings());
+        m_shop->setCompanyDatabase(kShop, true);
+    }
+    void cleanupTestCase()
+    {
+        m_shop.reset();
+        endProgram();
+    }
+
+    // Bill 57 at two terminals, terminal 1's rows first, with other figures, lines and charges.
+    void init()
+    {
+        installTemplate();
+        removeOutput(S("MAIN STORE57"));
+        env->dialogs->clear();
+        QStringList s;
+        for (const char* table : { "sales_order", "delivery", "temp_ordergrid", "item" })
+            s << S("delete from $db.%1").arg(QLatin1String(table));
+        s << S("insert into $db.sales_order(sdate,stime,billno,subtotal,total,grandtotal,amount_paid,balance,"
+               "payment_status,delivery,pcid) values('2026-12-09','10.00.00.000',57,990,999,999,999,0,'Complete',"
+               "'Home Delivery',1),('2026-12-09','10.00.00.000',57,238.1,280,280,250,0,'Complete','Home Delivery',2)")
+          << S("insert into $db.delivery(sdate,customer_name,billno,charges,pcid) values('2026-12-09','OTHER',57,99,1),"
+               "('2026-12-08','RAVI',57,20,2),('2026-12-09','RAVI',57,30,2)")
+          << S("insert into $db.temp_ordergrid(itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
+               "values('OTHER TERMINAL LINE','9','1','9','0','9','0','9',1,57),"
+               "('SALT','20','2','40','5','42','0','42.00',2,57),"
+               "('ABCDEFGHIJKLMNOPQRSTU','10','1','10','0','10','0','10.00',2,57),"
+               "('GONE FROM THE MASTER','50','3','150','0','150','10','135.00',2,57),"
+               "('ABCDEFGHIJKLMNOPQRST','1.1','1','1.1','0','1.1','0','1.10',2,57)")
+          << S("insert into $db.item(itemname,rate) values('SALT',20),('ABCDEFGHIJKLMNOPQRSTU',10),"
+               "('ABCDEFGHIJKLMNOPQRST',1.1)");
+        for (const QString& sql : s)
+            shopExec(sql);
+    }
+
+    // Each row: the change to the seeded rows, then "cell=value" texts the saved workbook holds.
+    void printsTheBillOfThisTerminal_data()
+    {
+        QTest::addColumn<bool>("home");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QStringList>("cells");
+        // lines by name, a removed item among them; the 21-character name takes rows 9 and 10
+        QTest::newRow("take-away") << false << QString()
+                                   << QStringList { "A8=ABCDEFGHIJKLMNOPQRST", "A9=ABCDEFGHIJKLMNOPQRSTU", "C9=10",
+                                          "A10=", "C10=", "A11=GONE FROM THE MASTER", "I11=135.00", "A12=SALT",
+                                          "C17=4 items", "C18=Rs.238.1", "C19=Rs.11.9", "C20=Rs.250", "H17=No",
+                                          "H18=Rs.-", "H19=Rs.250", "H20=Rs.0", "G22=Rs.250" };
+        QTest::newRow("nothing paid") << false << S("update $db.sales_order set amount_paid=null")
+                                      << QStringList { "H19=Rs.0" };
+        QTest::newRow("home delivery: latest charges")
+            << true << QString() << QStringList { "H17=Yes", "H18=Rs.30", "G22=Rs.280" };
+        QTest::newRow("home delivery without its entry")
+            << true << S("delete from $db.delivery where pcid=2") << QStringList { "H18=Rs.", "G22=Rs.280" };
+        QTest::newRow("no printable lines")
+            << false << S("delete from $db.temp_ordergrid where pcid=2")
+            << QStringList { "A7=Item", "I7=Total", "A8=", "A11=", "A12=No. of Items:", "A13=Sub Total:",
+                   "A14=Vat/Tax:", "F15=Balance:", "A16=", "E17=Grand Total:", "G17=Rs.250" };
+    }
+    void printsTheBillOfThisTerminal()
+    {
+        QFETCH(bool, home);
+        QFETCH(QString, change);
+        QFETCH(QStringList, cells);
+        if (!change.isEmpty())
+            shopExec(change);
+        QVERIFY(PrintBill(*m_shop, shownBill57(home)));
+        const QString pdf = programFile(S("MAIN STORE57.pdf"));
+        QCOMPARE(env->dialogs->texts(),
+            QStringList({ "Bill is ready for printing", "No default printer is set up. The bill is saved as " + pdf }));
+        QCOMPARE(env->dialogs->messages.last().kind, 0);
+        QVERIFY(logText().contains(S(" Print Bill...")));
+
+        cells << S("D1=MAIN STORE") << S("B3=09-12-2026") << S("F3=RAVI") << S("H3= 2/57 ");
+        QJsonObject book;
+        QCOMPARE(cellsOf(programFile(S("MAIN STORE57.xls")), cells, &book), cells);
+        QCOMPARE(book.value(S("title")).toString(), S("Bill Details"));
+        if (!change.contains(S("temp_ordergrid")))
+            QVERIFY(book.value(S("merged")).toArray().contains(S("A9:B10")));
+
+        QString error;
+        const QString text = Kit::pdfText(pdf, &error);
+        QVERIFY2(!text.isEmpty(), qPrintable(error));
+        for (const char* word : { "MAIN STORE", " 2/57", "RAVI", "Vat/Tax:" })
+            QVERIFY2(text.contains(QLatin1String(word)), word);
+        // nothing of terminal 1's bill 57, nor the bill's older delivery entry
+        for (const char* word : { "OTHER TERMINAL LINE", "Rs.99", "Rs.20" })
+            QVERIFY2(!text.contains(QLatin1String(word)), word);
+    }
+
+    // A failure is shown as an error; the caller stays on the bill.
+    void failuresKeepTheBill_data()
+    {
+        QTest::addColumn<QString>("date");
+        QTest::addColumn<QString>("blocked"); // a folder standing where the file goes, named by the error
+        QTest::addColumn<bool>("workbookWritten");
+        QTest::newRow("not the bill's date") << S("2026-12-09") << QString() << false;
+        QTest::newRow("workbook not written") << S("09-12-2026") << S("MAIN STORE57.xls") << false;
+        QTest::newRow("printing fails") << S("09-12-2026") << S("MAIN STORE57.pdf") << true;
+    }
+    void failuresKeepTheBill()
+    {
+        QFETCH(QString, date);
+        QFETCH(QString, blocked);
+        QFETCH(bool, workbookWritten);
+        if (!blocked.isEmpty())
+            QVERIFY(QDir().mkpath(programFile(blocked) + S("/inside")));
+        BillOnScreen shown = shownBill57(false);
+        shown.date = date;
+        QVERIFY(!PrintBill(*m_shop, shown));
+        const RecordedMessage last = env->dialogs->messages.last();
+        QCOMPARE(last.kind, 1);
+        QVERIFY2(last.text.contains(blocked.isEmpty() ? date : blocked), qPrintable(last.text));
+        QCOMPARE(QFileInfo(programFile(S("MAIN STORE57.xls"))).isFile(), workbookWritten);
+    }
+
+    // The counter: a bill paid in full, "PRINT BILL" refused once for want of the template and
+    // then printed; the counter goes on to the next bill only after the print.
+    void printBillOnTheSettlementScreen()
+    {
+        openCounter();
+        exec(S("insert into $db.tax(sdate,rate) values('2026-01-01',10)"));
+        removeOutput(S("COUNTER1"));
+        ringUpAndProcess(3, S("ANNA"));
+        Tfmsalesorderdtls* screen = roster().fmsalesorderdtls;
+        auto* amount = find<QLineEdit>(screen, "EAmtpaidcas");
+        amount->setFocus();
+        QTest::keyClicks(amount, S("165"));
+        QTest::mouseClick(find<QAbstractButton>(screen, "BtnCash"), Qt::LeftButton);
+        QWidget* print = find(screen, "btnprintbill");
+        QVERIFY(print->isVisible());
+
+        QVERIFY(QFile::remove(programFile(kBillTemplate)));
+        env->dialogs->clear();
+        QTest::mouseClick(find<QAbstractButton>(screen, "btnprintbill"), Qt::LeftButton);
+        QCOMPARE(env->dialogs->messages.last().kind, 1);
+        QVERIFY(env->dialogs->lastText().contains(programFile(kBillTemplate)));
+        QVERIFY(screen->isVisible() && print->isVisible() && !roster().fmorderitem->isVisible());
+        QCOMPARE(screen->customerName(), S("ANNA"));
+        QVERIFY(!QFile::exists(programFile(S("COUNTER1.xls"))));
+
+        installTemplate();
+        env->dialogs->clear();
+        QCoreApplication::processEvents(); // the activation the splash took comes back as an event
+        key(amount, Qt::Key_P, Qt::ControlModifier);
+        QCOMPARE(env->dialogs->texts().value(0), S("Bill is ready for printing"));
+        QVERIFY(roster().fmorderitem->isVisible() && !screen->isVisible());
+        QCOMPARE(find<QLineEdit>(roster().fmorderitem, "ECustName")->text(), QString());
+        // the screen's figures: 150 of lines, 10 % tax on top
+        const QStringList cells { "D1=COUNTER", "F3=ANNA", "H3= 1/1 ", "A8=RICE", "C14=Rs.150", "C15=Rs.15",
+            "C16=Rs.165", "G18=Rs.165" };
+        QCOMPARE(cellsOf(programFile(S("COUNTER1.xls")), cells), cells);
+        QVERIFY(QFile::exists(programFile(S("COUNTER1.pdf"))));
+    }
+};
+
+QTEST_MAIN(TestBillPrint)
+#include "tst_billprint.moc"

@@ -1,0 +1,429 @@
+// The payment details screen inside the POS menu: the lists, the bill lock of a resumed bill and
+// when it goes, cancelling a held entry, and two terminals racing for one bill.
+#include "app/posapplication.h"
+#include "bills/paymentdetailspas.h"
+#include "counterfixture.h"
+#include "sales/posorderitempas.h"
+
+#include <QDateEdit>
+#include <QLabel>
+#include <QTableView>
+#include <QThread>
+
+class TestPaymentDetails : public QObject, CounterFixture {
+    Q_OBJECT
+
+    Tfmpaymentdetails* screen() { return roster().fmpaymentdetails; }
+    Tfmsalesorderdtls* settlement() { return roster().fmsalesorderdtls; }
+    Tfrmmenupos* menu() { return roster().frmmenupos; }
+    QTableView* list() { return find<QTableView>(screen(), "DBGrid1"); }
+    QStringList keys()
+    {
+        QStringList k;
+        for (int r = 0; r < list()->model()->rowCount(); ++r)
+            k << list()->model()->index(r, 2).data().toString();
+        return k;
+    }
+    bool enabled(const char* name) { return find(screen(), name)->isEnabled(); }
+    void click(QWidget* screen, const char* name)
+    {
+        QTest::mouseClick(find<QAbstractButton>(screen, name), Qt::LeftButton);
+        QCoreApplication::processEvents();
+    }
+    void open()
+    {
+        key(menu(), Qt::Key_F3);
+        QVERIFY(screen()->isVisible());
+    }
+    // A date picker's calendar closing on the day.
+    void pick(const char* picker, const QDate& day)
+    {
+        auto* p = find<QDateEdit>(screen(), picker);
+        p->setDate(day);
+        emit p->editingFinished();
+    }
+    void selectBill(const QString& billKey)
+    {
+        const int row = int(keys().indexOf(billKey));
+        QVERIFY2(row >= 0, qPrintable(billKey));
+        const QRect cell = list()->visualRect(list()->model()->index(row, 0));
+        QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, cell.center());
+    }
+    // "PAYMENT" on a held (or part-paid) bill of today, as the cashier reaches it.
+    void resume(const QString& billKey, const char* group = "RadioGroup1Hold")
+    {
+        open();
+        click(screen(), group);
+        selectBill(billKey);
+        click(screen(), "btnPayment");
+    }
+    static QString lock(int pcid, int billno)
+    {
+        return scalar(
+            QStringLiteral("select coalesce(bool_access,'-') from $db.sales_order where pcid=%1 and billno=%2")
+                .arg(pcid)
+                .arg(billno));
+    }
+    // A bill with its saved lines of RICE (50 each).
+    static void addBill(int pcid, int billno, const QString& status, int quantity, const QString& day = "2026-12-09",
+        const QString& access = QStringLiteral("null"))
+    {
+        const int total = 50 * quantity;
+        exec(QStringLiteral("insert into $db.sales_order(sdate,stime,billno,customerid,subtotal,total,grandtotal,"
+                            "amount_paid,balance,payment_status,delivery,pcid,bool_access) values('%1','10.15.30.000',"
+                            "%2,4,%3,%3,%3,0,%3,'%4','Take Away',%5,%6)")
+                 .arg(day)
+                 .arg(billno)
+                 .arg(total)
+                 .arg(status)
+                 .arg(pcid)
+                 .arg(access));
+        exec(QStringLiteral("insert into $db.temp_ordergrid values('RICE','50','%1','%2','0','%2','0','%2',%3,%4)")
+                 .arg(quantity)
+                 .arg(total)
+                 .arg(pcid)
+                 .arg(billno));
+    }
+
+private Q_SLOTS:
+    void initTestCase() { startProgram(); }
+    void cleanupTestCase() { endProgram(); }
+    void init()
+    {
+        openCounter();
+        exec(QStringLiteral("insert into $db.customer_details(customerid,customer_name) values(4,'ANNA')"));
+    }
+
+    void lists_data()
+    {
+        QTest::addColumn<QString>("group");
+        QTest::addColumn<QDate>("from");
+        QTest::addColumn<QDate>("to");
+        QTest::addColumn<QStringList>("listed");
+        QTest::addColumn<QString>("buttons"); // PAYMENT, CANCEL, UNLOCK enabled
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("firstRow");
+        const QDate today(2026, 12, 9);
+        const QString tail = QStringLiteral("|Take Away|ANNA|4");
+        QTest::newRow("complete, one day")
+            << "RadioGroup1Complete" << today << today << QStringList { "1/10", "2/10" } << "---"
+            << ""
+            << "09-12-2026|10.15.30|1/10|150|0|150|Complete" + tail;
+        QTest::newRow("complete, three days")
+            << "RadioGroup1Complete" << today.addDays(-2) << today << QStringList { "1/11", "1/10", "2/10" } << "---"
+            << ""
+            << "08-12-2026|10.15.30|1/11|50|0|50|Complete" + tail;
+        QTest::newRow("hold in any letter case")
+            << "RadioGroup1Hold" << today.addDays(-2) << today << QStringList { "2/12", "1/12" } << "PCU"
+            << ""
+            << "07-12-2026|10.15.30|2/12|50|0|50|hold" + tail;
+        QTest::newRow("part payment") << "RadioGroup1PartPayment" << today << today << QStringList { "1/14" } << "P-U"
+                                      << ""
+                                      << "09-12-2026|10.15.30|1/14|50|0|50|Part Payment" + tail;
+        QTest::newRow("reversed range") << "RadioGroup1Hold" << today << today.addDays(-1) << QStringList { "1/12" }
+                                        << "PCU"
+                                        << "Select Proper Date"
+                                        << "09-12-2026|10.15.30|1/12|50|0|50|Hold" + tail;
+    }
+    void lists()
+    {
+        QFETCH(QString, group);
+        QFETCH(QDate, from);
+        QFETCH(QDate, to);
+        QFETCH(QString, message);
+        addBill(1, 10, "Complete", 3);
+        addBill(2, 10, "complete", 1);
+        addBill(1, 11, "Complete", 1, "2026-12-08");
+        addBill(1, 12, "Hold", 1);
+        addBill(2, 12, "hold", 1, "2026-12-07");
+        addBill(1, 13, "Hold", 1);
+        addBill(1, 14, "Part Payment", 1);
+        addBill(1, 15, "", 1);
+        addBill(1, 16, "Complete", 1, "2026-12-10");
+        exec(QStringLiteral("update $db.sales_order set hold_entry='N' where billno=13"));
+        open();
+        // no latest date of long ago: today is shown
+        QCOMPARE(find<QDateEdit>(screen(), "DateTimePicker2")->date(), QDate(2026, 12, 9));
+        QCOMPARE(find<QDateEdit>(screen(), "DateTimePicker1")->minimumDate(), QDate(2000, 1, 1));
+        QCOMPARE(keys(), QStringList({ "1/10", "2/10" }));
+
+        click(screen(), qPrintable(group));
+        pick("DateTimePicker1", from);
+        pick("DateTimePicker2", to);
+        QTEST(keys(), "listed");
+        QCOMPARE(env->dialogs->texts(), message.isEmpty() ? QStringList() : QStringList { message });
+        if (!message.isEmpty()) {
+            QCOMPARE(find<QDateEdit>(screen(), "DateTimePicker1")->date(), QDate(2026, 12, 9));
+            QCOMPARE(find<QDateEdit>(screen(), "DateTimePicker2")->date(), QDate(2026, 12, 9));
+        }
+        QString buttons;
+        buttons += enabled("btnPayment") ? 'P' : '-';
+        buttons += enabled("btn_cancel") ? 'C' : '-';
+        buttons += enabled("Button1") ? 'U' : '-';
+        QTEST(buttons, "buttons");
+
+        QStringList first;
+        for (int c = 0; c < list()->model()->columnCount(); ++c)
+            first << list()->model()->index(0, c).data().toString();
+        QTEST(first.join('|'), "firstRow");
+    }
+
+    void resumesABillOfAnotherTerminal()
+    {
+        // bill 57 of terminal 1 comes first: its lines must not be taken for terminal 2's bill 57
+        addBill(1, 57, "Hold", 9);
+        addBill(2, 57, "Hold", 3);
+        SalesFixture::addGridLine(db(), QStringLiteral("RICE"), 7, 2, 57); // a stale row of the bill
+        SalesFixture::addGridLine(db(), QStringLiteral("RICE"), 1, 2, 58); // terminal 2 rings up bill 58
+        resume(QStringLiteral("2/57"));
+        QVERIFY(settlement()->isVisible());
+        QVERIFY(!screen()->isVisible());
+        QCOMPARE(find<QLabel>(settlement(), "Label27")->text(), QStringLiteral("2/57"));
+        QCOMPARE(settlement()->terminalId(), QStringLiteral("2"));
+        QCOMPARE(find<QLabel>(settlement(), "lblnoitems")->text(), QStringLiteral("1"));
+        QCOMPARE(scalar(QStringLiteral("select group_concat(concat(billno,':',quantity) order by billno) from "
+                                       "$db.tordergrid where pcid=2")),
+            QStringLiteral("57:3,58:1"));
+        QCOMPARE(lock(2, 57), QStringLiteral("t"));
+        QCOMPARE(lock(1, 57), QStringLiteral("-"));
+        QVERIFY(logText().contains(QLatin1String("Payment/Hold....Customer with customer id 4 and bill no  57")));
+        QCOMPARE(screen()->ResumeFlag, 1);
+    }
+
+    void lockLastsUntilTheBillLeavesTheCounter_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<QString>("locked");
+        QTest::newRow("CHANGE ITEM DETAILS") << "change"
+                                             << "t";
+        QTest::newRow("part payment") << "part"
+                                      << "t";
+        QTest::newRow("paid in full") << "full"
+                                      << "f";
+        QTest::newRow("held") << "hold"
+                              << "f";
+        QTest::newRow("BACK") << "back"
+                              << "f";
+        QTest::newRow("a new order") << "new"
+                                     << "f";
+        QTest::newRow("payment details again") << "details"
+                                               << "f";
+        QTest::newRow("HOME") << "home"
+                              << "f";
+        QTest::newRow("close button") << "close"
+                                      << "f";
+        QTest::newRow("window closed") << "window"
+                                       << "f";
+    }
+    void lockLastsUntilTheBillLeavesTheCounter()
+    {
+        QFETCH(QString, way);
+        addBill(2, 56, "Hold", 1, "2026-12-09", "'t'"); // another counter has this one
+        addBill(2, 57, "Hold", 3);
+        resume(QStringLiteral("2/57"));
+        QVERIFY(settlement()->isVisible());
+        QWidget* amount = find(settlement(), "EAmtpaidcas");
+        auto pay = [&](const char* rupees) {
+            amount->setFocus();
+            QTest::keyClicks(amount, QLatin1String(rupees));
+            click(settlement(), "BtnCash");
+        };
+        if (way == "change") {
+            click(settlement(), "Button1");
+            QVERIFY(roster().fmorderitem->isVisible());
+        } else if (way == "part") {
+            pay("50");
+        } else if (way == "full") {
+            pay("150");
+            QCOMPARE(scalar("select payment_status from $db.sales_order where pcid=2 and billno=57"), "Complete");
+        } else if (way == "hold") {
+            env->dialogs->answers << Dialogs::Answer::Yes;
+            key(amount, Qt::Key_H, Qt::ControlModifier);
+        } else if (way == "back") {
+            key(amount, Qt::Key_B, Qt::ControlModifier);
+            QVERIFY(roster().fmorderitem->isVisible());
+        } else if (way == "new") {
+            key(menu(), Qt::Key_F1);
+        } else if (way == "details") {
+            key(menu(), Qt::Key_F3);
+        } else if (way == "home") {
+            click(menu(), "btnback");
+        } else if (way == "close") {
+            env->dialogs->answers << Dialogs::Answer::Ok << Dialogs::Answer::No;
+            click(menu(), "BitBtn2");
+        } else {
+            env->dialogs->answers << Dialogs::Answer::Ok;
+            menu()->close();
+        }
+        QTEST(lock(2, 57), "locked");
+        QCOMPARE(lock(2, 56), QStringLiteral("t"));
+    }
+
+    void changedBillSurvivesItsHomeTerminal()
+    {
+        addBill(2, 57, "Hold", 3);
+        SalesFixture::addGridLine(db(), QStringLiteral("RICE"), 1, 2, 58);
+        resume(QStringLiteral("2/57"));
+        click(settlement(), "Button1"); // CHANGE ITEM DETAILS
+        QCOMPARE(find<QLabel>(roster().fmorderitem, "Label9")->text(), QStringLiteral("2/57"));
+
+        // meanwhile terminal 2 activates its order screen on bill 58 and clears it
+        TDm home(TestServer::settings());
+        home.setCompanyDatabase(db(), true);
+        ClearStaleGrid(home, QStringLiteral("2"), QStringLiteral("58"));
+        ClearOrder(home, QStringLiteral("2"), QStringLiteral("58"));
+
+        click(roster().fmorderitem, "btnprocessorder");
+        QVERIFY(settlement()->isVisible());
+        QCOMPARE(find<QLabel>(settlement(), "Label27")->text(), QStringLiteral("2/57"));
+        QCOMPARE(find<QLabel>(settlement(), "lblnoitems")->text(), QStringLiteral("1"));
+        QCOMPARE(scalar("select total from $db.sales_order where pcid=2 and billno=57"), QStringLiteral("150"));
+        QCOMPARE(scalar("select count(*) from $db.tordergrid where pcid=2 and billno=58"), QStringLiteral("0"));
+        QCOMPARE(lock(2, 57), QStringLiteral("t"));
+    }
+
+    void lockedBillIsHighlightedAndRefused()
+    {
+        addBill(2, 56, "Hold", 1);
+        addBill(2, 57, "Hold", 3, "2026-12-09", "'t'");
+        open();
+        click(screen(), "RadioGroup1Hold");
+        list()->clearSelection();
+        const quint64 before = TQuery::statementCount();
+        const QImage shot = list()->viewport()->grab().toImage();
+        QCOMPARE(TQuery::statementCount() - before, quint64(1)); // one read for every cell painted
+        const QColor highlight = list()->palette().color(QPalette::Active, QPalette::Highlight);
+        auto background = [&](int row, int column) {
+            const QRect cell = list()->visualRect(list()->model()->index(row, column));
+            return shot.pixelColor(cell.bottomRight() - QPoint(2, 2));
+        };
+        for (int c = 0; c < list()->model()->columnCount(); ++c) {
+            QCOMPARE(background(1, c), highlight); // 2/57
+            QVERIFY(background(0, c) != highlight);
+        }
+
+        selectBill(QStringLiteral("2/57"));
+        click(screen(), "btnPayment");
+        QVERIFY(screen()->isVisible());
+        QVERIFY(!settlement()->isVisible());
+        QVERIFY(!screen()->HoldsResumedLock());
+        QCOMPARE(screen()->ResumeFlag, 0);
+        // the refused bill is not this counter's: starting an order leaves its lock alone
+        key(menu(), Qt::Key_F1);
+        QCOMPARE(lock(2, 57), QStringLiteral("t"));
+    }
+
+    void unlockForAdministratorsOnly_data()
+    {
+        QTest::addColumn<QString>("role");
+        QTest::newRow("cashier") << "cashier";
+        QTest::newRow("administrator") << "admin";
+    }
+    void unlockForAdministratorsOnly()
+    {
+        QFETCH(QString, role);
+        exec(QStringLiteral("update general_stores.login set role='%1'").arg(role));
+        addBill(2, 56, "Hold", 1);
+        addBill(2, 57, "Hold", 3, "2026-12-09", "'t'");
+        open();
+        click(screen(), "RadioGroup1Hold");
+        QWidget* unlock = find(screen(), "Button1");
+        QCOMPARE(unlock->isVisible(), role == "admin");
+        if (role != "admin")
+            return;
+        selectBill(QStringLiteral("2/56"));
+        QVERIFY(!unlock->isEnabled());
+        selectBill(QStringLiteral("2/57"));
+        QVERIFY(unlock->isEnabled());
+        click(screen(), "Button1");
+        QCOMPARE(lock(2, 57), QStringLiteral("f"));
+    }
+
+    void cancel_data()
+    {
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<QString>("meanwhile"); // done by another terminal after the list was drawn
+        QTest::addColumn<QString>("stock");
+        QTest::addColumn<QString>("holdEntry");
+        QTest::addColumn<QStringList>("listed");
+        QTest::newRow("cancelled") << true << ""
+                                   << "13"
+                                   << "N" << QStringList { "1/20" };
+        QTest::newRow("answered no") << false << ""
+                                     << "10"
+                                     << "-" << QStringList { "1/57", "2/57" };
+        QTest::newRow("cancelled elsewhere meanwhile")
+            << true << "update $db.sales_order set hold_entry='N' where pcid=2"
+            << "10"
+            << "N" << QStringList { "1/20" };
+        QTest::newRow("taken for payment meanwhile")
+            << true << "update $db.sales_order set bool_access='t' where pcid=2"
+            << "10"
+            << "-" << QStringList { "1/20" };
+        QTest::newRow("a line's item is gone")
+            << true << "insert into $db.temp_ordergrid values('OLD TEA','5','2','10','0','10','0','10',2,57)"
+            << "13"
+            << "N" << QStringList { "1/20" };
+    }
+    void cancel()
+    {
+        QFETCH(bool, yes);
+        QFETCH(QString, meanwhile);
+        exec(QStringLiteral("update $db.stock_details set closing_stock=10 where sdate='2026-12-01'"));
+        addBill(1, 57, "Hold", 4); // the same number on this terminal comes first
+        addBill(2, 57, "Hold", 3);
+        addBill(1, 20, "Complete", 1);
+        open();
+        click(screen(), "RadioGroup1Hold");
+        selectBill(QStringLiteral("2/57"));
+        if (!meanwhile.isEmpty())
+            exec(meanwhile);
+        env->dialogs->answers << (yes ? Dialogs::Answer::Yes : Dialogs::Answer::No);
+        click(screen(), "btn_cancel");
+        QCOMPARE(env->dialogs->questions, QStringList { "Do you  want to cancel Entry on hold?: YES / NO" });
+        QTEST(riceStock(), "stock");
+        QCOMPARE(scalar("select closing_stock from $db.stock_details where sdate='2026-01-05'"), QStringLiteral("500"));
+        QTEST(scalar("select coalesce(hold_entry,'-') from $db.sales_order where pcid=2"), "holdEntry");
+        QCOMPARE(scalar("select coalesce(hold_entry,'-') from $db.sales_order where pcid=1 and billno=57"), "-");
+        QTEST(keys(), "listed");
+        QCOMPARE(find<QAbstractButton>(screen(), "RadioGroup1Complete")->isChecked(), yes);
+        if (meanwhile.contains(QLatin1String("OLD TEA")))
+            QVERIFY(logText().contains(QLatin1String("Stock not moved for OLD TEA of bill 2/57")));
+    }
+
+    void twoTerminalsRaceForOneBill()
+    {
+        constexpr int kBills = 150;
+        QStringList rows;
+        for (int b = 1; b <= kBills; ++b)
+            rows << QStringLiteral("('2026-12-09',%1,2,'Hold')").arg(b);
+        exec(QStringLiteral("insert into $db.sales_order(sdate,billno,pcid,payment_status) values ") + rows.join(','));
+        QSet<int> won[2];
+        auto terminal = [&](int t) {
+            return QThread::create([&, t] {
+                TDm own(TestServer::settings());
+                own.setCompanyDatabase(db(), true);
+                for (int b = 1; b <= kBills; ++b) {
+                    if (TakeBillForPayment(own, { QStringLiteral("2"), QString::number(b) }))
+                        won[t].insert(b);
+                }
+            });
+        };
+        std::unique_ptr<QThread> one(terminal(0));
+        std::unique_ptr<QThread> two(terminal(1));
+        one->start();
+        two->start();
+        QVERIFY(one->wait(60000) && two->wait(60000));
+        QVERIFY(!won[0].intersects(won[1]));
+        QCOMPARE(won[0].size() + won[1].size(), kBills);
+        QCOMPARE(scalar("select count(*) from $db.sales_order where bool_access='t'"), QString::number(kBills));
+    }
+};
+
+int main(int argc, char** argv)
+{
+    PosApplication app(argc, argv);
+    TestPaymentDetails test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_paymentdetails.moc"
