@@ -67,18 +67,22 @@ bool IsBillLocked(TDm& dm, const BillKey& bill)
 
 bool TakeBillForPayment(TDm& dm, const BillKey& bill)
 {
+    // On the settlement's connection, with the lock and the lines as one transaction: a bill is
+    // never left locked with its lines half copied.
     TQuery& q = dm.MyQsalesdetails;
-    const QString where = billWhere(q, bill);
-    q.exec(S("update sales_order set bool_access='t'") + where
-        + S(" and (bool_access is null or bool_access<>'t') and hold_entry is null"
-            " and payment_status in ('Hold','Part Payment')"));
-    if (q.rowsAffected() == 0)
-        return false;
-    q.exec(S("delete  from tordergrid") + where);
-    q.exec(S("insert into tordergrid (itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
-             "select itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno from temp_ordergrid")
-        + where);
-    return true;
+    return InTransaction(q.connection(), Isolation::ReadCommitted, [&] {
+        const QString where = billWhere(q, bill);
+        q.exec(S("update sales_order set bool_access='t'") + where
+            + S(" and (bool_access is null or bool_access<>'t') and hold_entry is null"
+                " and payment_status in ('Hold','Part Payment')"));
+        if (q.rowsAffected() == 0)
+            return false;
+        q.exec(S("delete  from tordergrid") + where);
+        q.exec(S("insert into tordergrid (itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
+                 "select itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno from temp_ordergrid")
+            + where);
+        return true;
+    });
 }
 
 bool CancelHeldEntry(TDm& dm, const BillKey& bill)

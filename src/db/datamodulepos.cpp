@@ -45,6 +45,8 @@ QString serverCode(const QSqlError& error)
 
 // 1213: the server undid the whole transaction to break a deadlock.
 const QLatin1String kDeadlock("1213");
+// 1062: an insert met a key that exists; the server undid that one statement.
+const QLatin1String kDuplicateKey("1062");
 // How often a transaction undone for a deadlock is run again before the error is shown.
 constexpr int kTransactionAttempts = 5;
 
@@ -290,7 +292,9 @@ void TQuery::exec(const QString& sql)
     if (!send()) {
         const QSqlError error = q.lastError();
         if (!isConnectionLost(error)) {
-            if (inTransaction)
+            // A duplicate key undoes only its own statement: the caller may take another key and
+            // go on in the same transaction. Any other failure ends the transaction.
+            if (inTransaction && serverCode(error) != kDuplicateKey)
                 m_connection.setTransactionState(TConnection::TransactionState::Failed);
             throw EDatabaseError(serverMessage(error), serverCode(error));
         }

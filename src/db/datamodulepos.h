@@ -87,7 +87,8 @@ public:
     void noteCurrentDatabase(const QString& database) { m_database = database; }
 
     // Where the connection stands with a transaction (see TTransaction). Failed: a statement of
-    // it failed, so it can only be rolled back. Lost: the session ended under it, and the server
+    // it failed (other than on a duplicate key, which undoes only that statement), so it can only
+    // be rolled back. Lost: the session ended under it, and the server
     // has undone it; the connection stays closed until the transaction is left.
     enum class TransactionState { None, Open, Failed, Lost };
     TransactionState transactionState() const { return m_transaction; }
