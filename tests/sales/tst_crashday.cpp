@@ -1,8 +1,10 @@
 // A cashier's day cut short again and again: a child process rings up, pays in full and in part,
-// holds, resumes and books purchases as fast as it can through the procedures the screens call,
-// and is killed with SIGKILL at a random moment. After each kill the money and the stock must
-// still add up: no bill half paid, no stock moved without its bill, no purchase half booked.
+// holds, resumes under the bill lock, cancels held entries and books purchases as fast as it can
+// through the procedures the screens call, and is killed with SIGKILL at a random moment. After
+// each kill the money and the stock must still add up: no bill half paid or half cancelled, no
+// stock moved without its bill, no purchase half booked, no lock without its lines.
 #include "backoffice/Purchasepas.h"
+#include "bills/paymentdetailspas.h"
 #include "db/datamodulepos.h"
 #include "login/adminoptpas.h"
 #include "numbers/numbers.h"
@@ -19,6 +21,7 @@
 #include <QtTest>
 #include <cstdio>
 #include <fcntl.h>
+#include <optional>
 #include <random>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -87,6 +90,12 @@ public:
         // the connections of the day are open before the parent starts its clock
         for (TConnection* c : { &m_dm.MyConposorderitem, &m_dm.MyConsalesdetails, &m_dm.MyConPur, &m_dm.MyConview })
             c->ensureOpen();
+        // what a killed cashier left locked an administrator unlocks
+        for (const QString& key : LockedBills(m_dm)) {
+            BillKey bill;
+            if (SplitBillKey(key, &bill))
+                ReleaseBillLock(m_dm, bill.billNo, bill.terminalId);
+        }
     }
 
     [[noreturn]] void work()
@@ -97,8 +106,10 @@ public:
                 bookPurchase();
             else if (pick < 13)
                 transactional([&] { RunStartOfDayMaintenance(m_dm, { kDb }); });
-            else if (pick < 30)
+            else if (pick < 25)
                 resumeAndSettle();
+            else if (pick < 30)
+                cancelHeldEntry();
             else
                 ringUpAndSettle();
         }
@@ -152,27 +163,41 @@ private:
         pay(key, pick < 7);
     }
 
-    // What the payment details screen does for a held or part-paid bill: its saved lines become
-    // the terminal's grid again.
+    // A held or part-paid bill of either terminal taken for payment as the payment details screen
+    // takes it (the lock, and its saved lines into its terminal's grid), then settled or held
+    // again and let go as the counter lets go of it.
     void resumeAndSettle()
     {
-        TQuery& q = m_dm.MyQview;
-        q.exec(S("select billno from sales_order where pcid=") + m_terminal
-            + S(" and payment_status in ('Hold','Part Payment') order by billno"));
-        if (q.isEmpty())
+        const std::optional<BillKey> key = pickBill(S("'Hold','Part Payment'"));
+        if (!key)
             return;
-        q.seek(below(q.recordCount()));
-        const QString bill = q.text(S("billno"));
-        q.exec(S("delete from tordergrid where pcid=") + m_terminal);
-        q.exec(S("insert into tordergrid (itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
-                 "select itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno from temp_ordergrid "
-                 "where billno=")
-            + bill + S(" and pcid=") + m_terminal);
-        const BillKey key { m_terminal, bill };
+        bool taken = false;
+        transactional([&] { taken = TakeBillForPayment(m_dm, *key); });
+        if (!taken)
+            return;
         if (below(5) == 0)
-            transactional([&] { HoldBill(m_dm, { key, {}, kToday, nextTime() }); });
+            transactional([&] { HoldBill(m_dm, { *key, {}, kToday, nextTime() }); });
         else
-            pay(key, below(2) == 0);
+            pay(*key, below(2) == 0);
+        ReleaseBillLock(m_dm, key->billNo, key->terminalId);
+    }
+
+    void cancelHeldEntry()
+    {
+        if (const std::optional<BillKey> key = pickBill(S("'Hold'")))
+            transactional([&] { CancelHeldEntry(m_dm, *key); });
+    }
+
+    // One of the bills of these statuses that the payment details lists show.
+    std::optional<BillKey> pickBill(const QString& statuses)
+    {
+        TQuery& q = m_dm.MyQview;
+        q.exec(S("select pcid,billno from sales_order where payment_status in (") + statuses
+            + S(") and hold_entry is null order by pcid,billno"));
+        if (q.isEmpty())
+            return std::nullopt;
+        q.seek(below(q.recordCount()));
+        return BillKey { q.text(S("pcid")), q.text(S("billno")) };
     }
 
     void pay(const BillKey& key, bool inFull)
@@ -252,6 +277,11 @@ QStringList brokenInvariants(TQuery& q)
            "from card_details union all select billno,pcid,'cheque' from cheque_details) r where not exists (select 1 "
            "from sales_order s where s.billno=r.billno and s.pcid=r.pcid and coalesce(s.payment_status,'')<>'')"),
         S("payment record of a bill without payment status"));
+    // A locked bill has its saved lines in its terminal's grid: the lock and the copy go together.
+    each(S("select ") + bill
+            + S(" from sales_order s where s.bool_access='t' and not exists (select 1 from tordergrid g where "
+                "g.billno=s.billno and g.pcid=s.pcid)"),
+        S("locked bill without its lines in the grid"));
     // A held or paid bill has the lines it took out of stock.
     each(S("select ") + bill
             + S(" from sales_order s where s.payment_status in ('Hold','Part Payment','Complete') and not exists "
@@ -269,12 +299,14 @@ QStringList brokenInvariants(TQuery& q)
            "and t.purchase>0 and not exists (select 1 from comment c where c.sdate=t.sdate) group by t.sdate"),
         S("forced purchase without its remark"));
 
-    // Current stock = opening + purchases - the lines of held and paid bills.
-    q.exec(S("select i.itemcode, i.itemname, (select closing_stock from stock_details t where t.itemcode=i.itemcode "
-             "order by sdate desc limit 1) as closing, (select sum(purchase) from stock_details t where "
-             "t.itemcode=i.itemcode) as purchased, (select coalesce(sum(g.quantity),0) from temp_ordergrid g join "
-             "sales_order s on s.billno=g.billno and s.pcid=g.pcid where g.itemname=i.itemname and s.payment_status "
-             "in ('Hold','Part Payment','Complete')) as taken from item i order by i.itemcode"));
+    // Current stock = opening + purchases - the lines of held and paid bills (a cancelled held
+    // entry gave its lines back).
+    q.exec(
+        S("select i.itemcode, i.itemname, (select closing_stock from stock_details t where t.itemcode=i.itemcode "
+          "order by sdate desc limit 1) as closing, (select sum(purchase) from stock_details t where "
+          "t.itemcode=i.itemcode) as purchased, (select coalesce(sum(g.quantity),0) from temp_ordergrid g join "
+          "sales_order s on s.billno=g.billno and s.pcid=g.pcid where g.itemname=i.itemname and s.payment_status "
+          "in ('Hold','Part Payment','Complete') and s.hold_entry is null) as taken from item i order by i.itemcode"));
     for (q.first(); !q.eof(); q.next()) {
         const int index = q.text(S("itemcode")).toInt() - 1;
         const qint64 expected
