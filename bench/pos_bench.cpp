@@ -743,10 +743,11 @@ void restock(const Options& o, const QString& database, const std::atomic<bool>&
         dm.setCompanyDatabase(database, true);
         TQuery& q = dm.MyQview;
         const QString today = QDate::currentDate().toString(S("yyyy-MM-dd"));
+        // each item's latest row read backwards along its index, not all of its rows
         const QString freeStock
-            = S("select i.itemcode, t.closing_stock - coalesce((select sum(g.quantity) from tordergrid g where "
-                "g.itemname=i.itemname), 0) as free from item i join stock_details t on t.itemcode=i.itemcode and "
-                "t.sdate=(select max(x.sdate) from stock_details x where x.itemcode=i.itemcode) where i.itemcode<=%1")
+            = S("select i.itemcode, (select t.closing_stock from stock_details t where t.itemcode=i.itemcode order by "
+                "t.sdate desc limit 1) - coalesce((select sum(g.quantity) from tordergrid g where "
+                "g.itemname=i.itemname), 0) as free from item i where i.itemcode<=%1")
                   .arg(kScarceItems);
         while (!stop) {
             q.exec(freeStock);
@@ -784,13 +785,14 @@ void watchGrids(const Options& o, const QString& database, const std::atomic<boo
         TDm dm(o.settings);
         dm.setCompanyDatabase(database, true);
         TQuery& q = dm.MyQview;
+        // Cheap enough to run all the time beside the terminals: each item's latest ledger row is
+        // read backwards along its index, not all of its rows.
         const QString look = S(
-            "select coalesce(max(o.held - t.closing_stock), 0) as excess from (select g.itemname, sum(g.quantity) as "
-            "held "
-            "from tordergrid g where not exists (select 1 from sales_order s where s.billno=g.billno and s.pcid=g.pcid "
-            "and s.payment_status in ('Hold','Part Payment','Complete')) group by g.itemname) o join item i on "
-            "i.itemname=o.itemname join stock_details t on t.itemcode=i.itemcode and t.sdate=(select max(x.sdate) "
-            "from stock_details x where x.itemcode=i.itemcode) where o.held > t.closing_stock");
+            "select coalesce(max(x.held - x.stock), 0) as excess from (select o.held, (select t.closing_stock from "
+            "stock_details t where t.itemcode=i.itemcode order by t.sdate desc limit 1) as stock from (select "
+            "g.itemname, sum(g.quantity) as held from tordergrid g where not exists (select 1 from sales_order s where "
+            "s.billno=g.billno and s.pcid=g.pcid and s.payment_status in ('Hold','Part Payment','Complete')) group by "
+            "g.itemname) o join item i on i.itemname=o.itemname) x where x.held > x.stock");
         while (!stop) {
             q.exec(look);
             ++out.looks;
@@ -799,8 +801,9 @@ void watchGrids(const Options& o, const QString& database, const std::atomic<boo
                 ++out.oversold;
                 out.worstUnits = std::max(out.worstUnits, over);
             }
-            // an oversell lasts until the next purchase of the item, far longer than this
-            QThread::msleep(1);
+            // an oversell lasts until the next purchase of the item (the restocking looks every
+            // 10 ms), longer than this
+            QThread::msleep(2);
         }
     } catch (const std::exception& e) {
         out.error = QString::fromUtf8(e.what());

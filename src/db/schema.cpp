@@ -115,6 +115,8 @@ namespace {
         { "sales_order_lock", "sales_order", "bool_access" },
         // a bill's lines, open and saved, and its delivery and cheque entries
         { "tordergrid_terminal_bill", "tordergrid", "pcid,billno" },
+        // every terminal's open lines of an item: the stock check of every line reads them
+        { "tordergrid_item", "tordergrid", "itemname" },
         { "temp_ordergrid_bill", "temp_ordergrid", "billno,pcid" },
         { "delivery_bill", "delivery", "billno,pcid" },
         { "cheque_details_bill", "cheque_details", "billno,pcid" },
