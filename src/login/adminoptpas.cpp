@@ -195,6 +195,7 @@ struct HeldBill {
     QString holdEntry;
     bool holdEntryNull = true;
     QString amountPaid;
+    bool locked = false; // taken for payment at a terminal
 };
 
 struct Pass {
@@ -244,8 +245,8 @@ bool giveBack(TDm& dm, const QString& database, const QString& company, const QS
 }
 
 // Cancels one expired bill as one transaction. The header is deleted only while it is as it was
-// listed, so a bill paid or cancelled by hand on another terminal meanwhile is left for the next
-// start. Returns false when the bill changed.
+// listed and no terminal has taken it for payment, so a bill paid, cancelled or resumed on another
+// terminal meanwhile is left for the next start. Returns false when the bill changed.
 bool cancelBill(TDm& dm, const QString& company, const HeldBill& bill, MaintenanceReport& report)
 {
     const QString database = TQuery::ident(company);
@@ -263,7 +264,8 @@ bool cancelBill(TDm& dm, const QString& company, const HeldBill& bill, Maintenan
         const QString where = S(" where billno=") + q.quote(bill.billNo) + S(" and pcid=") + q.quote(bill.terminalId);
         q.exec(S("delete from ") + database + S(".sales_order") + where + S(" and payment_status=")
             + q.quote(bill.status) + S(" and hold_entry")
-            + (bill.holdEntryNull ? S(" is null") : QLatin1Char('=') + q.quote(bill.holdEntry)));
+            + (bill.holdEntryNull ? S(" is null") : QLatin1Char('=') + q.quote(bill.holdEntry))
+            + S(" and (bool_access is null or bool_access<>'t')"));
         if (q.rowsAffected() == 0)
             return;
         if (returnGoods) {
@@ -305,9 +307,10 @@ void cancelExpired(TDm& dm, const QString& company, const Pass& pass, const QDat
         + QLatin1Char(' '));
     QList<HeldBill> bills;
     for (list.first(); !list.eof(); list.next()) {
-        bills.append({ list.text(S("billno")), list.text(S("pcid")),
-            QDate::fromString(list.text(S("sdate")), Qt::ISODate), list.text(S("payment_status")),
-            list.text(S("hold_entry")), list.field(S("hold_entry")).isNull(), list.text(S("amount_paid")) });
+        bills.append(
+            { list.text(S("billno")), list.text(S("pcid")), QDate::fromString(list.text(S("sdate")), Qt::ISODate),
+                list.text(S("payment_status")), list.text(S("hold_entry")), list.field(S("hold_entry")).isNull(),
+                list.text(S("amount_paid")), list.text(S("bool_access")) == QLatin1String("t") });
     }
 
     TRegistry reg;
@@ -334,8 +337,16 @@ void cancelExpired(TDm& dm, const QString& company, const Pass& pass, const QDat
                 1);
             continue;
         }
-        if (WholeDaysSince(bill.date, now) >= limit)
-            cancelBill(dm, company, bill, report);
+        if (WholeDaysSince(bill.date, now) < limit)
+            continue;
+        // a cashier is taking money for it: it goes once the terminal lets go of it
+        if (bill.locked) {
+            LogWrite(S("Start of day, company ") + company + S(": bill ") + bill.terminalId + QLatin1Char('/')
+                    + bill.billNo + S(" is taken for payment at a terminal, left for the next start"),
+                1);
+            continue;
+        }
+        cancelBill(dm, company, bill, report);
     }
 }
 
