@@ -164,6 +164,9 @@ BookingOutcome bookPurchase(TQuery& q, const QString& day, const QString& itemNa
     const QString flag = billReceived ? S("True") : S("False");
     const QString d = q.quote(day);
     const QString c = q.quote(code);
+    // The item is locked first, as every stock movement locks it: one that waits for the item's
+    // latest row while this booking opens a newer one would change the older row.
+    q.exec(S("select itemcode from item where itemcode=") + c + S(" for update"));
 
     // The day's row gets the purchase added; without one, a row for the day opens with the
     // closing stock of the latest row as it is at this moment.

@@ -273,6 +273,14 @@ bool cancelBill(TDm& dm, const QString& company, const HeldBill& bill, Maintenan
             QList<QPair<QString, QString>> lines;
             for (q.first(); !q.eof(); q.next())
                 lines.append({ q.text(S("itemname")), q.text(S("quantity")) });
+            // the items first, as every stock movement locks them (a purchase opening a new day's
+            // row meanwhile would leave the give-back on the row before)
+            QStringList names;
+            for (const auto& line : std::as_const(lines))
+                names << q.quote(line.first);
+            if (!names.isEmpty())
+                q.exec(S("select itemcode from ") + database + S(".item where itemname in (")
+                    + names.join(QLatin1Char(',')) + S(") order by itemcode for update"));
             for (const auto& [itemName, quantity] : std::as_const(lines)) {
                 if (!giveBack(dm, database, company, billKey, itemName, quantity))
                     ++skippedLines;

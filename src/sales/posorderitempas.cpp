@@ -58,6 +58,7 @@ ItemRow readItem(TQuery& q, const QString& itemName)
 // Current stock of an item: closing stock and minimal level of its latest ledger row
 // (0 and 0 without any row), and the units of it in every terminal's order grid.
 struct Stock {
+    QString date; // of the current ledger row
     qint64 closing = 0;
     qint64 minimal = 0;
     qint64 inGrids = 0;
@@ -73,6 +74,7 @@ Stock readStock(TQuery& q, const QString& itemName)
     if (!q.isEmpty()) {
         const TField closing = q.field(S("closing_stock"));
         const TField minimal = q.field(S("minimal"));
+        s.date = q.text(S("sdate"));
         s.closing = closing.isNull() ? 0 : Numbers::parseInt(closing.asString());
         s.minimal = minimal.isNull() ? 0 : Numbers::parseInt(minimal.asString());
     }
@@ -86,14 +88,29 @@ std::atomic<bool> g_lockStockRows { true };
 
 // Locks the item's current ledger row (the one a sale's stock movement changes) until the end
 // of the transaction, before the reservations are read: a terminal checking the same item waits
-// here until this one's line is written or refused. Without a ledger row there is no stock to
-// reserve, and the check refuses the line anyway.
-void lockStockRow(TQuery& q, const ItemRow& item)
+// here until this one's line is written or refused. Returns the row's date; without a ledger row
+// there is no stock to reserve, and the check refuses the line anyway.
+QString lockStockRow(TQuery& q, const ItemRow& item)
 {
     if (!g_lockStockRows || !Numbers::isInteger(item.code))
-        return;
-    q.exec(S("select closing_stock from stock_details where itemcode=") + QString::number(Numbers::parseInt(item.code))
-        + S(" order by sdate desc limit 1 for update"));
+        return {};
+    q.exec(S("select sdate, closing_stock from stock_details where itemcode=")
+        + QString::number(Numbers::parseInt(item.code)) + S(" order by sdate desc limit 1 for update"));
+    return q.text(S("sdate"));
+}
+
+// The item's stock read under the lock of its current ledger row. A purchase that opened a newer
+// row for its day while this terminal waited hands it the lock of the row before; then the newer
+// row is locked too, so that all terminals checking the item still queue on one row.
+Stock lockedStock(TQuery& q, const ItemRow& item, const QString& itemName)
+{
+    QString locked = lockStockRow(q, item);
+    Stock stock = readStock(q, itemName);
+    for (int again = 0; !locked.isEmpty() && stock.date != locked && again < 10; ++again) {
+        locked = lockStockRow(q, item);
+        stock = readStock(q, itemName);
+    }
+    return stock;
 }
 
 // Runs a line action as one transaction on the order grid's connection (or as it is, when the
@@ -255,8 +272,7 @@ LineOutcome mergeLine(
     const ItemRow item = readItem(q, itemName);
     if (!item.found)
         return noSuchItem();
-    lockStockRow(q, item);
-    const Stock stock = readStock(q, itemName);
+    const Stock stock = lockedStock(q, item, itemName);
     const qint64 entered = enteredQuantity(quantityText);
     const qint64 newQuantity = oldQuantity + entered;
     const qint64 reserved = stock.inGrids + entered;
@@ -289,8 +305,7 @@ LineOutcome changeLine(
     const ItemRow item = readItem(q, itemName);
     if (!item.found)
         return noSuchItem();
-    lockStockRow(q, item);
-    const Stock stock = readStock(q, itemName);
+    const Stock stock = lockedStock(q, item, itemName);
     const qint64 entered = enteredQuantity(quantityText);
     const qint64 reservedByOthers = stock.inGrids - oldQuantity;
     const QString refusal = newLineRefusal(stock, reservedByOthers, entered);
@@ -359,8 +374,7 @@ LineOutcome AddOrderLine(TDm& dm, const OrderContext& ctx, const QString& itemNa
         const ItemRow item = readItem(q, itemName);
         if (!item.found)
             return noSuchItem();
-        lockStockRow(q, item);
-        const Stock stock = readStock(q, item.name);
+        const Stock stock = lockedStock(q, item, item.name);
         return insertLine(dm, ctx, item, stock, stock.inGrids, enteredQuantity(quantityText));
     });
 }

@@ -398,6 +398,19 @@ void moveBillStock(TDm& dm, const BillKey& bill, int direction)
         return x < y;
     });
 
+    // The items themselves are locked first: a purchase opening a new day's row for one of them
+    // waits until this bill's movement is done, or is done before it, so each increment lands on
+    // the row that is the item's latest when it runs, never on the row before.
+    QStringList codes;
+    for (const Line& line : lines) {
+        if (!line.code.isNull() && Numbers::isInteger(line.code.asString()))
+            codes << QString::number(Numbers::parseInt(line.code.asString()));
+    }
+    codes.removeDuplicates();
+    if (!codes.isEmpty())
+        q.exec(S("select itemcode from item where itemcode in (") + codes.join(QLatin1Char(','))
+            + S(") order by itemcode for update"));
+
     const QString billText = bill.terminalId + QLatin1Char('/') + bill.billNo;
     for (const Line& line : lines) {
         if (!Numbers::isInteger(line.quantity)) {

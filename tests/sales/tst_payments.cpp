@@ -1,5 +1,6 @@
 // Settling bills through the procedures the settlement screen calls: payments and their checks,
 // the bill's status and balance, holding, and the stock a bill's lines take.
+#include "backoffice/Purchasepas.h"
 #include "db/datamodulepos.h"
 #include "db/schema.h"
 #include "log/U_LogBook.h"
@@ -10,6 +11,7 @@
 
 #include <QThread>
 #include <QtTest>
+#include <future>
 
 using namespace SalesFixture;
 
@@ -589,6 +591,92 @@ private Q_SLOTS:
         QVERIFY(!dm->MyConsalesdetails.inTransaction());
         QVERIFY(step(key, action, QStringLiteral("10.31.00.000")));
         QVERIFY(everything() != rows);
+    }
+
+    // A purchase opens today's ledger row for RICE while a paid bill's take-out and another
+    // terminal's line check wait for the item: the take-out lands on the new row, and the check
+    // holds the new row, so a third terminal's check waits for it as on every other check.
+    void purchaseOpensTheDaysRowMeanwhile()
+    {
+        exec(QStringLiteral("insert into $db.temp_ordergrid values('RICE','50','3','150','0','150','0','150',2,1)"));
+        const auto waiting = [](int sessions) {
+            // sessions in the middle of a statement: the ones waiting for a lock
+            const QString sql = QStringLiteral("select count(*) from information_schema.processlist where "
+                                               "command='Query' and id<>connection_id()");
+            for (int i = 0; i < 1000 && TestServer::count(sql) < sessions; ++i)
+                QThread::msleep(10);
+            return TestServer::count(sql) >= sessions;
+        };
+        const auto terminal = [](auto work) {
+            return std::unique_ptr<QThread>(QThread::create([work] {
+                TDm own(TestServer::settings());
+                own.setCompanyDatabase(kDb, true);
+                work(own);
+            }));
+        };
+        std::promise<bool> added;
+        std::promise<void> finish;
+        std::shared_future<void> finished = finish.get_future().share();
+        std::vector<std::unique_ptr<QThread>> others;
+        // lets the open check end and waits for the terminals, also when a check below fails
+        struct Release {
+            std::promise<void>& finish;
+            std::vector<std::unique_ptr<QThread>>& threads;
+            bool done = false;
+            void operator()()
+            {
+                if (std::exchange(done, true))
+                    return;
+                finish.set_value();
+                for (auto& t : threads)
+                    t->wait(10000);
+            }
+            ~Release() { (*this)(); }
+        } release { finish, others };
+        others.push_back(terminal([](TDm& own) {
+            BookPurchase(own, QStringLiteral("2026-12-09"), QStringLiteral("RICE"), 2, QString(), true);
+        }));
+        others.push_back(terminal([](TDm& own) {
+            MoveBillStock(own, { QStringLiteral("2"), QStringLiteral("1") }, -1);
+        }));
+        others.push_back(terminal([&added, finished](TDm& own) {
+            TTransaction open(own.MyConposorderitem, Isolation::ReadCommitted); // the check stays open
+            added.set_value(RunLineAction(own,
+                { QStringLiteral("3"), QStringLiteral("1"), QStringLiteral("2026-12-09"),
+                    QStringLiteral("10.00.00.000"), QStringLiteral("2") },
+                LineMode::Add, QStringLiteral("RICE"), QStringLiteral("4"), QString())
+                                .written);
+            finished.wait();
+            open.commit();
+        }));
+        bool thirdWaited = false;
+        {
+            // a terminal part-way through its check of RICE holds the item's current row
+            TTransaction first(dm->MyConposorderitem, Isolation::ReadCommitted);
+            dm->MyQposorderitem.exec(QStringLiteral(
+                "select closing_stock from stock_details where itemcode=1 order by sdate desc limit 1 for update"));
+            for (int i = 0; i < 3; ++i) {
+                others[i]->start();
+                QVERIFY(waiting(i + 1));
+            }
+            first.commit();
+            QVERIFY(added.get_future().get());
+            dm->MyQposorderitem.exec(QStringLiteral("set innodb_lock_wait_timeout=1"));
+            TTransaction third(dm->MyConposorderitem, Isolation::ReadCommitted);
+            try {
+                dm->MyQposorderitem.exec(QStringLiteral(
+                    "select closing_stock from stock_details where itemcode=1 order by sdate desc limit 1 for update"));
+            } catch (const EDatabaseError& e) {
+                thirdWaited = e.serverCode() == QLatin1String("1205");
+            }
+        }
+        dm->MyQposorderitem.exec(QStringLiteral("set innodb_lock_wait_timeout=default"));
+        release();
+        QVERIFY(std::all_of(others.begin(), others.end(), [](const auto& t) { return t->isFinished(); }));
+        QVERIFY(thirdWaited);
+        QCOMPARE(scalar(QStringLiteral("select group_concat(concat(sdate,' ',closing_stock) order by sdate) from "
+                                       "$db.stock_details")),
+            QStringLiteral("2026-01-05 500,2026-12-01 20,2026-12-09 19"));
     }
 
     void twoTerminalsMoveOneItemAtOnce()
