@@ -187,21 +187,12 @@ void ChangeSalesLimits(TDm& dm, const SalesLimits& l, const QString& settingsKey
         { S("Round amount"), l.roundAmount ? S("checked") : S("not checked") },
     };
     // The rows go as a whole: a failure part-way leaves the old settings, never an empty table.
-    q.exec(S("start transaction"));
-    try {
+    InTransaction(q.connection(), Isolation::RepeatableRead, [&] {
         q.exec(S("delete from sales_settings"));
         for (const auto& [name, value] : rows)
             q.exec(S("insert into sales_settings values (") + q.quote(name) + QLatin1Char(',') + q.quote(value)
                 + QLatin1Char(')'));
-        q.exec(S("commit"));
-    } catch (...) {
-        try {
-            q.exec(S("rollback"));
-        } catch (const std::exception&) {
-            // the connection itself failed; the server has rolled back
-        }
-        throw;
-    }
+    });
 
     if (!settingsKey.isEmpty()) {
         TRegistry reg;

@@ -74,8 +74,13 @@ QString DeleteComment(TDm& dm, const QString& day)
 
 QString NoteForcedUpdate(TDm& dm, const QString& day, const QString& itemName)
 {
+    return NoteForcedUpdate(dm.MyQCom, day, itemName);
+}
+
+QString NoteForcedUpdate(TQuery& q, const QString& day, const QString& itemName)
+{
     // The apostrophes belong to the remark's wording.
     const QString first = S("'At Date: ") + day + S(" item: ") + itemName + S(" is forcibly Added and updated'");
     const QString more = S(", At Date:") + day + S(" item: ") + itemName + S(" is forcibly updated'");
-    return writeRemark(dm.MyQCom, day, first, more) ? S("Comment is Updated") : S("Comment is Added");
+    return writeRemark(q, day, first, more) ? S("Comment is Updated") : S("Comment is Added");
 }

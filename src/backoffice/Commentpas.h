@@ -3,6 +3,7 @@
 #include <QString>
 
 class TDm;
+class TQuery;
 
 // The remark of each day (table comment, one row per day). Days are "yyyy-mm-dd" texts.
 
@@ -20,3 +21,5 @@ QString DeleteComment(TDm& dm, const QString& day);
 // Records a booking made for a day before the item's latest ledger row in that day's remark.
 // Returns the status note: "Comment is Added" or "Comment is Updated".
 QString NoteForcedUpdate(TDm& dm, const QString& day, const QString& itemName);
+// The same on the given query's connection, for a booking's transaction open there.
+QString NoteForcedUpdate(TQuery& q, const QString& day, const QString& itemName);

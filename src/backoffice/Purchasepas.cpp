@@ -148,10 +148,11 @@ void StoreOpeningStock(TDm& dm, const QString& itemName, const QString& opening)
         + S(",s.closing_stock=") + value);
 }
 
-BookingOutcome BookPurchase(TDm& dm, const QString& day, const QString& itemName, qint64 purchase,
+namespace {
+
+BookingOutcome bookPurchase(TQuery& q, const QString& day, const QString& itemName, qint64 purchase,
     const QString& openingEntry, bool billReceived)
 {
-    TQuery& q = dm.MyQPur;
     BookingOutcome outcome;
     const QString code = itemCode(q, itemName);
     if (code.isEmpty()) {
@@ -163,6 +164,9 @@ BookingOutcome BookPurchase(TDm& dm, const QString& day, const QString& itemName
     const QString flag = billReceived ? S("True") : S("False");
     const QString d = q.quote(day);
     const QString c = q.quote(code);
+    // The item is locked first, as every stock movement locks it: one that waits for the item's
+    // latest row while this booking opens a newer one would change the older row.
+    q.exec(S("select itemcode from item where itemcode=") + c + S(" for update"));
 
     // The day's row gets the purchase added; without one, a row for the day opens with the
     // closing stock of the latest row as it is at this moment.
@@ -191,9 +195,22 @@ BookingOutcome BookPurchase(TDm& dm, const QString& day, const QString& itemName
     q.exec(S("update stock_details set opening_stock=opening_stock+") + p + S(",closing_stock=closing_stock+") + p
         + S(" where sdate>") + d + S(" and itemcode=") + c);
     if (q.rowsAffected() > 0)
-        outcome.status = NoteForcedUpdate(dm, day, itemName);
+        outcome.status = NoteForcedUpdate(q, day, itemName);
     outcome.stored = true;
     return outcome;
+}
+
+} // namespace
+
+BookingOutcome BookPurchase(TDm& dm, const QString& day, const QString& itemName, qint64 purchase,
+    const QString& openingEntry, bool billReceived)
+{
+    // One transaction: the day's row, the later rows it raises and the day's remark are kept
+    // together or not at all. Repeatable read makes the copy of the latest row's closing stock
+    // wait for a sale moving it at that moment.
+    TQuery& q = dm.MyQPur;
+    return InTransaction(q.connection(), Isolation::RepeatableRead,
+        [&] { return bookPurchase(q, day, itemName, purchase, openingEntry, billReceived); });
 }
 
 QString MarkBillReceived(TDm& dm, const QString& itemName)

@@ -30,10 +30,12 @@ QString phoneDigits(const QString& phone)
     return phone.startsWith(QLatin1Char('+')) ? phone.mid(1) : phone;
 }
 
-bool isKeyTaken(const EDatabaseError& e)
+bool isKeyTaken(const EDatabaseError& e, const TQuery& q)
 {
-    // 1062: duplicate key; 1213: deadlock between two terminals inserting the same id
-    return e.serverCode() == QLatin1String("1062") || e.serverCode() == QLatin1String("1213");
+    // 1062: duplicate key; 1213: deadlock between two terminals inserting the same id, which
+    // inside a transaction undid all of it: that one is run again from its start
+    return e.serverCode() == QLatin1String("1062")
+        || (e.serverCode() == QLatin1String("1213") && !q.connection().inTransaction());
 }
 
 QString literalContains(const QString& text)
@@ -63,7 +65,11 @@ bool ParseBillKey(const QString& text, BillKey& key)
 
 QString NextCustomerId(TDm& dm)
 {
-    TQuery& q = dm.MyQCustdetails;
+    return NextCustomerId(dm.MyQCustdetails);
+}
+
+QString NextCustomerId(TQuery& q)
+{
     q.exec(S("select greatest(coalesce((select max(customerid) from customer_details),0),"
              "coalesce((select max(customerid) from sales_order),0)) as last_id"));
     const TField last = q.field(S("last_id"));
@@ -72,7 +78,11 @@ QString NextCustomerId(TDm& dm)
 
 AddCustomerOutcome AddCustomer(TDm& dm, const NewCustomer& c, const QString& proposedId)
 {
-    TQuery& q = dm.MyQCustdetails;
+    return AddCustomer(dm.MyQCustdetails, c, proposedId);
+}
+
+AddCustomerOutcome AddCustomer(TQuery& q, const NewCustomer& c, const QString& proposedId)
+{
     AddCustomerOutcome out;
     const QString name = c.name.left(kCustomerNameWidth);
     const QString phone = phoneDigits(c.phone);
@@ -91,17 +101,21 @@ AddCustomerOutcome AddCustomer(TDm& dm, const NewCustomer& c, const QString& pro
             out.id = id;
             return out;
         } catch (const EDatabaseError& e) {
-            if (!isKeyTaken(e) || attempt >= kAttempts)
+            if (!isKeyTaken(e, q) || attempt >= kAttempts)
                 throw;
         }
         // another terminal added a customer under this id first
-        id = NextCustomerId(dm);
+        id = NextCustomerId(q);
     }
 }
 
 QString CustomerIdByName(TDm& dm, const QString& name)
 {
-    TQuery& q = dm.MyQCustdetails;
+    return CustomerIdByName(dm.MyQCustdetails, name);
+}
+
+QString CustomerIdByName(TQuery& q, const QString& name)
+{
     q.exec(S("select customerid from customer_details where customer_name=") + q.quote(name.left(kCustomerNameWidth)));
     return q.text(S("customerid"));
 }

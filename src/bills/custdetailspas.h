@@ -24,6 +24,8 @@ bool ParseBillKey(const QString& text, BillKey& key);
 
 // One more than the larger of the highest customer id of customers and of bills; 1 at first.
 QString NextCustomerId(TDm& dm);
+// The same on the given query's connection, for a transaction open there.
+QString NextCustomerId(TQuery& q);
 
 struct NewCustomer {
     QString date; // registration date, as the server reads a date ("yyyy-mm-dd" or "yyyy/mm/dd")
@@ -40,10 +42,13 @@ struct AddCustomerOutcome {
 // Adds the customer unless one of the same name and phone exists. The new row takes
 // `proposedId`; when another terminal took that id meanwhile, the next free one is computed
 // and tried again, so two terminals adding customers at once get ids of their own.
+// Inside a transaction a key taken by another terminal costs only the insert that met it.
 AddCustomerOutcome AddCustomer(TDm& dm, const NewCustomer& customer, const QString& proposedId);
+AddCustomerOutcome AddCustomer(TQuery& q, const NewCustomer& customer, const QString& proposedId);
 
 // The id of the first customer the server finds with exactly this name; empty when none.
 QString CustomerIdByName(TDm& dm, const QString& name);
+QString CustomerIdByName(TQuery& q, const QString& name);
 
 // Every customer; the customers whose name contains `text`, matched literally ("%" and "_"
 // match themselves); an empty text lists them all.

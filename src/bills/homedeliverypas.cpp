@@ -132,36 +132,43 @@ DeliveryOutcome RecordHomeDelivery(TDm& dm, const DeliveryEntry& e)
     const QString date = e.at.date().toString(S("yyyy-MM-dd"));
     const QString charges = Numbers::general(Numbers::parse(e.charges));
     out.name = name;
-    // One delivery row per bill: the row and the charges go in only when the bill has none yet.
-    q.exec(S("insert into delivery(sdate,customer_name,stime,billno,delivery_status,charges,pcid) select ")
-        + q.quote(date) + QLatin1Char(',') + q.quote(name.left(kDeliveryNameWidth)) + QLatin1Char(',')
-        + q.quote(e.at.time().toString(S("HH:mm:ss"))) + QLatin1Char(',') + q.quote(bill.billNo) + S(",'0',")
-        + q.quote(charges) + QLatin1Char(',') + q.quote(bill.terminalId)
-        + S(" from dual where not exists (select 1 from delivery") + billWhere(q, bill) + QLatin1Char(')'));
-    if (q.rowsAffected() == 0) {
-        out.alreadyRecorded = true;
-        out.charges = recordedCharges(q, bill);
-        return out;
-    }
+    // The delivery row, the customer, the bill's link to it and the charges on the bill are one
+    // transaction on the delivery's connection: all of them are kept, or none. Each read sees what
+    // other terminals committed, so a customer id another terminal took is read again.
+    return InTransaction(q.connection(), Isolation::ReadCommitted, [&] {
+        DeliveryOutcome done = out;
+        // One delivery row per bill: the row and the charges go in only when the bill has none yet.
+        q.exec(S("insert into delivery(sdate,customer_name,stime,billno,delivery_status,charges,pcid) select ")
+            + q.quote(date) + QLatin1Char(',') + q.quote(name.left(kDeliveryNameWidth)) + QLatin1Char(',')
+            + q.quote(e.at.time().toString(S("HH:mm:ss"))) + QLatin1Char(',') + q.quote(bill.billNo) + S(",'0',")
+            + q.quote(charges) + QLatin1Char(',') + q.quote(bill.terminalId)
+            + S(" from dual where not exists (select 1 from delivery") + billWhere(q, bill) + QLatin1Char(')'));
+        if (q.rowsAffected() == 0) {
+            done.alreadyRecorded = true;
+            done.charges = recordedCharges(q, bill);
+            return done;
+        }
 
-    if (!e.knownCustomer) {
-        const AddCustomerOutcome added = AddCustomer(dm, { date, name, e.address, e.phone }, NextCustomerId(dm));
-        // the delivery goes on with the customer who has the name
-        if (added.duplicate)
-            out.messages << S("customer already exist");
-    }
-    QString customerId = CustomerIdByName(dm, name);
-    if (customerId.isEmpty()) {
-        // the name on the bill belongs to no customer yet
-        customerId = AddCustomer(dm, { date, name, e.address, e.phone }, NextCustomerId(dm)).id;
-        if (customerId.isEmpty())
-            QString customerId = CustomerIdByName(dm, name);
-    }
-    q.exec(
-        S("update sales_order set  delivery=\"Home Delivery\",customerid=") + q.quote(customerId) + billWhere(q, bill));
-    AddDeliveryCharges(dm, bill, charges);
-    out.recorded = true;
-    out.charges = charges;
-    out.messages << S("Home Delivery details added");
-    return out;
+        const NewCustomer customer { date, name, e.address, e.phone };
+        if (!e.knownCustomer) {
+            const AddCustomerOutcome added = AddCustomer(q, customer, NextCustomerId(q));
+            // the delivery goes on with the customer who has the name
+            if (added.duplicate)
+                done.messages << S("customer already exist");
+        }
+        QString customerId = CustomerIdByName(q, name);
+        if (customerId.isEmpty()) {
+            // the name on the bill belongs to no customer yet
+            customerId = AddCustomer(q, customer, NextCustomerId(q)).id;
+            if (customerId.isEmpty())
+                customerId = CustomerIdByName(q, name);
+        }
+        q.exec(S("update sales_order set  delivery=\"Home Delivery\",customerid=") + q.quote(customerId)
+            + billWhere(q, bill));
+        AddDeliveryCharges(dm, bill, charges); // the same connection: part of this transaction
+        done.recorded = true;
+        done.charges = charges;
+        done.messages << S("Home Delivery details added");
+        return done;
+    });
 }

@@ -11,7 +11,7 @@ class TDm;
 // Home delivery of the bill on the counter: the customer (added when new), the bill's delivery
 // row with its charges, the customer and "Home Delivery" on the bill, and the charges on the
 // bill's total, grand total and balance. A bill gets one delivery row, so its charges are added
-// once.
+// once. Recording a delivery is one transaction on the delivery's connection (MyConPur).
 
 // What the home delivery screen shows when it opens for a bill.
 struct DeliveryView {

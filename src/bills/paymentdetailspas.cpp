@@ -14,24 +14,6 @@ QString billWhere(TQuery& q, const BillKey& bill)
     return S(" where billno=") + q.quote(bill.billNo) + S(" and pcid=") + q.quote(bill.terminalId);
 }
 
-// Runs the statements of `body` as one transaction on the query's connection.
-template <typename Body> auto inTransaction(TQuery& q, Body body)
-{
-    q.exec(S("start transaction"));
-    try {
-        const auto result = body();
-        q.exec(S("commit"));
-        return result;
-    } catch (...) {
-        try {
-            q.exec(S("rollback"));
-        } catch (const std::exception&) {
-            // the connection itself failed; the server rolls back on its own
-        }
-        throw;
-    }
-}
-
 } // namespace
 
 bool SplitBillKey(const QString& key, BillKey* bill)
@@ -85,24 +67,29 @@ bool IsBillLocked(TDm& dm, const BillKey& bill)
 
 bool TakeBillForPayment(TDm& dm, const BillKey& bill)
 {
+    // On the settlement's connection, with the lock and the lines as one transaction: a bill is
+    // never left locked with its lines half copied.
     TQuery& q = dm.MyQsalesdetails;
-    const QString where = billWhere(q, bill);
-    q.exec(S("update sales_order set bool_access='t'") + where
-        + S(" and (bool_access is null or bool_access<>'t') and hold_entry is null"
-            " and payment_status in ('Hold','Part Payment')"));
-    if (q.rowsAffected() == 0)
-        return false;
-    q.exec(S("delete  from tordergrid") + where);
-    q.exec(S("insert into tordergrid (itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
-             "select itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno from temp_ordergrid")
-        + where);
-    return true;
+    return InTransaction(q.connection(), Isolation::ReadCommitted, [&] {
+        const QString where = billWhere(q, bill);
+        q.exec(S("update sales_order set bool_access='t'") + where
+            + S(" and (bool_access is null or bool_access<>'t') and hold_entry is null"
+                " and payment_status in ('Hold','Part Payment')"));
+        if (q.rowsAffected() == 0)
+            return false;
+        q.exec(S("delete  from tordergrid") + where);
+        q.exec(S("insert into tordergrid (itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
+                 "select itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno from temp_ordergrid")
+            + where);
+        return true;
+    });
 }
 
 bool CancelHeldEntry(TDm& dm, const BillKey& bill)
 {
+    // one transaction on the settlement's connection, which the stock give-back joins
     TQuery& q = dm.MyQsalesdetails;
-    return inTransaction(q, [&] {
+    return InTransaction(q.connection(), Isolation::ReadCommitted, [&] {
         q.exec(S("update sales_order set hold_entry=\"N\"") + billWhere(q, bill)
             + S(" and hold_entry is null and payment_status='Hold' and (bool_access is null or bool_access<>'t')"));
         if (q.rowsAffected() == 0)

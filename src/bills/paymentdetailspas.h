@@ -38,7 +38,8 @@ bool IsBillLocked(TDm& dm, const BillKey& bill);
 // Takes a held or part-paid bill for payment. The lock is taken first, in one statement that
 // succeeds only on a bill that is free, not cancelled and still held or part paid; only then are
 // the bill's rows in its terminal's order grid replaced by its saved lines (that bill's rows only:
-// an order being rung up on that terminal stays). False when the lock was not taken: nothing changed.
+// an order being rung up on that terminal stays), in the same transaction on the settlement's
+// connection. False when the lock was not taken: nothing changed.
 bool TakeBillForPayment(TDm& dm, const BillKey& bill);
 
 // Cancels a held entry: marks it "N" and gives its saved lines back to stock (one increment on each

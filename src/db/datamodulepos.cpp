@@ -38,6 +38,25 @@ bool isConnectionLost(const QSqlError& error)
         || code == QLatin1String("4031");
 }
 
+QString serverCode(const QSqlError& error)
+{
+    return error.nativeErrorCode();
+}
+
+// 1213: the server undid the whole transaction to break a deadlock.
+const QLatin1String kDeadlock("1213");
+// 1062: an insert met a key that exists; the server undid that one statement.
+const QLatin1String kDuplicateKey("1062");
+// How often a transaction undone for a deadlock is run again before the error is shown.
+constexpr int kTransactionAttempts = 5;
+
+QString lostInTransactionText(const QString& detail)
+{
+    return QStringLiteral("The connection to the database server was lost during a transaction; none of its "
+                          "changes were kept, and it was not sent again (%1)")
+        .arg(detail);
+}
+
 // A wait that failed after (nearly) its whole limit ran out, rather than at once.
 bool ranOut(const QElapsedTimer& timer, int seconds)
 {
@@ -182,6 +201,12 @@ QSqlDatabase& TConnection::ensureOpen()
 {
     if (m_db.isOpen())
         return m_db;
+    // A transaction never goes on in a new session: the server ended the old one, and with it
+    // undid what the transaction had done.
+    if (inTransaction()) {
+        m_transaction = TransactionState::Lost;
+        throw EDatabaseError(lostInTransactionText(QStringLiteral("the connection was closed")));
+    }
     if (beforeConnect)
         beforeConnect(*this);
     // An empty database name (no company chosen yet) connects without a current database.
@@ -201,6 +226,8 @@ QSqlDatabase& TConnection::ensureOpen()
 void TConnection::close()
 {
     m_db.close();
+    if (inTransaction())
+        m_transaction = TransactionState::Lost;
 }
 
 void TConnection::reconnect()
@@ -213,7 +240,7 @@ bool TConnection::closeIfDead()
 {
     if (!m_db.isOpen() || !serverEndedSession(m_db))
         return false;
-    m_db.close();
+    close();
     return true;
 }
 
@@ -238,9 +265,20 @@ void TQuery::exec(const QString& sql)
     clear();
     m_sql = sql;
     ++g_statements;
-    // A session the server ended while the connection stood idle is replaced before anything
-    // is sent: nothing has reached the server yet, so this holds for changes too.
-    m_connection.closeIfDead();
+    const bool inTransaction = m_connection.inTransaction();
+    if (inTransaction) {
+        // Once a transaction has failed or its session is gone, nothing more is sent in it: a
+        // statement would run on its own, outside what the server has undone.
+        if (m_connection.transactionState() == TConnection::TransactionState::Failed)
+            throw EDatabaseError(QStringLiteral("A statement of this transaction failed before; the transaction is "
+                                                "rolled back and this statement was not sent"));
+        if (m_connection.transactionState() == TConnection::TransactionState::Lost || m_connection.closeIfDead())
+            throw EDatabaseError(lostInTransactionText(QStringLiteral("the server ended the session")));
+    } else {
+        // A session the server ended while the connection stood idle is replaced before anything
+        // is sent: nothing has reached the server yet, so this holds for changes too.
+        m_connection.closeIfDead();
+    }
     QSqlQuery q;
     QElapsedTimer timer;
     const auto send = [&] {
@@ -253,11 +291,20 @@ void TQuery::exec(const QString& sql)
     };
     if (!send()) {
         const QSqlError error = q.lastError();
-        if (!isConnectionLost(error))
-            throw EDatabaseError(serverMessage(error), error.nativeErrorCode());
+        if (!isConnectionLost(error)) {
+            // A duplicate key undoes only its own statement: the caller may take another key and
+            // go on in the same transaction. Any other failure ends the transaction.
+            if (inTransaction && serverCode(error) != kDuplicateKey)
+                m_connection.setTransactionState(TConnection::TransactionState::Failed);
+            throw EDatabaseError(serverMessage(error), serverCode(error));
+        }
         q = QSqlQuery();
         m_connection.close();
         const int limit = qMin(m_connection.timeouts().readSeconds, m_connection.timeouts().writeSeconds);
+        if (inTransaction)
+            throw EDatabaseError(lostInTransactionText(ranOut(timer, limit) ? noAnswerText(limit, serverMessage(error))
+                                                                            : serverMessage(error)),
+                serverCode(error));
         if (ranOut(timer, limit))
             throw EDatabaseError(noAnswerText(limit, serverMessage(error)));
         // The server may have run a change before the connection broke: it is not sent again.
@@ -272,7 +319,7 @@ void TQuery::exec(const QString& sql)
                 q = QSqlQuery();
                 m_connection.close();
             }
-            throw EDatabaseError(serverMessage(again), again.nativeErrorCode());
+            throw EDatabaseError(serverMessage(again), serverCode(again));
         }
     }
 
@@ -357,6 +404,90 @@ TField TQuery::cell(int row, int column) const
         return TField();
     const Row& r = m_rows.at(row);
     return TField(r.values.at(column), r.nulls.at(column));
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TTransaction::TTransaction(TConnection& connection, Isolation isolation)
+    : m_connection(connection)
+{
+    if (connection.inTransaction()) {
+        m_joined = true;
+        return;
+    }
+    TQuery q(connection, QStringLiteral("transaction"));
+    // applies to the next transaction only; the connection's other statements keep the default
+    q.exec(isolation == Isolation::ReadCommitted ? QStringLiteral("set transaction isolation level read committed")
+                                                 : QStringLiteral("set transaction isolation level repeatable read"));
+    q.exec(QStringLiteral("start transaction"));
+    connection.setTransactionState(TConnection::TransactionState::Open);
+}
+
+TTransaction::~TTransaction()
+{
+    if (m_joined) {
+        if (!m_done && m_connection.transactionState() == TConnection::TransactionState::Open)
+            m_connection.setTransactionState(TConnection::TransactionState::Failed);
+        return;
+    }
+    if (!m_done)
+        rollback();
+}
+
+void TTransaction::commit()
+{
+    if (m_done)
+        return;
+    if (m_joined) {
+        m_done = true; // the transaction it joined commits
+        return;
+    }
+    using State = TConnection::TransactionState;
+    ++g_statements;
+    if (m_connection.transactionState() == State::Failed)
+        throw EDatabaseError(QStringLiteral("A statement of this transaction failed; it is rolled back"));
+    if (m_connection.transactionState() == State::Lost || m_connection.closeIfDead())
+        throw EDatabaseError(lostInTransactionText(QStringLiteral("the server ended the session")));
+    QSqlQuery q(m_connection.m_db);
+    if (q.exec(QStringLiteral("commit"))) {
+        m_connection.setTransactionState(State::None);
+        m_done = true;
+        return;
+    }
+    const QSqlError error = q.lastError();
+    q = QSqlQuery();
+    if (!isConnectionLost(error)) {
+        m_connection.setTransactionState(State::Failed);
+        throw EDatabaseError(serverMessage(error), serverCode(error));
+    }
+    // The commit may have reached the server before the connection broke.
+    m_connection.setTransactionState(State::None);
+    m_connection.close();
+    m_done = true;
+    throw EDatabaseError(QStringLiteral("The connection to the database server was lost while a transaction was being "
+                                        "committed; whether its changes were kept is not known (%1)")
+                             .arg(serverMessage(error)),
+        serverCode(error));
+}
+
+void TTransaction::rollback() noexcept
+{
+    const TConnection::TransactionState state = m_connection.transactionState();
+    m_connection.setTransactionState(TConnection::TransactionState::None);
+    m_done = true;
+    if (state == TConnection::TransactionState::Lost || !m_connection.m_db.isOpen())
+        return; // the server undid it when the session ended
+    QSqlQuery q(m_connection.m_db);
+    if (!q.exec(QStringLiteral("rollback"))) {
+        // A session that may still hold the transaction is not used again: ending it undoes it.
+        q = QSqlQuery();
+        m_connection.close();
+    }
+}
+
+bool TTransaction::mayRunAgain(const EDatabaseError& error, int attempt)
+{
+    return error.serverCode() == kDeadlock && attempt < kTransactionAttempts;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "platform/errors.h"
+
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 #include <functional>
+#include <type_traits>
 
 // Connection settings of the "\Software\pos\db" key.
 struct ConnectionSettings {
@@ -83,12 +86,25 @@ public:
     // Follows "use <db>" statements sent through a query on this connection.
     void noteCurrentDatabase(const QString& database) { m_database = database; }
 
+    // Where the connection stands with a transaction (see TTransaction). Failed: a statement of
+    // it failed (other than on a duplicate key, which undoes only that statement), so it can only
+    // be rolled back. Lost: the session ended under it, and the server
+    // has undone it; the connection stays closed until the transaction is left.
+    enum class TransactionState { None, Open, Failed, Lost };
+    TransactionState transactionState() const { return m_transaction; }
+    bool inTransaction() const { return m_transaction != TransactionState::None; }
+
 private:
+    friend class TQuery;
+    friend class TTransaction;
+    void setTransactionState(TransactionState state) { m_transaction = state; }
+
     QString m_name;
     QString m_qtName;
     QString m_database;
     ConnectionTimeouts m_timeouts;
     QSqlDatabase m_db;
+    TransactionState m_transaction = TransactionState::None;
 };
 
 // A reusable statement holder on one connection: run a statement, then read the result rows
@@ -155,6 +171,73 @@ private:
     int m_pos = 0;
     int m_rowsAffected = 0;
 };
+
+// How a transaction sees the rows other terminals commit meanwhile; stated on every transaction,
+// whatever the server's default. RepeatableRead: plain reads keep the transaction's first view,
+// and statements that copy rows from other tables (INSERT ... SELECT) lock what they copy, so a
+// copied figure another terminal is changing at that moment is waited for. ReadCommitted: each
+// plain read sees what is committed at that moment, so a conditional write that lost to another
+// terminal reads the new value when it reads again; copies then take no locks.
+enum class Isolation { RepeatableRead, ReadCommitted };
+
+// One transaction on one connection for the lifetime of the guard: every statement sent on the
+// connection meanwhile, through any of its query objects, belongs to it. commit() keeps the
+// changes; a guard left without commit (an exception, an early return) rolls them back. A guard
+// made while the connection already has a transaction joins it: the outermost guard commits, and
+// a joined guard left without commit dooms the whole transaction to a rollback.
+//
+// A transaction is never carried over to a new connection: when the session is lost under it,
+// every further statement and the commit fail with an error, and nothing of it is kept. A commit
+// whose answer is lost is reported as such: the server may or may not have kept it.
+class TTransaction {
+public:
+    explicit TTransaction(TConnection& connection, Isolation isolation = Isolation::RepeatableRead);
+    ~TTransaction();
+    TTransaction(const TTransaction&) = delete;
+    TTransaction& operator=(const TTransaction&) = delete;
+
+    // Throws EDatabaseError when the transaction failed part-way or the commit failed; its
+    // changes are then undone (or, when the connection was lost during the commit, unknown).
+    void commit();
+    bool joined() const { return m_joined; }
+
+    // Whether a transaction that ended in this error may be run again from its start: the server
+    // chose it as the victim of a deadlock and undid all of it.
+    static bool mayRunAgain(const EDatabaseError& error, int attempt);
+
+private:
+    void rollback() noexcept;
+    TConnection& m_connection;
+    bool m_joined = false;
+    bool m_done = false;
+};
+
+// Runs `body` as one transaction on the connection and commits it; when body throws, its changes
+// are rolled back and the exception goes on. Inside an open transaction body joins it. A
+// transaction the server undid to break a deadlock is run again from its start (a few times), so
+// body must read what it needs inside and have no effects outside the database before it ends.
+// Every statement of body must go through query objects of this connection.
+template <typename Body> auto InTransaction(TConnection& connection, Isolation isolation, Body&& body)
+{
+    for (int attempt = 1;; ++attempt) {
+        try {
+            TTransaction transaction(connection, isolation);
+            if constexpr (std::is_void_v<decltype(body())>) {
+                body();
+                transaction.commit();
+                return;
+            } else {
+                auto result = body();
+                transaction.commit();
+                return result;
+            }
+        } catch (const EDatabaseError& e) {
+            // a joined body leaves the decision to the transaction it joined
+            if (connection.inTransaction() || !TTransaction::mayRunAgain(e, attempt))
+                throw;
+        }
+    }
+}
 
 // The data module: the named connections and their query objects for the whole run.
 class TDm {

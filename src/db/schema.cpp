@@ -115,6 +115,8 @@ namespace {
         { "sales_order_lock", "sales_order", "bool_access" },
         // a bill's lines, open and saved, and its delivery and cheque entries
         { "tordergrid_terminal_bill", "tordergrid", "pcid,billno" },
+        // every terminal's open lines of an item: the stock check of every line reads them
+        { "tordergrid_item", "tordergrid", "itemname" },
         { "temp_ordergrid_bill", "temp_ordergrid", "billno,pcid" },
         { "delivery_bill", "delivery", "billno,pcid" },
         { "cheque_details_bill", "cheque_details", "billno,pcid" },
@@ -123,6 +125,9 @@ namespace {
     };
 
     const QLatin1String kGridTerminalColumn("pcid int(5) not NULL, ");
+    // Payments, holds and bookings are transactions: every table is made transactional, whatever
+    // storage engine the server would otherwise choose.
+    const QLatin1String kEngine(" ENGINE=InnoDB");
 
     QString statement(const QString& database, const TableDef& t, Variant v)
     {
@@ -134,7 +139,7 @@ namespace {
         const char* key = company ? t.companyKey : t.generalKey;
         if (*key)
             columns += QStringLiteral(", PRIMARY KEY (%1)").arg(QString::fromLatin1(key));
-        return QStringLiteral("CREATE TABLE %1.%2 (%3);").arg(TQuery::ident(database), name, columns);
+        return QStringLiteral("CREATE TABLE %1.%2 (%3)%4;").arg(TQuery::ident(database), name, columns, kEngine);
     }
 
     const TableDef& byName(const QString& name)
@@ -204,19 +209,21 @@ QString generalStoresScript2()
 
 QString dbnameTableStatement()
 {
-    return QStringLiteral("CREATE TABLE  dbname.dbname (   cname char(30) NOT NULL); ");
+    return QStringLiteral("CREATE TABLE  dbname.dbname (   cname char(30) NOT NULL)") + kEngine + QStringLiteral("; ");
 }
 
 QString pcmacTableStatement()
 {
     return QStringLiteral("CREATE TABLE  pcmac.pcmac (   mac char(30) NOT NULL, Comp_name char(30) ,Role char(30),"
-                          "id int(6) NOT NULL AUTO_INCREMENT, PRIMARY KEY (id));");
+                          "id int(6) NOT NULL AUTO_INCREMENT, PRIMARY KEY (id))")
+        + kEngine + QStringLiteral(";");
 }
 
 QString pathImgTableStatement()
 {
     return QStringLiteral("CREATE TABLE  pcmac.path_img (   `id` int(10) unsigned NOT NULL auto_increment,  `path_` "
-                          "varchar(245) NOT NULL , PRIMARY KEY  (`id`));");
+                          "varchar(245) NOT NULL , PRIMARY KEY  (`id`))")
+        + kEngine + QStringLiteral(";");
 }
 
 } // namespace Schema

@@ -195,6 +195,7 @@ struct HeldBill {
     QString holdEntry;
     bool holdEntryNull = true;
     QString amountPaid;
+    bool locked = false; // taken for payment at a terminal
 };
 
 struct Pass {
@@ -209,23 +210,6 @@ const Pass kPartPaidPass { "Part payment", "Part payment days", "part-paid bills
 QString shownName(const QString& company)
 {
     return QString(company).replace(QLatin1Char('_'), QLatin1Char(' '));
-}
-
-// Runs the statements of `body` as one transaction on the query's connection.
-template <typename Body> void inTransaction(TQuery& q, Body body)
-{
-    q.exec(S("start transaction"));
-    try {
-        body();
-        q.exec(S("commit"));
-    } catch (...) {
-        try {
-            q.exec(S("rollback"));
-        } catch (const std::exception&) {
-            // the connection itself failed; the server has rolled back
-        }
-        throw;
-    }
 }
 
 // Gives one saved line's quantity back to the item's latest stock row, in one statement so
@@ -261,8 +245,8 @@ bool giveBack(TDm& dm, const QString& database, const QString& company, const QS
 }
 
 // Cancels one expired bill as one transaction. The header is deleted only while it is as it was
-// listed, so a bill paid or cancelled by hand on another terminal meanwhile is left for the next
-// start. Returns false when the bill changed.
+// listed and no terminal has taken it for payment, so a bill paid, cancelled or resumed on another
+// terminal meanwhile is left for the next start. Returns false when the bill changed.
 bool cancelBill(TDm& dm, const QString& company, const HeldBill& bill, MaintenanceReport& report)
 {
     const QString database = TQuery::ident(company);
@@ -272,19 +256,34 @@ bool cancelBill(TDm& dm, const QString& company, const HeldBill& bill, Maintenan
     const bool returnGoods = bill.holdEntry.trimmed().compare(S("N"), Qt::CaseInsensitive) != 0;
     TQuery& q = dm.MyQposorderitem;
     bool cancelled = false;
-    inTransaction(q, [&] {
+    int skippedLines = 0;
+    // every statement on the one connection of the transaction
+    InTransaction(q.connection(), Isolation::RepeatableRead, [&] {
+        cancelled = false;
+        skippedLines = 0;
         const QString where = S(" where billno=") + q.quote(bill.billNo) + S(" and pcid=") + q.quote(bill.terminalId);
         q.exec(S("delete from ") + database + S(".sales_order") + where + S(" and payment_status=")
             + q.quote(bill.status) + S(" and hold_entry")
-            + (bill.holdEntryNull ? S(" is null") : QLatin1Char('=') + q.quote(bill.holdEntry)));
+            + (bill.holdEntryNull ? S(" is null") : QLatin1Char('=') + q.quote(bill.holdEntry))
+            + S(" and (bool_access is null or bool_access<>'t')"));
         if (q.rowsAffected() == 0)
             return;
         if (returnGoods) {
-            TQuery& lines = dm.MyQItemDetails;
-            lines.exec(S("select * from ") + database + S(".temp_ordergrid") + where);
-            for (lines.first(); !lines.eof(); lines.next()) {
-                if (!giveBack(dm, database, company, billKey, lines.text(S("itemname")), lines.text(S("quantity"))))
-                    ++report.skippedLines;
+            q.exec(S("select * from ") + database + S(".temp_ordergrid") + where);
+            QList<QPair<QString, QString>> lines;
+            for (q.first(); !q.eof(); q.next())
+                lines.append({ q.text(S("itemname")), q.text(S("quantity")) });
+            // the items first, as every stock movement locks them (a purchase opening a new day's
+            // row meanwhile would leave the give-back on the row before)
+            QStringList names;
+            for (const auto& line : std::as_const(lines))
+                names << q.quote(line.first);
+            if (!names.isEmpty())
+                q.exec(S("select itemcode from ") + database + S(".item where itemname in (")
+                    + names.join(QLatin1Char(',')) + S(") order by itemcode for update"));
+            for (const auto& [itemName, quantity] : std::as_const(lines)) {
+                if (!giveBack(dm, database, company, billKey, itemName, quantity))
+                    ++skippedLines;
             }
         }
         for (const char* table :
@@ -293,6 +292,7 @@ bool cancelBill(TDm& dm, const QString& company, const HeldBill& bill, Maintenan
                 + q.quote(bill.billNo) + S(" and pcid=") + q.quote(bill.terminalId));
         cancelled = true;
     });
+    report.skippedLines += skippedLines;
     if (!cancelled) {
         LogWrite(S("Start of day, company ") + company + S(": bill ") + billKey
                 + S(" changed while it was cancelled, left for the next start"),
@@ -315,9 +315,10 @@ void cancelExpired(TDm& dm, const QString& company, const Pass& pass, const QDat
         + QLatin1Char(' '));
     QList<HeldBill> bills;
     for (list.first(); !list.eof(); list.next()) {
-        bills.append({ list.text(S("billno")), list.text(S("pcid")),
-            QDate::fromString(list.text(S("sdate")), Qt::ISODate), list.text(S("payment_status")),
-            list.text(S("hold_entry")), list.field(S("hold_entry")).isNull(), list.text(S("amount_paid")) });
+        bills.append(
+            { list.text(S("billno")), list.text(S("pcid")), QDate::fromString(list.text(S("sdate")), Qt::ISODate),
+                list.text(S("payment_status")), list.text(S("hold_entry")), list.field(S("hold_entry")).isNull(),
+                list.text(S("amount_paid")), list.text(S("bool_access")) == QLatin1String("t") });
     }
 
     TRegistry reg;
@@ -344,8 +345,16 @@ void cancelExpired(TDm& dm, const QString& company, const Pass& pass, const QDat
                 1);
             continue;
         }
-        if (WholeDaysSince(bill.date, now) >= limit)
-            cancelBill(dm, company, bill, report);
+        if (WholeDaysSince(bill.date, now) < limit)
+            continue;
+        // a cashier is taking money for it: it goes once the terminal lets go of it
+        if (bill.locked) {
+            LogWrite(S("Start of day, company ") + company + S(": bill ") + bill.terminalId + QLatin1Char('/')
+                    + bill.billNo + S(" is taken for payment at a terminal, left for the next start"),
+                1);
+            continue;
+        }
+        cancelBill(dm, company, bill, report);
     }
 }
 

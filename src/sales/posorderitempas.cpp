@@ -7,6 +7,7 @@
 
 #include <QRegularExpression>
 #include <algorithm>
+#include <atomic>
 #include <optional>
 
 namespace {
@@ -57,6 +58,7 @@ ItemRow readItem(TQuery& q, const QString& itemName)
 // Current stock of an item: closing stock and minimal level of its latest ledger row
 // (0 and 0 without any row), and the units of it in every terminal's order grid.
 struct Stock {
+    QString date; // of the current ledger row
     qint64 closing = 0;
     qint64 minimal = 0;
     qint64 inGrids = 0;
@@ -72,6 +74,7 @@ Stock readStock(TQuery& q, const QString& itemName)
     if (!q.isEmpty()) {
         const TField closing = q.field(S("closing_stock"));
         const TField minimal = q.field(S("minimal"));
+        s.date = q.text(S("sdate"));
         s.closing = closing.isNull() ? 0 : Numbers::parseInt(closing.asString());
         s.minimal = minimal.isNull() ? 0 : Numbers::parseInt(minimal.asString());
     }
@@ -79,6 +82,44 @@ Stock readStock(TQuery& q, const QString& itemName)
     for (q.first(); !q.eof(); q.next())
         s.inGrids += Numbers::parseInt(q.text(S("quantity")));
     return s;
+}
+
+std::atomic<bool> g_lockStockRows { true };
+
+// Locks the item's current ledger row (the one a sale's stock movement changes) until the end
+// of the transaction, before the reservations are read: a terminal checking the same item waits
+// here until this one's line is written or refused. Returns the row's date; without a ledger row
+// there is no stock to reserve, and the check refuses the line anyway.
+QString lockStockRow(TQuery& q, const ItemRow& item)
+{
+    if (!g_lockStockRows || !Numbers::isInteger(item.code))
+        return {};
+    q.exec(S("select sdate, closing_stock from stock_details where itemcode=")
+        + QString::number(Numbers::parseInt(item.code)) + S(" order by sdate desc limit 1 for update"));
+    return q.text(S("sdate"));
+}
+
+// The item's stock read under the lock of its current ledger row. A purchase that opened a newer
+// row for its day while this terminal waited hands it the lock of the row before; then the newer
+// row is locked too, so that all terminals checking the item still queue on one row.
+Stock lockedStock(TQuery& q, const ItemRow& item, const QString& itemName)
+{
+    QString locked = lockStockRow(q, item);
+    Stock stock = readStock(q, itemName);
+    for (int again = 0; !locked.isEmpty() && stock.date != locked && again < 10; ++again) {
+        locked = lockStockRow(q, item);
+        stock = readStock(q, itemName);
+    }
+    return stock;
+}
+
+// Runs a line action as one transaction on the order grid's connection (or as it is, when the
+// stock lock is switched off).
+template <typename Body> LineOutcome lineTransaction(TDm& dm, Body&& body)
+{
+    if (!g_lockStockRows)
+        return body();
+    return InTransaction(dm.MyConposorderitem, Isolation::ReadCommitted, body);
 }
 
 qint64 enteredQuantity(const QString& quantityText)
@@ -211,7 +252,7 @@ LineOutcome insertLine(
         + q.quote(line.tax) + ',' + q.quote(line.isubtotal) + ',' + q.quote(line.discount) + ',' + q.quote(line.total)
         + ',' + q.quote(ctx.terminalId) + ',' + q.quote(ctx.billNo) + ')');
     // a new line always gets its log row, also when it comes from "Change Item"
-    RecordLineAction(dm, ctx, item.code, line);
+    RecordLineAction(q, ctx, item.code, line);
     out.written = true;
     return out;
 }
@@ -231,7 +272,7 @@ LineOutcome mergeLine(
     const ItemRow item = readItem(q, itemName);
     if (!item.found)
         return noSuchItem();
-    const Stock stock = readStock(q, itemName);
+    const Stock stock = lockedStock(q, item, itemName);
     const qint64 entered = enteredQuantity(quantityText);
     const qint64 newQuantity = oldQuantity + entered;
     const qint64 reserved = stock.inGrids + entered;
@@ -250,7 +291,7 @@ LineOutcome mergeLine(
     updateGridLine(q, ctx, itemName, line);
     LineAmounts logged = line;
     logged.quantity = QString::number(entered); // the log keeps what this action added
-    RecordLineAction(dm, ctx, item.code, logged);
+    RecordLineAction(q, ctx, item.code, logged);
     out.written = true;
     return out;
 }
@@ -264,7 +305,7 @@ LineOutcome changeLine(
     const ItemRow item = readItem(q, itemName);
     if (!item.found)
         return noSuchItem();
-    const Stock stock = readStock(q, itemName);
+    const Stock stock = lockedStock(q, item, itemName);
     const qint64 entered = enteredQuantity(quantityText);
     const qint64 reservedByOthers = stock.inGrids - oldQuantity;
     const QString refusal = newLineRefusal(stock, reservedByOthers, entered);
@@ -293,34 +334,58 @@ LineOutcome removeLine(TDm& dm, const OrderContext& ctx, const QString& itemName
 
 } // namespace
 
+void SetStockRowLocking(bool on)
+{
+    g_lockStockRows = on;
+}
+
+bool StockRowLocking()
+{
+    return g_lockStockRows;
+}
+
 LineOutcome RunLineAction(TDm& dm, const OrderContext& ctx, LineMode mode, const QString& itemName,
     const QString& quantityText, const QString& actionText)
 {
-    const std::optional<qint64> onOrder = lineQuantity(dm.MyQposorderitem, ctx, itemName);
-    if (onOrder && mode == LineMode::Change)
-        return changeLine(dm, ctx, itemName, *onOrder, quantityText);
-    if (mode == LineMode::Remove && !onOrder && !readItem(dm.MyQposorderitem, itemName).found)
-        return noSuchItem();
-    LogWrite(actionText, 0);
-    if (mode == LineMode::Remove)
-        return onOrder ? removeLine(dm, ctx, itemName) : LineOutcome {};
-    return onOrder ? mergeLine(dm, ctx, itemName, *onOrder, quantityText)
-                   : AddOrderLine(dm, ctx, itemName, quantityText);
+    bool logAction = false;
+    const LineOutcome out = lineTransaction(dm, [&]() -> LineOutcome {
+        logAction = false;
+        const std::optional<qint64> onOrder = lineQuantity(dm.MyQposorderitem, ctx, itemName);
+        if (onOrder && mode == LineMode::Change)
+            return changeLine(dm, ctx, itemName, *onOrder, quantityText);
+        if (mode == LineMode::Remove && !onOrder && !readItem(dm.MyQposorderitem, itemName).found)
+            return noSuchItem();
+        logAction = true;
+        if (mode == LineMode::Remove)
+            return onOrder ? removeLine(dm, ctx, itemName) : LineOutcome {};
+        return onOrder ? mergeLine(dm, ctx, itemName, *onOrder, quantityText)
+                       : AddOrderLine(dm, ctx, itemName, quantityText);
+    });
+    // written once the action is done (a transaction undone for a deadlock runs again)
+    if (logAction)
+        LogWrite(actionText, 0);
+    return out;
 }
 
 LineOutcome AddOrderLine(TDm& dm, const OrderContext& ctx, const QString& itemName, const QString& quantityText)
 {
-    TQuery& q = dm.MyQposorderitem;
-    const ItemRow item = readItem(q, itemName);
-    if (!item.found)
-        return noSuchItem();
-    const Stock stock = readStock(q, item.name);
-    return insertLine(dm, ctx, item, stock, stock.inGrids, enteredQuantity(quantityText));
+    return lineTransaction(dm, [&] {
+        TQuery& q = dm.MyQposorderitem;
+        const ItemRow item = readItem(q, itemName);
+        if (!item.found)
+            return noSuchItem();
+        const Stock stock = lockedStock(q, item, item.name);
+        return insertLine(dm, ctx, item, stock, stock.inGrids, enteredQuantity(quantityText));
+    });
 }
 
 void RecordLineAction(TDm& dm, const OrderContext& ctx, const QString& itemCode, const LineAmounts& line)
 {
-    TQuery& q = dm.MyQsalesdetails;
+    RecordLineAction(dm.MyQsalesdetails, ctx, itemCode, line);
+}
+
+void RecordLineAction(TQuery& q, const OrderContext& ctx, const QString& itemCode, const LineAmounts& line)
+{
     q.exec(S("insert into sales_order_details(sdate,stime,billno,itemcode,rate,quantity,price,itax,isubtotal,"
              "discount,total,pcid) values(")
         + q.quote(ctx.date) + ',' + q.quote(ctx.time) + ',' + q.quote(ctx.billNo) + ',' + q.quote(itemCode) + ','
@@ -396,7 +461,11 @@ void ProcessBill(TDm& dm, const OrderContext& ctx)
 
 void SnapshotBillLines(TDm& dm, const QString& terminalId, const QString& billNo)
 {
-    TQuery& q = dm.MyQposorderitem;
+    SnapshotBillLines(dm.MyQposorderitem, terminalId, billNo);
+}
+
+void SnapshotBillLines(TQuery& q, const QString& terminalId, const QString& billNo)
+{
     const QString bill = S(" where billno=") + q.quote(billNo) + S(" and pcid=") + q.quote(terminalId);
     q.exec(S("select billno from temp_ordergrid") + bill);
     if (!q.isEmpty())

@@ -57,14 +57,25 @@ QString ItemNameForBarcode(TDm& dm, const QString& barcode);
 // removal needs no stock. actionText goes to the log book for all but a change of a line and the
 // removal of a name that is no item. An item whose name is wider than the grid's column is refused
 // on the status line.
+//
+// The stock check and the grid write are one short transaction that first locks the item's
+// current ledger row: terminals adding the same item queue on that row for the moment of the
+// check, so their grids together never hold more than the stock. The line and its log row are
+// written together or not at all.
 LineOutcome RunLineAction(TDm& dm, const OrderContext& ctx, LineMode mode, const QString& itemName,
     const QString& quantityText, const QString& actionText);
+
+// Locking the current ledger row for the stock check is on by default; measurements switch it off
+// to compare (each check and write then run as separate statements, as without transactions).
+void SetStockRowLocking(bool on);
+bool StockRowLocking();
 
 // Adds a line (and its log row) for an item that is not in the order yet, after the stock checks.
 LineOutcome AddOrderLine(TDm& dm, const OrderContext& ctx, const QString& itemName, const QString& quantityText);
 
 // Writes the line log row (sales_order_details) of an added or merged line.
 void RecordLineAction(TDm& dm, const OrderContext& ctx, const QString& itemCode, const LineAmounts& line);
+void RecordLineAction(TQuery& q, const OrderContext& ctx, const QString& itemCode, const LineAmounts& line);
 
 // Re-reads the order's grid rows into MyQposorderitem (the grid's query) and returns it.
 TQuery& RefreshOrderGrid(TDm& dm, const QString& terminalId, const QString& billNo);
@@ -76,8 +87,10 @@ QString NextBillNumber(TDm& dm, const QString& terminalId);
 // Sums the order into its bill header, with the overall tax (and any delivery charges) on top.
 void ProcessBill(TDm& dm, const OrderContext& ctx);
 
-// Copies the order's grid rows into the bill's saved lines (temp_ordergrid).
+// Copies the order's grid rows into the bill's saved lines (temp_ordergrid). The second form runs
+// on the given query's connection, for a transaction open there.
 void SnapshotBillLines(TDm& dm, const QString& terminalId, const QString& billNo);
+void SnapshotBillLines(TQuery& q, const QString& terminalId, const QString& billNo);
 
 // The lines "Process order" writes to the log book, one per grid row of the order.
 QStringList OrderLogLines(TDm& dm, const QString& terminalId, const QString& billNo);

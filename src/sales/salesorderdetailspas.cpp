@@ -107,7 +107,7 @@ void snapshotLines(TDm& dm, const BillKey& bill)
     TQuery& q = dm.MyQsalesdetails;
     q.exec(S("select count(*) as n from tordergrid") + billWhere(q, bill));
     if (q.text(S("n")).toLongLong() > 0)
-        SnapshotBillLines(dm, bill.terminalId, bill.billNo);
+        SnapshotBillLines(q, bill.terminalId, bill.billNo);
 }
 
 bool isWholeNumber(const QString& text)
@@ -366,13 +366,17 @@ SettleOutcome SettleBillPayment(TDm& dm, const SettleInput& in)
 void RecordDeliveryChoice(TDm& dm, const BillKey& bill, const QString& delivery)
 {
     TQuery& q = dm.MyQsalesdetails;
-    const QString where = billWhere(q, bill);
-    // the printed grand total is the total for both kinds; the charges are already in the total
-    q.exec(S("update sales_order set delivery=") + q.quote(delivery) + S(",grandtotal=total") + where);
-    q.exec(S("update vbilldetails set delivery=") + q.quote(delivery) + where);
+    InTransaction(q.connection(), Isolation::ReadCommitted, [&] {
+        const QString where = billWhere(q, bill);
+        // the printed grand total is the total for both kinds; the charges are already in the total
+        q.exec(S("update sales_order set delivery=") + q.quote(delivery) + S(",grandtotal=total") + where);
+        q.exec(S("update vbilldetails set delivery=") + q.quote(delivery) + where);
+    });
 }
 
-void MoveBillStock(TDm& dm, const BillKey& bill, int direction)
+namespace {
+
+void moveBillStock(TDm& dm, const BillKey& bill, int direction)
 {
     TQuery& q = dm.MyQsalesdetails;
     q.exec(S("select g.itemname, g.quantity, (select i.itemcode from item i where i.itemname=g.itemname limit 1) "
@@ -386,6 +390,26 @@ void MoveBillStock(TDm& dm, const BillKey& bill, int direction)
     QVector<Line> lines;
     for (q.first(); !q.eof(); q.next())
         lines.append({ q.text(S("itemname")), q.text(S("quantity")), q.field(S("itemcode")) });
+    // Ledger rows are changed in item order, the same for every bill, so two bills settled at
+    // once never each hold a row the other waits for.
+    std::stable_sort(lines.begin(), lines.end(), [](const Line& a, const Line& b) {
+        const qint64 x = Numbers::isInteger(a.code.asString()) ? Numbers::parseInt(a.code.asString()) : -1;
+        const qint64 y = Numbers::isInteger(b.code.asString()) ? Numbers::parseInt(b.code.asString()) : -1;
+        return x < y;
+    });
+
+    // The items themselves are locked first: a purchase opening a new day's row for one of them
+    // waits until this bill's movement is done, or is done before it, so each increment lands on
+    // the row that is the item's latest when it runs, never on the row before.
+    QStringList codes;
+    for (const Line& line : lines) {
+        if (!line.code.isNull() && Numbers::isInteger(line.code.asString()))
+            codes << QString::number(Numbers::parseInt(line.code.asString()));
+    }
+    codes.removeDuplicates();
+    if (!codes.isEmpty())
+        q.exec(S("select itemcode from item where itemcode in (") + codes.join(QLatin1Char(','))
+            + S(") order by itemcode for update"));
 
     const QString billText = bill.terminalId + QLatin1Char('/') + bill.billNo;
     for (const Line& line : lines) {
@@ -413,6 +437,13 @@ void MoveBillStock(TDm& dm, const BillKey& bill, int direction)
                     + S(": the item or its stock row no longer exists"),
                 0);
     }
+}
+
+} // namespace
+
+void MoveBillStock(TDm& dm, const BillKey& bill, int direction)
+{
+    InTransaction(dm.MyConsalesdetails, Isolation::ReadCommitted, [&] { moveBillStock(dm, bill, direction); });
 }
 
 namespace {
@@ -514,9 +545,7 @@ void recordMethod(TDm& dm, const PaymentRequest& r)
     }
 }
 
-} // namespace
-
-PaymentOutcome RunPayment(TDm& dm, const PaymentRequest& r)
+PaymentOutcome runPayment(TDm& dm, const PaymentRequest& r)
 {
     TQuery& q = dm.MyQsalesdetails;
     const SettleInput& s = r.settle;
@@ -546,7 +575,6 @@ PaymentOutcome RunPayment(TDm& dm, const PaymentRequest& r)
         return out;
     }
     out.checked = true;
-    LogWrite(paymentLogLine(r), 0);
 
     if (hasReservationToGiveBack(statusBefore))
         MoveBillStock(dm, s.bill, +1);
@@ -569,7 +597,7 @@ PaymentOutcome RunPayment(TDm& dm, const PaymentRequest& r)
     return out;
 }
 
-bool HoldBill(TDm& dm, const HoldRequest& r)
+bool holdBill(TDm& dm, const HoldRequest& r)
 {
     TQuery& q = dm.MyQsalesdetails;
     const QString where = billWhere(q, r.bill);
@@ -595,4 +623,25 @@ bool HoldBill(TDm& dm, const HoldRequest& r)
     MoveBillStock(dm, r.bill, -1);
     stampBill(q, r.bill, r.stampDate, r.stampTime);
     return true;
+}
+
+} // namespace
+
+// A payment and a hold are each one transaction on the settlement's connection: a failure or a
+// lost connection part-way leaves the bill, its payment records and the stock as they were.
+// Each plain read sees what other terminals have committed, so a conditional write that lost to
+// another terminal reads the new figure before it tries again.
+PaymentOutcome RunPayment(TDm& dm, const PaymentRequest& r)
+{
+    const PaymentOutcome out
+        = InTransaction(dm.MyConsalesdetails, Isolation::ReadCommitted, [&] { return runPayment(dm, r); });
+    // the cashier's log line, once the payment is kept
+    if (out.checked)
+        LogWrite(paymentLogLine(r), 0);
+    return out;
+}
+
+bool HoldBill(TDm& dm, const HoldRequest& r)
+{
+    return InTransaction(dm.MyConsalesdetails, Isolation::ReadCommitted, [&] { return holdBill(dm, r); });
 }

@@ -16,6 +16,11 @@ class TQuery;
 // its items' latest ledger rows exactly once. Before a payment or a hold changes the lines, that
 // reservation is given back; afterwards the new lines are taken out. Each movement is one SQL
 // increment on the row, so terminals settling bills of the same item at once lose nothing.
+//
+// RunPayment, HoldBill, MoveBillStock and RecordDeliveryChoice are each one transaction on the
+// settlement's connection (MyConsalesdetails): all of it is kept, or none of it. Called inside a
+// transaction already open on that connection, they join it; every statement here runs on that
+// connection.
 
 struct BillKey {
     QString terminalId;

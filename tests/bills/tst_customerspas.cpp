@@ -401,6 +401,88 @@ private Q_SLOTS:
             QStringLiteral("1 WALK IN"));
     }
 
+    // Another terminal is adding a customer under the id this delivery computes: the delivery's
+    // insert waits for it, meets the key, and takes the next id within its own transaction.
+    void deliveryTakesTheNextIdWhileAnotherTerminalAddsOne()
+    {
+        addBill(QStringLiteral("1/1 250 - 250 - 2026-12-09"));
+        TDm other(TestServer::settings());
+        other.setCompanyDatabase(kDb, true);
+        DeliveryOutcome out;
+        QString error;
+        std::unique_ptr<QThread> terminal(QThread::create([&] {
+            TDm own(TestServer::settings());
+            own.setCompanyDatabase(kDb, true);
+            try {
+                out = RecordHomeDelivery(
+                    own, delivery(QStringLiteral("1/1"), QStringLiteral("Ann"), QStringLiteral("30")));
+            } catch (const PosError& e) {
+                error = e.message();
+            }
+        }));
+        bool waited = false;
+        {
+            TTransaction adding(other.MyQCustdetails.connection(), Isolation::ReadCommitted);
+            AddCustomer(other,
+                { QStringLiteral("2026-12-09"), QStringLiteral("BO"), QStringLiteral("Road"),
+                    QStringLiteral("9000000001") },
+                QStringLiteral("1"));
+            terminal->start();
+            waited = !terminal->wait(300);
+            adding.commit();
+        }
+        QVERIFY(terminal->wait(10000));
+        QVERIFY(waited);
+        QVERIFY2(out.recorded, qPrintable(error));
+        QCOMPARE(scalar(QStringLiteral("select group_concat(concat(customerid,' ',customer_name) order by customerid) "
+                                       "from $db.customer_details")),
+            QStringLiteral("1 BO,2 ANN"));
+        QCOMPARE(scalar(QStringLiteral("select concat(customerid,' ',total) from $db.sales_order")),
+            QStringLiteral("2 280"));
+    }
+
+    // A failure between two statements of a delivery (a trigger refuses the later one) leaves the
+    // bill, the delivery rows and the customers as they were; then the same delivery goes through.
+    void deliveryFailurePartWayLeavesTheBillAsItWas_data()
+    {
+        QTest::addColumn<QString>("failing");
+        QTest::addColumn<QString>("when");
+        QTest::newRow("the new customer") << "before insert on $db.customer_details"
+                                          << "true";
+        QTest::newRow("the charges on the bill") << "before update on $db.sales_order"
+                                                 << "new.total<>old.total";
+    }
+    void deliveryFailurePartWayLeavesTheBillAsItWas()
+    {
+        QFETCH(QString, failing);
+        QFETCH(QString, when);
+        exec(QStringLiteral("drop trigger if exists $db.inject"));
+        addBill(QStringLiteral("1/1 250 100 150 Part_Payment 2026-12-09"));
+        const auto everything = [] {
+            return scalar(QStringLiteral(
+                "select concat_ws('|',(select group_concat(concat_ws(',',total,grandtotal,balance,delivery,"
+                "coalesce(customerid,'-'))) from $db.sales_order),(select count(*) from $db.delivery),(select "
+                "count(*) from $db.customer_details))"));
+        };
+        const QString before = everything();
+        exec(QStringLiteral("create trigger $db.inject %1 for each row begin if %2 then signal sqlstate '45000' set "
+                            "message_text='injected failure'; end if; end")
+                 .arg(failing, when));
+        const DeliveryEntry e = delivery(QStringLiteral("1/1"), QStringLiteral("Ann"), QStringLiteral("30"));
+        QString error;
+        try {
+            RecordHomeDelivery(*dm, e);
+        } catch (const EDatabaseError& x) {
+            error = x.message();
+        }
+        exec(QStringLiteral("drop trigger $db.inject"));
+        QVERIFY2(error.contains(QLatin1String("injected failure")), qPrintable(error));
+        QCOMPARE(everything(), before);
+        QVERIFY(!dm->MyConPur.inTransaction());
+        QVERIFY(RecordHomeDelivery(*dm, e).recorded);
+        QCOMPARE(everything(), QStringLiteral("280,280,180,Home Delivery,1|1|1"));
+    }
+
     void report_data()
     {
         QTest::addColumn<QString>("filter");

@@ -391,6 +391,60 @@ private Q_SLOTS:
             QVERIFY(logText().contains(QLatin1String("Stock not moved for OLD TEA of bill 2/57")));
     }
 
+    // A failure between two statements of a cancel or a resume (a trigger refuses the later one)
+    // leaves the bill, its lock, the grids and the stock as they were; then the same action goes through.
+    void failurePartWayLeavesTheBillAsItWas_data()
+    {
+        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<QString>("failing");
+        QTest::addColumn<QString>("when");
+        QTest::newRow("cancel: the second line's stock") << true << "before update on $db.stock_details"
+                                                         << "new.itemcode=2";
+        QTest::newRow("resume: the lines into the grid") << false << "before insert on $db.tordergrid"
+                                                         << "true";
+    }
+    void failurePartWayLeavesTheBillAsItWas()
+    {
+        QFETCH(bool, cancel);
+        QFETCH(QString, failing);
+        QFETCH(QString, when);
+        exec(QStringLiteral("drop trigger if exists $db.inject"));
+        exec(QStringLiteral("insert into $db.item values(2,'TEA',10,0,0,0,'0')"));
+        exec(QStringLiteral("insert into $db.stock_details values('2026-12-01',2,10,0,10,0)"));
+        addBill(2, 57, "Hold", 3);
+        exec(QStringLiteral("insert into $db.temp_ordergrid values('TEA','10','2','20','0','20','0','20',2,57)"));
+        // what an earlier resume left in the bill's terminal's grid
+        exec(
+            QStringLiteral("insert into $db.tordergrid(itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,"
+                           "billno) values('RICE','50','1','50','0','50','0','50',2,57)"));
+        const auto everything = [] {
+            return scalar("select concat_ws('|',(select group_concat(concat_ws(',',pcid,billno,payment_status,"
+                          "coalesce(hold_entry,'-'),coalesce(bool_access,'-'))) from $db.sales_order),(select "
+                          "group_concat(concat_ws(',',pcid,billno,itemname,quantity) order by itemname) from "
+                          "$db.tordergrid),(select group_concat(concat_ws(',',itemcode,sdate,closing_stock) order by "
+                          "itemcode,sdate) from $db.stock_details))");
+        };
+        const QString before = everything();
+        exec(QStringLiteral("create trigger $db.inject %1 for each row begin if %2 then signal sqlstate '45000' set "
+                            "message_text='injected failure'; end if; end")
+                 .arg(failing, when));
+        const BillKey bill { QStringLiteral("2"), QStringLiteral("57") };
+        const auto act
+            = [&] { return cancel ? CancelHeldEntry(*roster().Dm, bill) : TakeBillForPayment(*roster().Dm, bill); };
+        QString error;
+        try {
+            act();
+        } catch (const EDatabaseError& e) {
+            error = e.message();
+        }
+        exec(QStringLiteral("drop trigger $db.inject"));
+        QVERIFY2(error.contains(QLatin1String("injected failure")), qPrintable(error));
+        QCOMPARE(everything(), before);
+        QVERIFY(!roster().Dm->MyConsalesdetails.inTransaction());
+        QVERIFY(act());
+        QVERIFY(everything() != before);
+    }
+
     void twoTerminalsRaceForOneBill()
     {
         constexpr int kBills = 150;

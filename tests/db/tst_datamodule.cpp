@@ -12,6 +12,7 @@
 #include <QtTest>
 #include <arpa/inet.h>
 #include <condition_variable>
+#include <future>
 #include <mutex>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -380,6 +381,157 @@ private Q_SLOTS:
             q.exec(QStringLiteral("select 7 as n"));
             QCOMPARE(q.text(QStringLiteral("n")), QStringLiteral("7"));
         }
+    }
+
+    void transactionKeepsAllOrNothing_data()
+    {
+        QTest::addColumn<QString>("ending");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("committed") << "commit" << 2;
+        QTest::newRow("body throws") << "throw" << 0;
+        QTest::newRow("a statement fails") << "bad statement" << 0;
+        QTest::newRow("a joined guard left without commit") << "inner left" << 0;
+    }
+    void transactionKeepsAllOrNothing()
+    {
+        QFETCH(QString, ending);
+        QFETCH(int, rows);
+        // two query objects of one connection
+        TQuery& q = dm->MyQpayment;
+        TQuery& other = dm->MyQhome;
+        dm->setCompanyDatabase(QStringLiteral("SHOP_A"), false);
+        const QString count = QStringLiteral("select count(*) from SHOP_A.sales_settings");
+        bool sentAfterFailure = false;
+        try {
+            InTransaction(q.connection(), Isolation::ReadCommitted, [&] {
+                q.exec(QStringLiteral("insert into sales_settings values ('a','1')"));
+                other.exec(QStringLiteral("insert into sales_settings values ('b','2')"));
+                QCOMPARE(TestServer::count(count), 0); // nothing shows before the commit
+                if (ending == QLatin1String("throw"))
+                    throw EConvertError(QStringLiteral("stop"));
+                if (ending == QLatin1String("inner left")) {
+                    TTransaction inner(q.connection());
+                    QVERIFY(inner.joined());
+                }
+                if (ending == QLatin1String("bad statement")) {
+                    try {
+                        q.exec(QStringLiteral("insert into no_such_table values (1)"));
+                    } catch (const EDatabaseError&) {
+                    }
+                    // caught or not, the transaction is over: nothing more runs on its own
+                    other.exec(QStringLiteral("insert into sales_settings values ('c','3')"));
+                    sentAfterFailure = true;
+                }
+            });
+        } catch (const PosError&) {
+        }
+        QCOMPARE(TestServer::count(count), rows);
+        QVERIFY(!sentAfterFailure);
+        QVERIFY(!q.connection().inTransaction());
+        q.exec(QStringLiteral("insert into sales_settings values ('d','4')"));
+        QCOMPARE(TestServer::count(count), rows + 1);
+    }
+
+    void lostConnectionEndsTheTransaction_data()
+    {
+        QTest::addColumn<bool>("whileRunning");
+        QTest::newRow("killed between two statements") << false;
+        QTest::newRow("killed while a read runs") << true;
+    }
+    void lostConnectionEndsTheTransaction()
+    {
+        QFETCH(bool, whileRunning);
+        TQuery& q = dm->MyQpayment;
+        dm->setCompanyDatabase(QStringLiteral("SHOP_A"), false);
+        q.exec(QStringLiteral("select connection_id() as id"));
+        const QString id = q.text(QStringLiteral("id"));
+        QString error;
+        int statementsAfterTheLoss = 0;
+        try {
+            InTransaction(q.connection(), Isolation::ReadCommitted, [&] {
+                q.exec(QStringLiteral("insert into sales_settings values ('a','1')"));
+                std::optional<KillWhileRunning> killer;
+                if (whileRunning) {
+                    killer.emplace(id);
+                } else {
+                    TestServer::exec({ QStringLiteral("kill ") + id });
+                    const QString alive
+                        = QStringLiteral("select count(*) from information_schema.processlist where id=") + id;
+                    for (int i = 0; i < 300 && TestServer::count(alive) > 0; ++i)
+                        QThread::msleep(10);
+                }
+                // a read would be sent again outside a transaction; here it must fail
+                q.exec(whileRunning ? QStringLiteral("select sleep(2) as k") : QStringLiteral("select 1 as k"));
+                ++statementsAfterTheLoss;
+                q.exec(QStringLiteral("insert into sales_settings values ('b','2')"));
+                ++statementsAfterTheLoss;
+            });
+        } catch (const EDatabaseError& e) {
+            error = e.message();
+        }
+        QVERIFY2(error.startsWith(QLatin1String("The connection to the database server was lost during a transaction")),
+            qPrintable(error));
+        QCOMPARE(statementsAfterTheLoss, 0);
+        QCOMPARE(TestServer::count(QStringLiteral("select count(*) from SHOP_A.sales_settings")), 0);
+        // outside the transaction the next statement connects afresh
+        q.exec(QStringLiteral("select connection_id() as id"));
+        QVERIFY(q.text(QStringLiteral("id")) != id);
+    }
+
+    void deadlockVictimRunsAgain()
+    {
+        TestServer::exec(
+            { QStringLiteral("delete from SHOP_A.stock_details"), QStringLiteral("delete from SHOP_A.cash_details"),
+                QStringLiteral("insert into SHOP_A.stock_details(sdate,itemcode,closing_stock) values "
+                               "('2026-01-01',1,10),('2026-01-01',2,10)") });
+        dm->setCompanyDatabase(QStringLiteral("SHOP_A"), false);
+        TQuery& q = dm->MyQpayment;
+        std::promise<void> otherHoldsTwo;
+        std::promise<void> oneIsHeld;
+        // another terminal takes row 2 then row 1, with more work of its own to lose
+        std::thread other([&] {
+            const QString name = QStringLiteral("other terminal");
+            {
+                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), name);
+                const ConnectionSettings s = TestServer::settings();
+                db.setHostName(s.server);
+                db.setPort(s.port.toInt());
+                db.setUserName(s.userName);
+                db.setPassword(s.password);
+                db.setDatabaseName(QStringLiteral("SHOP_A"));
+                db.open();
+                QSqlQuery x(db);
+                x.exec(QStringLiteral("start transaction"));
+                x.exec(QStringLiteral("insert into SHOP_A.cash_details select seq,1,1 from seq_1_to_50"));
+                x.exec(QStringLiteral("update SHOP_A.stock_details set closing_stock=closing_stock-1 where "
+                                      "sdate='2026-01-01' and itemcode=2"));
+                otherHoldsTwo.set_value();
+                oneIsHeld.get_future().wait();
+                QThread::msleep(300); // until this terminal waits for row 2
+                x.exec(QStringLiteral("update SHOP_A.stock_details set closing_stock=closing_stock-1 where "
+                                      "sdate='2026-01-01' and itemcode=1"));
+                x.exec(QStringLiteral("commit"));
+            }
+            QSqlDatabase::removeDatabase(name);
+        });
+        int attempts = 0;
+        InTransaction(q.connection(), Isolation::ReadCommitted, [&] {
+            ++attempts;
+            q.exec(QStringLiteral(
+                "update stock_details set closing_stock=closing_stock+5 where sdate='2026-01-01' and itemcode=1"));
+            if (attempts == 1) {
+                otherHoldsTwo.get_future().wait();
+                oneIsHeld.set_value();
+            }
+            q.exec(QStringLiteral(
+                "update stock_details set closing_stock=closing_stock+5 where sdate='2026-01-01' and itemcode=2"));
+        });
+        other.join();
+        QCOMPARE(attempts, 2);
+        QCOMPARE(TestServer::scalar(
+                     QStringLiteral("select group_concat(closing_stock order by itemcode) from SHOP_A.stock_details")),
+            QStringLiteral("14,14"));
+        QCOMPARE(TestServer::count(QStringLiteral("select count(*) from SHOP_A.cash_details")), 50);
     }
 
     void failuresCarryTheServersMessage()

@@ -43,7 +43,7 @@ private Q_SLOTS:
         QCOMPARE(general.contains(QLatin1String("pcid int(5) not NULL")), generalHasTerminal);
         QCOMPARE(company.contains(QStringLiteral("PRIMARY KEY (%1)").arg(companyKey)), !companyKey.isEmpty());
         QCOMPARE(general.contains(QStringLiteral("PRIMARY KEY (%1)").arg(generalKey)), !generalKey.isEmpty());
-        QVERIFY(company.endsWith(QLatin1String(");")));
+        QVERIFY(company.endsWith(QLatin1String(") ENGINE=InnoDB;")));
     }
 
     void eighteenTablesInOrder()

@@ -62,6 +62,7 @@ private Q_SLOTS:
     void invalidNameCreatesNothing_data();
     void invalidNameCreatesNothing();
     void noClientCreatesNothing();
+    void tablesAreTransactionalWhateverTheServerDefault();
 };
 
 void TstAddCompany::createsTheCompany_data()
@@ -216,6 +217,24 @@ void TstAddCompany::noClientCreatesNothing()
     QCOMPARE(TestServer::count(QStringLiteral("select count(*) from information_schema.schemata where "
                                               "schema_name='NEW_SHOP'")),
         0);
+}
+
+void TstAddCompany::tablesAreTransactionalWhateverTheServerDefault()
+{
+    // a server whose own default engine knows no transactions
+    struct DefaultEngine {
+        DefaultEngine() { TestServer::exec({ QStringLiteral("set global default_storage_engine=MyISAM") }); }
+        ~DefaultEngine() { TestServer::exec({ QStringLiteral("set global default_storage_engine=InnoDB") }); }
+    } myisam;
+    TestEnvironment env;
+    Provisioned server;
+    AddCompanyDatabase(*server.dm, QStringLiteral("NEW_SHOP"), nullptr);
+    QCOMPARE(TestServer::count(QStringLiteral("select count(*) from information_schema.tables where table_schema in "
+                                              "('dbname','pcmac','general_stores','NEW_SHOP')")),
+        3 + 2 * int(Schema::tableNames().size()));
+    QCOMPARE(TestServer::scalar(QStringLiteral("select group_concat(distinct engine) from information_schema.tables "
+                                               "where table_schema in ('dbname','pcmac','general_stores','NEW_SHOP')")),
+        QStringLiteral("InnoDB"));
 }
 
 QTEST_GUILESS_MAIN(TstAddCompany)

@@ -220,6 +220,22 @@ private Q_SLOTS:
         QVERIFY(report.messages.isEmpty());
     }
 
+    // An expired bill a cashier has taken for payment stays until the terminal lets go of it.
+    void billTakenForPaymentWaits()
+    {
+        createCompany(S("SHOP"));
+        addItem(S("SHOP"), 1, S("RICE"), 10);
+        addBill(S("SHOP"), 4, 1, kDay, S("Part Payment"), { { S("RICE"), S("3") } });
+        TestServer::exec({ S("update SHOP.sales_order set bool_access='t'") });
+        at(30);
+        QCOMPARE(RunStartOfDayMaintenance(*dm).cancelledBills, 0);
+        QCOMPARE(billRows(S("SHOP"), 4, 1), 7);
+        QVERIFY(logText().contains(S("bill 1/4 is taken for payment at a terminal, left for the next start")));
+        TestServer::exec({ S("update SHOP.sales_order set bool_access='f'") });
+        QCOMPARE(RunStartOfDayMaintenance(*dm).cancelledBills, 1);
+        QCOMPARE(closing(S("SHOP"), 1), 13);
+    }
+
     void cancellingGivesGoodsBackOnce()
     {
         createCompany(S("MAIN_ROAD"));
@@ -348,6 +364,7 @@ private Q_SLOTS:
             "itemcode=1 and sdate='2026-10-20'",
             11, 0);
         row("settles the bill", "update SHOP.sales_order set payment_status='Complete' where billno=4", 10, 7);
+        row("takes the bill for payment", "update SHOP.sales_order set bool_access='t' where billno=4", 10, 7);
     }
 
     // Another terminal changes a row and commits while the maintenance waits for it.

@@ -5,6 +5,7 @@
 #include "salesfixture.h"
 #include "testsupport.h"
 
+#include <QThread>
 #include <QtTest>
 
 using namespace SalesFixture;
@@ -495,6 +496,61 @@ private Q_SLOTS:
             scalar(QStringLiteral("select group_concat(concat(pcid,'/',billno) order by pcid) from $db.tordergrid")),
             QStringLiteral("1/4,2/5"));
         QCOMPARE(scalar(QStringLiteral("select group_concat(billno) from $db.delivery")), QStringLiteral("5"));
+    }
+
+    // Two terminals at the last units: while one has checked the stock and written its line but
+    // not yet finished, the other's check waits for it on the item's stock row and then counts it.
+    void lastUnitsGoToOneTerminal_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("own"); // units on this terminal's order before
+        QTest::addColumn<int>("others"); // units the other terminal is adding at that moment
+        QTest::addColumn<QString>("quantity");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("add") << int(LineMode::Add) << 0 << 4 << "3"
+                             << "Total stock remaining is 1. ";
+        QTest::newRow("merge") << int(LineMode::Add) << 1 << 3 << "2"
+                               << "Total Stock remaining is 1.";
+        QTest::newRow("change") << int(LineMode::Change) << 1 << 3 << "3"
+                                << "Total stock remaining is 2. ";
+    }
+    void lastUnitsGoToOneTerminal()
+    {
+        QFETCH(int, mode);
+        QFETCH(int, own);
+        QFETCH(int, others);
+        QFETCH(QString, quantity);
+        QFETCH(QString, status);
+        addItem(kDb, 1, QStringLiteral("RICE"), QStringLiteral("10"), QStringLiteral("0"), QStringLiteral("0"), 0, 5);
+        if (own > 0)
+            QVERIFY(act(LineMode::Add, QStringLiteral("RICE"), QString::number(own)).written);
+        const OrderContext ctx = at(order());
+        LineOutcome outcome;
+        std::unique_ptr<QThread> terminal(QThread::create([&] {
+            TDm counter(TestServer::settings());
+            counter.setCompanyDatabase(kDb, true);
+            outcome = RunLineAction(counter, ctx, LineMode(mode), QStringLiteral("RICE"), quantity, QString());
+        }));
+        bool waited = false;
+        {
+            // the other terminal, part-way through its own add of the item
+            TTransaction other(dm->MyConposorderitem, Isolation::ReadCommitted);
+            TQuery& q = dm->MyQposorderitem;
+            q.exec(
+                QStringLiteral("select closing_stock from stock_details where itemcode=1 order by sdate desc limit 1 "
+                               "for update"));
+            q.exec(QStringLiteral("insert into tordergrid(itemname,rate,quantity,price,itax,isubtotal,discount,total,"
+                                  "pcid,billno) values('RICE','10','%1','0','0','0','0','0',2,1)")
+                       .arg(others));
+            terminal->start();
+            waited = !terminal->wait(300);
+            other.commit();
+        }
+        QVERIFY(terminal->wait(10000));
+        QVERIFY(waited);
+        QCOMPARE(outcome.status, status);
+        QVERIFY(!outcome.written);
+        QCOMPARE(scalar(QStringLiteral("select sum(quantity) from $db.tordergrid")), QString::number(own + others));
     }
 
     void snapshotCopiesOnlyTheBill()

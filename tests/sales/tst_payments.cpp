@@ -1,5 +1,6 @@
 // Settling bills through the procedures the settlement screen calls: payments and their checks,
 // the bill's status and balance, holding, and the stock a bill's lines take.
+#include "backoffice/Purchasepas.h"
 #include "db/datamodulepos.h"
 #include "db/schema.h"
 #include "log/U_LogBook.h"
@@ -10,6 +11,7 @@
 
 #include <QThread>
 #include <QtTest>
+#include <future>
 
 using namespace SalesFixture;
 
@@ -112,6 +114,41 @@ class TestPayments : public QObject {
         exec(QStringLiteral("insert into $db.tordergrid (itemname,rate,quantity,price,itax,isubtotal,discount,total,"
                             "pcid,billno) select * from $db.temp_ordergrid where billno=%1 and pcid=%2")
                  .arg(key.billNo, key.terminalId));
+    }
+    // "hold", or a payment such as "card 60"; returns whether it was recorded or held
+    bool step(const BillKey& key, const QString& text, const QString& stampTime = QStringLiteral("10.30.00.000"))
+    {
+        if (text == QLatin1String("hold"))
+            return hold(key);
+        PaymentRequest r = request(key, payments(text)[0].first, payments(text)[0].second);
+        r.stampTime = stampTime;
+        return RunPayment(*dm, r).recorded;
+    }
+    // Every row a payment or a hold may touch.
+    QString everything()
+    {
+        QStringList parts;
+        for (const char* sql :
+            {
+                "select group_concat(concat_ws(',',pcid,billno,sdate,stime,customerid,amount_paid,balance,payment_type,"
+                "payment_status,delivery,grandtotal) order by pcid,billno) from $db.sales_order",
+                "select group_concat(concat_ws(',',pcid,billno,amount_paid) order by pcid,billno) from "
+                "$db.cash_details",
+                "select group_concat(concat_ws(',',pcid,billno,amount_paid) order by pcid,billno) from "
+                "$db.card_details",
+                "select group_concat(concat_ws(',',pcid,billno,amount_paid) order by pcid,billno) from "
+                "$db.cheque_details",
+                "select group_concat(concat_ws(',',pcid,billno,sdate,stime,payment_type,amount_paid) order by "
+                "pcid,billno,payment_type) from $db.payment_details",
+                "select group_concat(concat_ws(',',pcid,billno,itemname,quantity) order by pcid,billno,itemname) from "
+                "$db.temp_ordergrid",
+                "select group_concat(concat_ws(',',sdate,itemcode,closing_stock) order by itemcode,sdate) from "
+                "$db.stock_details",
+                "select group_concat(concat_ws(',',pcid,billno,aount_paid,payment_type,delivery) order by pcid,billno) "
+                "from $db.vbilldetails",
+            })
+            parts << scalar(QLatin1String(sql));
+        return parts.join(QLatin1Char('|'));
     }
     QString logText() const
     {
@@ -498,6 +535,148 @@ private Q_SLOTS:
         QCOMPARE(riceStock(), QStringLiteral("17"));
         QVERIFY(logText().contains(QLatin1String("Stock not moved for RICE of bill 1/9: quantity \"2.5\"")));
         QVERIFY(logText().contains(QLatin1String("Stock not moved for SALT of bill 1/9: the item or its stock row")));
+    }
+
+    // A failure between two statements of a payment or a hold (a trigger refuses one of them)
+    // leaves every row as it was, and no payment is logged as made; the same action then goes through.
+    void failurePartWayLeavesTheBillAsItWas_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("failing"); // the statement the trigger refuses
+        QTest::addColumn<QString>("when");
+        QTest::newRow("payment log of an unpaid bill") << ""
+                                                       << "cash 150"
+                                                       << "before insert on $db.payment_details"
+                                                       << "true";
+        QTest::newRow("stock taken out again for a held bill paid in part") << "hold"
+                                                                            << "card 60"
+                                                                            << "before update on $db.stock_details"
+                                                                            << "new.closing_stock<old.closing_stock";
+        QTest::newRow("stamp of a part-paid bill paid off") << "cash 20"
+                                                            << "cheque 130"
+                                                            << "before update on $db.sales_order"
+                                                            << "new.stime<>old.stime";
+        QTest::newRow("saved lines of a hold") << ""
+                                               << "hold"
+                                               << "before insert on $db.temp_ordergrid"
+                                               << "true";
+    }
+    void failurePartWayLeavesTheBillAsItWas()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, action);
+        QFETCH(QString, failing);
+        QFETCH(QString, when);
+        exec(QStringLiteral("drop trigger if exists $db.inject"));
+        const BillKey key = ringUp(3);
+        if (!before.isEmpty())
+            QVERIFY(step(key, before));
+        exec(QStringLiteral("insert into $db.vbilldetails(billno,pcid) values (1,1)"));
+        const QString rows = everything();
+        const QString log = logText();
+        exec(QStringLiteral("create trigger $db.inject %1 for each row begin if %2 then signal sqlstate '45000' set "
+                            "message_text='injected failure'; end if; end")
+                 .arg(failing, when));
+        QString error;
+        try {
+            step(key, action, QStringLiteral("10.31.00.000"));
+        } catch (const EDatabaseError& e) {
+            error = e.message();
+        }
+        exec(QStringLiteral("drop trigger $db.inject"));
+        QVERIFY2(error.contains(QLatin1String("injected failure")), qPrintable(error));
+        QCOMPARE(everything(), rows);
+        QCOMPARE(logText(), log);
+        QVERIFY(!dm->MyConsalesdetails.inTransaction());
+        QVERIFY(step(key, action, QStringLiteral("10.31.00.000")));
+        QVERIFY(everything() != rows);
+    }
+
+    // A purchase opens today's ledger row for RICE while a paid bill's take-out and another
+    // terminal's line check wait for the item: the take-out lands on the new row, and the check
+    // holds the new row, so a third terminal's check waits for it as on every other check.
+    void purchaseOpensTheDaysRowMeanwhile()
+    {
+        exec(QStringLiteral("insert into $db.temp_ordergrid values('RICE','50','3','150','0','150','0','150',2,1)"));
+        const auto waiting = [](int sessions) {
+            // sessions in the middle of a statement: the ones waiting for a lock
+            const QString sql = QStringLiteral("select count(*) from information_schema.processlist where "
+                                               "command='Query' and id<>connection_id()");
+            for (int i = 0; i < 1000 && TestServer::count(sql) < sessions; ++i)
+                QThread::msleep(10);
+            return TestServer::count(sql) >= sessions;
+        };
+        const auto terminal = [](auto work) {
+            return std::unique_ptr<QThread>(QThread::create([work] {
+                TDm own(TestServer::settings());
+                own.setCompanyDatabase(kDb, true);
+                work(own);
+            }));
+        };
+        std::promise<bool> added;
+        std::promise<void> finish;
+        std::shared_future<void> finished = finish.get_future().share();
+        std::vector<std::unique_ptr<QThread>> others;
+        // lets the open check end and waits for the terminals, also when a check below fails
+        struct Release {
+            std::promise<void>& finish;
+            std::vector<std::unique_ptr<QThread>>& threads;
+            bool done = false;
+            void operator()()
+            {
+                if (std::exchange(done, true))
+                    return;
+                finish.set_value();
+                for (auto& t : threads)
+                    t->wait(10000);
+            }
+            ~Release() { (*this)(); }
+        } release { finish, others };
+        others.push_back(terminal([](TDm& own) {
+            BookPurchase(own, QStringLiteral("2026-12-09"), QStringLiteral("RICE"), 2, QString(), true);
+        }));
+        others.push_back(terminal([](TDm& own) {
+            MoveBillStock(own, { QStringLiteral("2"), QStringLiteral("1") }, -1);
+        }));
+        others.push_back(terminal([&added, finished](TDm& own) {
+            TTransaction open(own.MyConposorderitem, Isolation::ReadCommitted); // the check stays open
+            added.set_value(RunLineAction(own,
+                { QStringLiteral("3"), QStringLiteral("1"), QStringLiteral("2026-12-09"),
+                    QStringLiteral("10.00.00.000"), QStringLiteral("2") },
+                LineMode::Add, QStringLiteral("RICE"), QStringLiteral("4"), QString())
+                                .written);
+            finished.wait();
+            open.commit();
+        }));
+        bool thirdWaited = false;
+        {
+            // a terminal part-way through its check of RICE holds the item's current row
+            TTransaction first(dm->MyConposorderitem, Isolation::ReadCommitted);
+            dm->MyQposorderitem.exec(QStringLiteral(
+                "select closing_stock from stock_details where itemcode=1 order by sdate desc limit 1 for update"));
+            for (int i = 0; i < 3; ++i) {
+                others[i]->start();
+                QVERIFY(waiting(i + 1));
+            }
+            first.commit();
+            QVERIFY(added.get_future().get());
+            dm->MyQposorderitem.exec(QStringLiteral("set innodb_lock_wait_timeout=1"));
+            TTransaction third(dm->MyConposorderitem, Isolation::ReadCommitted);
+            try {
+                dm->MyQposorderitem.exec(QStringLiteral(
+                    "select closing_stock from stock_details where itemcode=1 order by sdate desc limit 1 for update"));
+            } catch (const EDatabaseError& e) {
+                thirdWaited = e.serverCode() == QLatin1String("1205");
+            }
+        }
+        dm->MyQposorderitem.exec(QStringLiteral("set innodb_lock_wait_timeout=default"));
+        release();
+        QVERIFY(std::all_of(others.begin(), others.end(), [](const auto& t) { return t->isFinished(); }));
+        QVERIFY(thirdWaited);
+        QCOMPARE(scalar(QStringLiteral("select group_concat(concat(sdate,' ',closing_stock) order by sdate) from "
+                                       "$db.stock_details")),
+            QStringLiteral("2026-01-05 500,2026-12-01 20,2026-12-09 19"));
     }
 
     void twoTerminalsMoveOneItemAtOnce()
