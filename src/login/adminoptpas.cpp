@@ -286,8 +286,10 @@ bool cancelBill(TDm& dm, const QString& company, const HeldBill& bill, Maintenan
                     ++skippedLines;
             }
         }
-        for (const char* table :
-            { "payment_details", "cash_details", "card_details", "cheque_details", "delivery", "sales_order_details" })
+        // the bill's open order lines go too: its number is handed out again when it was the
+        // terminal's last, and the next order must not start with them
+        for (const char* table : { "payment_details", "cash_details", "card_details", "cheque_details", "delivery",
+                 "sales_order_details", "tordergrid" })
             q.exec(S("delete from ") + database + QLatin1Char('.') + QLatin1String(table) + S(" where   billno=")
                 + q.quote(bill.billNo) + S(" and pcid=") + q.quote(bill.terminalId));
         cancelled = true;
