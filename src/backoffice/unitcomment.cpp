@@ -5,6 +5,7 @@
 #include "db/datamodulepos.h"
 #include "log/U_LogBook.h"
 #include "login/adminoption.h"
+#include "platform/datepicker.h"
 #include "platform/keyfilter.h"
 #include "platform/services.h"
 #include "ui_unitcomment.h"
@@ -41,10 +42,7 @@ Tfmcomment::Tfmcomment(QWidget* parent)
     // after the key filter, so that this screen sees the keys first
     ui->editComment->installEventFilter(this);
 
-    QCalendarWidget* calendar = ui->DateTimePicker1->calendarWidget();
-    connect(calendar, &QCalendarWidget::clicked, this, &Tfmcomment::DateTimePicker1CloseUp, Qt::QueuedConnection);
-    connect(calendar, &QCalendarWidget::activated, this, &Tfmcomment::DateTimePicker1CloseUp, Qt::QueuedConnection);
-    connect(ui->DateTimePicker1, &QDateEdit::editingFinished, this, &Tfmcomment::DateTimePicker1CloseUp);
+    OnDatePicked(ui->DateTimePicker1, this, [this] { DateTimePicker1CloseUp(); });
     connect(ui->BtnAddUpdCom, &QPushButton::clicked, this, &Tfmcomment::BtnAddUpdComClick);
     connect(ui->BtnDelete, &QPushButton::clicked, this, &Tfmcomment::BtnDeleteClick);
     showPlaceholder();

@@ -5,6 +5,7 @@
 #include "db/datamodulepos.h"
 #include "db/querymodel.h"
 #include "login/adminoption.h"
+#include "platform/datepicker.h"
 #include "platform/keyfilter.h"
 #include "platform/services.h"
 #include "ui_unitview_stock.h"
@@ -21,17 +22,6 @@ namespace {
 QString S(const char* text)
 {
     return QString::fromLatin1(text);
-}
-
-void connectCloseUp(QDateEdit* picker, Tfmview_stock* screen)
-{
-    QCalendarWidget* calendar = picker->calendarWidget();
-    // queued: the picker takes the chosen day before the filter reads it
-    QObject::connect(
-        calendar, &QCalendarWidget::clicked, screen, &Tfmview_stock::DateTimePickerCloseUp, Qt::QueuedConnection);
-    QObject::connect(
-        calendar, &QCalendarWidget::activated, screen, &Tfmview_stock::DateTimePickerCloseUp, Qt::QueuedConnection);
-    QObject::connect(picker, &QDateEdit::editingFinished, screen, &Tfmview_stock::DateTimePickerCloseUp);
 }
 
 } // namespace
@@ -52,8 +42,8 @@ Tfmview_stock::Tfmview_stock(QWidget* parent)
     ui->DBGrid1->verticalHeader()->hide();
     ui->Label1->installEventFilter(this);
 
-    connectCloseUp(ui->DateTimePicker1, this);
-    connectCloseUp(ui->DateTimePicker2, this);
+    OnDatePicked(ui->DateTimePicker1, this, [this] { DateTimePickerCloseUp(); });
+    OnDatePicked(ui->DateTimePicker2, this, [this] { DateTimePickerCloseUp(); });
     connect(ui->ComboBox1, &QComboBox::activated, this, &Tfmview_stock::ComboBox1Change);
     connect(ui->CheckBox1, &QCheckBox::clicked, this, &Tfmview_stock::CheckBox1Click);
     connect(ui->BtnExcelView, &QPushButton::clicked, this, &Tfmview_stock::BtnExcelViewClick);

@@ -10,6 +10,7 @@
 #include "log/U_LogBook.h"
 #include "login/adminoption.h"
 #include "login/selectpos.h"
+#include "platform/datepicker.h"
 #include "platform/keyfilter.h"
 #include "platform/services.h"
 #include "sales/posorderitem.h"
@@ -39,17 +40,6 @@ bool asciiDigit(QChar c)
 bool asciiLetter(QChar c)
 {
     return (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) || (c >= QLatin1Char('a') && c <= QLatin1Char('z'));
-}
-
-void connectCloseUp(QDateEdit* picker, Told_bill* screen)
-{
-    QCalendarWidget* calendar = picker->calendarWidget();
-    // queued: the picker takes the chosen day before it is checked
-    QObject::connect(
-        calendar, &QCalendarWidget::clicked, screen, &Told_bill::DateTimePickerCloseUp, Qt::QueuedConnection);
-    QObject::connect(
-        calendar, &QCalendarWidget::activated, screen, &Told_bill::DateTimePickerCloseUp, Qt::QueuedConnection);
-    QObject::connect(picker, &QDateEdit::editingFinished, screen, &Told_bill::DateTimePickerCloseUp);
 }
 
 // The company the counter works in, named as the original print names it: the database the
@@ -99,8 +89,8 @@ Told_bill::Told_bill(QWidget* parent)
 
     connect(ui->Rad_Customer, &QRadioButton::clicked, this, &Told_bill::Rad_CustomerClick);
     connect(ui->rad_Billno, &QRadioButton::clicked, this, &Told_bill::rad_BillnoClick);
-    connectCloseUp(ui->DateTimePicker1, this);
-    connectCloseUp(ui->DateTimePicker2, this);
+    OnDatePicked(ui->DateTimePicker1, this, [this] { DateTimePickerCloseUp(); });
+    OnDatePicked(ui->DateTimePicker2, this, [this] { DateTimePickerCloseUp(); });
     connect(ui->btn_search, &QPushButton::clicked, this, &Told_bill::btn_searchClick);
     connect(ui->DBGrid2, &QTableView::clicked, this, &Told_bill::DBGrid2CellClick);
     connect(ui->DBGrid2, &QTableView::doubleClicked, this, &Told_bill::DBGrid2DblClick);

@@ -7,6 +7,7 @@
 #include "db/querymodel.h"
 #include "log/U_LogBook.h"
 #include "login/poslogin.h"
+#include "platform/datepicker.h"
 #include "platform/keyfilter.h"
 #include "platform/services.h"
 #include "sales/muenupospas.h"
@@ -58,17 +59,6 @@ private:
     std::function<bool(int)> m_locked;
 };
 
-void connectCloseUp(QDateEdit* picker, Tfmpaymentdetails* screen)
-{
-    QCalendarWidget* calendar = picker->calendarWidget();
-    // queued: the picker takes the chosen day before the list reads it
-    QObject::connect(
-        calendar, &QCalendarWidget::clicked, screen, &Tfmpaymentdetails::DateTimePickerCloseUp, Qt::QueuedConnection);
-    QObject::connect(
-        calendar, &QCalendarWidget::activated, screen, &Tfmpaymentdetails::DateTimePickerCloseUp, Qt::QueuedConnection);
-    QObject::connect(picker, &QDateEdit::editingFinished, screen, &Tfmpaymentdetails::DateTimePickerCloseUp);
-}
-
 } // namespace
 
 Tfmpaymentdetails::Tfmpaymentdetails(QWidget* parent)
@@ -96,8 +86,8 @@ Tfmpaymentdetails::Tfmpaymentdetails(QWidget* parent)
     ui->DBGrid1->viewport()->installEventFilter(this);
 
     connect(m_groups, &QButtonGroup::idClicked, this, &Tfmpaymentdetails::RadioGroup1Click);
-    connectCloseUp(ui->DateTimePicker1, this);
-    connectCloseUp(ui->DateTimePicker2, this);
+    OnDatePicked(ui->DateTimePicker1, this, [this] { DateTimePickerCloseUp(); });
+    OnDatePicked(ui->DateTimePicker2, this, [this] { DateTimePickerCloseUp(); });
     connect(ui->DBGrid1, &QTableView::clicked, this, &Tfmpaymentdetails::DBGrid1CellClick);
     connect(ui->Button1, &QPushButton::clicked, this, &Tfmpaymentdetails::Button1Click);
     connect(ui->btnPayment, &QPushButton::clicked, this, &Tfmpaymentdetails::btnPaymentClick);

@@ -4,6 +4,7 @@
 #include "bills/viewbilldetailspas.h"
 #include "db/datamodulepos.h"
 #include "db/querymodel.h"
+#include "platform/datepicker.h"
 #include "platform/keyfilter.h"
 #include "platform/services.h"
 #include "ui_viewbilldetails.h"
@@ -67,11 +68,9 @@ Tfmviewdetails::Tfmviewdetails(QWidget* parent)
     for (QCheckBox* box : { ui->CkBoxHomeDelivery, ui->cb_cash, ui->cb_card, ui->cb_cheque })
         connect(box, &QCheckBox::clicked, this, &Tfmviewdetails::runReport);
     // the calendar closes on a click; the report runs once the picker holds the date
-    for (QDateEdit* picker : { ui->DateTimePicker1, ui->DateTimePicker2 }) {
-        QCalendarWidget* calendar = picker->calendarWidget();
-        for (auto signal : { &QCalendarWidget::clicked, &QCalendarWidget::activated })
-            connect(calendar, signal, this, &Tfmviewdetails::runReport, Qt::QueuedConnection);
-    }
+    for (QDateEdit* picker : { ui->DateTimePicker1, ui->DateTimePicker2 })
+        OnDatePicked(
+            picker, this, [this] { runReport(); }, DatePicked::FromCalendar);
     connect(ui->Button1, &QPushButton::clicked, this, &Tfmviewdetails::Button1Click);
 }
 

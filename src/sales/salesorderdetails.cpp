@@ -9,6 +9,7 @@
 #include "db/datamodulepos.h"
 #include "db/querymodel.h"
 #include "log/U_LogBook.h"
+#include "platform/datepicker.h"
 #include "platform/keyfilter.h"
 #include "platform/services.h"
 #include "sales/posorderitem.h"
@@ -144,9 +145,8 @@ Tfmsalesorderdtls::Tfmsalesorderdtls(QWidget* parent)
     connect(ui->btnnextbill, &QPushButton::clicked, this, &Tfmsalesorderdtls::btnnextbillClick);
     connect(ui->Button1, &QPushButton::clicked, this, &Tfmsalesorderdtls::Button1Click);
     // the calendar closes on a click; the date is checked once the picker holds it
-    QCalendarWidget* calendar = ui->DateTimePicker3->calendarWidget();
-    for (auto signal : { &QCalendarWidget::clicked, &QCalendarWidget::activated })
-        connect(calendar, signal, this, &Tfmsalesorderdtls::DateTimePicker3CloseUp, Qt::QueuedConnection);
+    OnDatePicked(
+        ui->DateTimePicker3, this, [this] { DateTimePicker3CloseUp(); }, DatePicked::FromCalendar);
 
     auto shortcut = [this](const QKeySequence& keys, auto handler) {
         auto* s = new QShortcut(keys, this);
