@@ -93,13 +93,7 @@ private Q_SLOTS:
         dm.reset();
         env.reset();
     }
-    void init()
-    {
-        QStringList empty;
-        for (const QString& table : Schema::tableNames())
-            empty << QStringLiteral("delete from %1.%2").arg(kDb, table);
-        TestServer::exec(empty);
-    }
+    void init() { TestServer::exec(SalesFixture::emptyCompany(kDb)); }
 
     void customerIds_data()
     {

@@ -49,12 +49,8 @@ public:
     {
         // a lock left from the test before is not this one's to release
         roster().fmpaymentdetails->ReleaseResumedBill();
-        QStringList s;
-        for (const QString& table : Schema::tableNames())
-            s << QStringLiteral("delete from %1.%2").arg(db(), table);
-        s << QStringLiteral("insert into %1.sales_settings values ('quantity','1000'),('Round Off','2'),"
-                            "('minimal value','1'),('Round amount','not checked')")
-                 .arg(db());
+        QStringList s = SalesFixture::emptyCompany(db());
+        s << SalesFixture::counterSettings(db());
         s << QStringLiteral("delete from general_stores.login")
           << QStringLiteral("insert into general_stores.login values('meera','x','cashier','t')");
         TestServer::exec(s);

@@ -2,7 +2,6 @@
 // the bill's status and balance, holding, and the stock a bill's lines take.
 #include "backoffice/Purchasepas.h"
 #include "db/datamodulepos.h"
-#include "db/schema.h"
 #include "log/U_LogBook.h"
 #include "sales/posorderitempas.h"
 #include "sales/salesorderdetailspas.h"
@@ -177,12 +176,8 @@ private Q_SLOTS:
     void init()
     {
         // emptied rather than made again: much faster, and every test starts from the same rows
-        QStringList empty;
-        for (const QString& table : Schema::tableNames())
-            empty << QStringLiteral("delete from %1.%2").arg(kDb, table);
-        empty << QStringLiteral("insert into %1.sales_settings values ('quantity','1000'),('Round Off','2'),"
-                                "('minimal value','1'),('Round amount','not checked')")
-                     .arg(kDb);
+        QStringList empty = emptyCompany(kDb);
+        empty << counterSettings(kDb);
         TestServer::exec(empty);
         addItem(kDb, 1, QStringLiteral("RICE"), QStringLiteral("50"), QStringLiteral("0"), QStringLiteral("0"), 0, 20);
     }
