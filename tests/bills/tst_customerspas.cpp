@@ -27,9 +27,9 @@ void exec(const QString& sql)
 }
 
 // A bill header: "terminal/bill total paid balance status date [delivery]".
-void addBill(const QString& spec)
+void addBill(const QString& row)
 {
-    const QStringList f = spec.split(QLatin1Char(' '));
+    const QStringList f = row.split(QLatin1Char(' '));
     const QStringList key = f[0].split(QLatin1Char('/'));
     exec(QStringLiteral("insert into $db.sales_order(sdate,billno,total,grandtotal,amount_paid,balance,payment_status,"
                         "delivery,pcid) values('%1',%2,%3,%3,%4,%5,%6,'%7',%8)")
