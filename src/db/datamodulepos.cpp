@@ -114,6 +114,23 @@ bool serverEndedSession(const QSqlDatabase& db)
     return ::poll(&p, 1, 0) > 0;
 }
 
+// A decimal column comes back with every place of its scale ("12345.67000000000000000000"): the
+// text is given as the program writes amounts, without trailing zeros or a bare point.
+QString plainDecimal(QString text)
+{
+    if (!text.contains(QLatin1Char('.')) || text.contains(QLatin1Char('e')) || text.contains(QLatin1Char('E')))
+        return text;
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1) == QLatin1Char('0'))
+        --end;
+    if (end > 0 && text.at(end - 1) == QLatin1Char('.'))
+        --end;
+    text.truncate(end);
+    if (text.isEmpty() || text == QLatin1String("-") || text == QLatin1String("-0"))
+        return QStringLiteral("0");
+    return text;
+}
+
 } // namespace
 
 ConnectionSettings ConnectionSettings::fromRegistry()
@@ -334,8 +351,11 @@ void TQuery::exec(const QString& sql)
         return;
     }
     const QSqlRecord rec = q.record();
-    for (int i = 0; i < rec.count(); ++i)
+    QVector<bool> numeric(rec.count());
+    for (int i = 0; i < rec.count(); ++i) {
         m_columns.append(rec.fieldName(i));
+        numeric[i] = rec.field(i).metaType().id() == QMetaType::Double;
+    }
     while (q.next()) {
         Row row;
         row.values.reserve(rec.count());
@@ -343,7 +363,8 @@ void TQuery::exec(const QString& sql)
         for (int i = 0; i < rec.count(); ++i) {
             const bool null = q.isNull(i);
             row.nulls.append(null);
-            row.values.append(null ? QString() : q.value(i).toString());
+            row.values.append(
+                null ? QString() : (numeric[i] ? plainDecimal(q.value(i).toString()) : q.value(i).toString()));
         }
         m_rows.append(std::move(row));
     }

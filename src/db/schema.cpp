@@ -2,6 +2,11 @@
 
 #include "db/datamodulepos.h"
 
+// Money, percentages and the quantities of bills and items are exact decimals: the counter writes
+// them with 15 significant digits, and 20 places after the point keep every such figure from
+// 0.00001 up exactly as written (a line total times the overall tax has the most places).
+#define AMOUNT "decimal(40,20)"
+
 namespace Schema {
 
 namespace {
@@ -18,13 +23,13 @@ namespace {
     const TableDef kTables[] = {
         { "card_details",
             "billno int(6) NOT NULL, cardno bigint(16) NOT NULL, cardname char(20) default NULL, "
-            "bank char(20) default NULL, amount_paid float default NULL, pcid int(5) not NULL",
+            "bank char(20) default NULL, amount_paid " AMOUNT " default NULL, pcid int(5) not NULL",
             "billno,cardno,pcid", "billno,cardno" },
-        { "cash_details", "billno int(11) NOT NULL, amount_paid float default NULL, pcid int(5) not NULL",
+        { "cash_details", "billno int(11) NOT NULL, amount_paid " AMOUNT " default NULL, pcid int(5) not NULL",
             "billno,pcid", "billno" },
         { "cheque_details",
-            "billno int(6) NOT NULL, chequeno int(11) NOT NULL, chequedate date default NULL, "
-            "bank char(20) default NULL, amount_paid float default NULL, pcid int(5) not NULL",
+            "billno int(6) NOT NULL, chequeno bigint(12) NOT NULL, chequedate date default NULL, "
+            "bank char(20) default NULL, amount_paid " AMOUNT " default NULL, pcid int(5) not NULL",
             "chequeno,billno,pcid", "chequeno,billno" },
         { "comment", "sdate date NOT NULL, scomment text", "sdate", "sdate" },
         { "customer_details",
@@ -47,11 +52,11 @@ namespace {
         { "delivery",
             "sdate date NOT NULL, customer_name char(30) default NULL, stime time default NULL, "
             "billno int(6) NOT NULL default '0', delivery_status tinyint(1) default NULL, "
-            "charges float default NULL, pcid int(5) not NULL",
+            "charges " AMOUNT " default NULL, pcid int(5) not NULL",
             "sdate,billno,pcid", "sdate,billno" },
         { "item",
             "itemcode int(11) NOT NULL auto_increment, itemname char(50) default NULL, "
-            "rate float default '0', discount float default '0', tax float default '0', "
+            "rate " AMOUNT " default '0', discount " AMOUNT " default '0', tax " AMOUNT " default '0', "
             "minimal int(11) default '0', barcode char(45) default '0'",
             "itemcode", "itemcode" },
         { "itemdetails", "itemcode int(11) NOT NULL, closing_stock int(11) default NULL, date_stock date default NULL",
@@ -62,21 +67,21 @@ namespace {
             "username", "username" },
         { "payment_details",
             "billno int(6) NOT NULL, sdate date NOT NULL, stime time default NULL, "
-            "payment_type char(10) NOT NULL default '', amount_paid float default NULL, pcid int(5) not NULL",
+            "payment_type char(10) NOT NULL default '', amount_paid " AMOUNT " default NULL, pcid int(5) not NULL",
             "billno,sdate,payment_type,pcid", "billno,sdate,payment_type" },
         { "sales_order",
             "sdate date NOT NULL, stime char(12) DEFAULT NULL, billno int(6) NOT NULL, "
-            "customerid int(11) default NULL, subtotal float default NULL, taxcode int(11) default NULL, "
-            "grandtotal float default NULL, total float default NULL, amount_paid float default NULL, "
-            "balance float default NULL, payment_type char(20) default NULL, "
+            "customerid int(11) default NULL, subtotal " AMOUNT " default NULL, taxcode int(11) default NULL, "
+            "grandtotal " AMOUNT " default NULL, total " AMOUNT " default NULL, amount_paid " AMOUNT " default NULL, "
+            "balance " AMOUNT " default NULL, payment_type char(20) default NULL, "
             "payment_status char(20) default NULL, delivery char(20) default NULL, "
             "hold_entry char(1) DEFAULT NULL, pcid int(5) not NULL, bool_access CHAR",
             "sdate,billno,pcid", "sdate,billno" },
         { "sales_order_details",
             "sdate date default NULL, stime char(12) NOT NULL DEFAULT '00:00:00', "
-            "billno int(6) NOT NULL auto_increment, itemcode int(11) NOT NULL, rate float default NULL, "
-            "quantity float default NULL, price float default NULL, itax float default NULL, "
-            "isubtotal float default NULL, discount float default NULL, total float default NULL, "
+            "billno int(6) NOT NULL auto_increment, itemcode int(11) NOT NULL, rate " AMOUNT " default NULL, "
+            "quantity " AMOUNT " default NULL, price " AMOUNT " default NULL, itax " AMOUNT " default NULL, "
+            "isubtotal " AMOUNT " default NULL, discount " AMOUNT " default NULL, total " AMOUNT " default NULL, "
             "pcid int(5) not NULL",
             "billno,itemcode,stime,pcid", "billno,itemcode,stime" },
         { "stock_details",
@@ -91,7 +96,7 @@ namespace {
             "payment_type varchar(45) not null default \"c\", pcid int(5) not NULL, "
             "delivery varchar(45) not null default \"t\"",
             "", "" },
-        { "tax", "taxcode int(11) NOT NULL auto_increment, sdate date NOT NULL, rate float NOT NULL default '0'",
+        { "tax", "taxcode int(11) NOT NULL auto_increment, sdate date NOT NULL, rate " AMOUNT " NOT NULL default '0'",
             "taxcode,sdate", "taxcode,sdate" },
         { "sales_settings", "Name char(30) NOT NULL, value_ varchar(45) NOT NULL", "", "" },
     };
@@ -227,3 +232,5 @@ QString pathImgTableStatement()
 }
 
 } // namespace Schema
+
+#undef AMOUNT

@@ -22,7 +22,6 @@ using Numbers::Value;
 // Widths of the text columns a payment writes (the server refuses longer texts in strict mode).
 constexpr int kBankWidth = 20; // card_details.bank, cheque_details.bank
 constexpr int kCardNameWidth = 20; // card_details.cardname
-constexpr qint64 kMaxChequeNo = 2147483647; // cheque_details.chequeno int(11)
 // Conditional writes that lose to other terminals this often give up with an error.
 constexpr int kAttempts = 20;
 
@@ -485,9 +484,8 @@ QString fieldRefusal(const PaymentRequest& r)
             return S("Please enter the bank name");
         break;
     case PaymentMethod::Cheque:
-        // 6 digits at least, and no more than the cheque number column holds
-        if (r.chequeNo.size() <= 5 || !isWholeNumber(r.chequeNo) || r.chequeNo.size() > 12
-            || r.chequeNo.toLongLong() > kMaxChequeNo)
+        // 6 to 12 digits, which the cheque number column holds
+        if (r.chequeNo.size() <= 5 || !isWholeNumber(r.chequeNo) || r.chequeNo.size() > 12)
             return S("please enter valid check number");
         if (r.bank.trimmed().isEmpty())
             return S("Please enter the bank name!!");

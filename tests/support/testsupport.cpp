@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
@@ -129,7 +130,24 @@ QString scalar(const QString& sql)
         throw EDatabaseError(q.lastError().databaseText() + QStringLiteral(" in: ") + sql);
     if (!q.next() || q.isNull(0))
         return QString();
-    return q.value(0).toString();
+    // Exact decimals come back with the 20 places of their columns ("250.00000000000000000000"),
+    // also inside a concatenation: compared as the program writes them ("250"). Text columns
+    // keep what was written.
+    static const QRegularExpression decimal(QStringLiteral(R"((?<![\d.])(-?\d+)\.(\d{20})(?![\d.]))"));
+    const QString text = q.value(0).toString();
+    QString out;
+    qsizetype from = 0;
+    for (auto it = decimal.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        QString places = m.captured(2);
+        while (places.endsWith(QLatin1Char('0')))
+            places.chop(1);
+        out += text.mid(from, m.capturedStart() - from) + m.captured(1);
+        if (!places.isEmpty())
+            out += QLatin1Char('.') + places;
+        from = m.capturedEnd();
+    }
+    return out + text.mid(from);
 }
 
 int count(const QString& sql)
