@@ -23,7 +23,102 @@ namespace {
         return re;
     }
 
+    // Places beyond these are not tracked: the value reads with 15 significant digits.
+    constexpr int kMaxPlaces = 30;
+
+    // Decimal places of a number text: "12.345" has 3, "1.5e-3" 4, "1.5e3" none.
+    int placesOf(const QString& t)
+    {
+        const qsizetype e = t.indexOf(QLatin1Char('e'), 0, Qt::CaseInsensitive);
+        const QString mantissa = e < 0 ? t : t.left(e);
+        const int exponent = e < 0 ? 0 : t.mid(e + 1).toInt();
+        const qsizetype point = mantissa.indexOf(QLatin1Char('.'));
+        const int places = (point < 0 ? 0 : int(mantissa.size() - point - 1)) - exponent;
+        if (places > kMaxPlaces)
+            return -1;
+        return places < 0 ? 0 : places;
+    }
+
+    bool tracked(int places)
+    {
+        return places >= 0 && places <= kMaxPlaces;
+    }
+
+    long double powerOfTen(int n)
+    {
+        long double p = 1;
+        for (int i = 0; i < n; ++i)
+            p *= 10;
+        return p;
+    }
+
+    // 10^k when v is exactly that whole power of ten (1, 10, 100, ...), else -1.
+    int tenExponent(const Value& v)
+    {
+        if (v.places() != 0)
+            return -1;
+        long double p = 1;
+        for (int k = 0; k <= 18; ++k, p *= 10) {
+            if (v.raw() == p)
+                return k;
+        }
+        return -1;
+    }
+
 } // namespace
+
+Value::Value(long double v)
+    : m_v(v)
+    , m_places(-1)
+{
+    if (!std::isfinite(v))
+        return;
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.15Lg", v);
+    m_places = placesOf(QString::fromLatin1(buf));
+}
+
+long double Value::rounded() const
+{
+    if (!tracked(m_places))
+        return m_v;
+    char buf[128];
+    std::snprintf(buf, sizeof buf, "%.*Lf", m_places, m_v);
+    return std::strtold(buf, nullptr);
+}
+
+Value operator+(const Value& a, const Value& b)
+{
+    const bool known = tracked(a.m_places) && tracked(b.m_places);
+    return Value(a.m_v + b.m_v, known ? std::max(a.m_places, b.m_places) : -1);
+}
+
+Value operator-(const Value& a, const Value& b)
+{
+    return a + (-b);
+}
+
+Value operator*(const Value& a, const Value& b)
+{
+    const bool known = tracked(a.m_places) && tracked(b.m_places) && tracked(a.m_places + b.m_places);
+    return Value(a.m_v * b.m_v, known ? a.m_places + b.m_places : -1);
+}
+
+Value operator/(const Value& a, const Value& b)
+{
+    const int k = tenExponent(b);
+    const bool known = k >= 0 && tracked(a.m_places) && tracked(a.m_places + k);
+    return Value(a.m_v / b.m_v, known ? a.m_places + k : -1);
+}
+
+int compare(const Value& a, const Value& b)
+{
+    const Value d = a - b;
+    // an exact difference is 0 or at least one unit of its last place
+    if (tracked(d.m_places) && std::fabs(d.m_v) < 0.5L / powerOfTen(d.m_places))
+        return 0;
+    return d.m_v < 0 ? -1 : (d.m_v > 0 ? 1 : 0);
+}
 
 bool isNumber(const QString& text)
 {
@@ -36,7 +131,7 @@ Value parse(const QString& text)
     if (!decimalPattern().match(t).hasMatch())
         throw EConvertError(QStringLiteral("'%1' is not a valid floating point value").arg(text));
     const QByteArray bytes = t.toLatin1();
-    return std::strtold(bytes.constData(), nullptr);
+    return Value::withPlaces(std::strtold(bytes.constData(), nullptr), placesOf(t));
 }
 
 Value parseOrZero(const QString& text)
@@ -59,8 +154,9 @@ qint64 parseInt(const QString& text)
     return v;
 }
 
-QString general(Value v)
+QString general(Value value)
 {
+    const long double v = value.rounded();
     if (v == 0.0L)
         return QStringLiteral("0"); // also turns -0 into 0
     char buf[64];
@@ -78,7 +174,7 @@ QString general(Value v)
 QString fixed(Value v, int decimals)
 {
     char buf[128];
-    std::snprintf(buf, sizeof buf, "%.*Lf", decimals < 0 ? 0 : decimals, v);
+    std::snprintf(buf, sizeof buf, "%.*Lf", decimals < 0 ? 0 : decimals, v.rounded());
     QString s = QString::fromLatin1(buf);
     // no negative zero in stored texts
     static const QRegularExpression negativeZero(QStringLiteral(R"(^-0(\.0*)?$)"));
@@ -160,9 +256,7 @@ QString multiply(const QString& a, const QString& b)
 
 int compare(const QString& a, const QString& b)
 {
-    const Value x = parse(a);
-    const Value y = parse(b);
-    return x < y ? -1 : (x > y ? 1 : 0);
+    return compare(parse(a), parse(b));
 }
 
 } // namespace Numbers

@@ -117,6 +117,69 @@ private Q_SLOTS:
         QCOMPARE(result, expected);
     }
 
+    // Bill arithmetic of large amounts: every result reads with the places of its operands, however
+    // long double rounds underneath. An expression is worked from left to right.
+    void exactBillFigures_data()
+    {
+        QTest::addColumn<QString>("expression");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("cash beyond the last remainder") << "49999.99 - 50000"
+                                                        << "-0.01";
+        QTest::newRow("cash then card pay the bill off") << "99999.99 - 50000 - 49999.99"
+                                                         << "0";
+        QTest::newRow("three lines of 33333.33") << "33333.33 * 3"
+                                                 << "99999.99";
+        QTest::newRow("change on a million") << "1234600 - 1234567.89"
+                                             << "32.11";
+        QTest::newRow("part payments") << "12345.67 - 5000 - 7345.67"
+                                       << "0";
+        QTest::newRow("line tax on top") << "99999.99 * 12.5 / 100 + 99999.99"
+                                         << "112499.98875";
+        QTest::newRow("overall tax on the largest bill") << "9999999.99 * 12.375 / 100 + 9999999.99"
+                                                         << "11237499.9887625";
+        QTest::newRow("discount off a taxed line") << "112499.98875 * 7.5 / 100 * -1 + 112499.98875"
+                                                   << "104062.48959375";
+        QTest::newRow("tax on a paisa") << "0.01 * 7.125 / 100"
+                                        << "0.0007125";
+        QTest::newRow("quotient without places") << "10 / 3"
+                                                 << "3.33333333333333";
+    }
+
+    void exactBillFigures()
+    {
+        QFETCH(QString, expression);
+        QFETCH(QString, expected);
+        const QStringList tokens = expression.split(QLatin1Char(' '));
+        Value v = Numbers::parse(tokens.first());
+        for (int i = 1; i + 1 < tokens.size(); i += 2) {
+            const Value operand = Numbers::parse(tokens.at(i + 1));
+            const QChar op = tokens.at(i).at(0);
+            v = op == QLatin1Char('+')   ? v + operand
+                : op == QLatin1Char('-') ? v - operand
+                : op == QLatin1Char('*') ? v * operand
+                                         : v / operand;
+        }
+        QCOMPARE(Numbers::general(v), expected);
+    }
+
+    // A decision on a computed amount is taken on its exact value: a bill paid off to the paisa has
+    // nothing left, and no noise makes it owe or overpay.
+    void exactComparisons()
+    {
+        const Value left = Numbers::parse(QStringLiteral("99999.99")) - Numbers::parse(QStringLiteral("50000"))
+            - Numbers::parse(QStringLiteral("49999.99"));
+        QVERIFY(left.raw() != 0); // what long double alone makes of it
+        QVERIFY(left == 0);
+        QVERIFY(left <= 0 && !(left < 0) && !(left > 0));
+        const Value change = Numbers::parse(QStringLiteral("1234567.89")) - Numbers::parse(QStringLiteral("1234600"));
+        QVERIFY(change < 0);
+        QCOMPARE(Numbers::general(-change), QStringLiteral("32.11"));
+        // a literal compares by its own places
+        QVERIFY(Numbers::parse(QStringLiteral("0.0001")) <= Value(0.0001L));
+        QVERIFY(Numbers::parse(QStringLiteral("0.4")) > Value(0.0001L));
+    }
+
     void fixedFormat_data()
     {
         QTest::addColumn<QString>("value");
