@@ -183,14 +183,57 @@ QStringList tableStatements(const QString& database, Variant variant)
     return out;
 }
 
+namespace {
+
+    QString indexText(const QString& database, const IndexDef& i)
+    {
+        return QStringLiteral("CREATE INDEX %1 ON %2.%3 (%4);")
+            .arg(QLatin1String(i.name), TQuery::ident(database), QLatin1String(i.table), QLatin1String(i.columns));
+    }
+
+} // namespace
+
 QStringList indexStatements(const QString& database)
 {
     QStringList out;
     for (const IndexDef& i : kIndexes)
-        out << QStringLiteral("CREATE INDEX %1 ON %2.%3 (%4);")
-                   .arg(QLatin1String(i.name), TQuery::ident(database), QLatin1String(i.table),
-                       QLatin1String(i.columns));
+        out << indexText(database, i);
     return out;
+}
+
+QString indexStatement(const QString& database, const QString& indexName)
+{
+    for (const IndexDef& i : kIndexes) {
+        if (indexName == QLatin1String(i.name))
+            return indexText(database, i);
+    }
+    return {};
+}
+
+QString columnDefinition(const QString& table, const QString& column)
+{
+    QString columns;
+    for (const TableDef& t : kTables) {
+        if (table == QLatin1String(t.name))
+            columns = QString::fromLatin1(t.columns);
+    }
+    // split at the commas between columns, not those of decimal(40,20)
+    int depth = 0;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= columns.size(); ++i) {
+        const QChar c = i < columns.size() ? columns.at(i) : QLatin1Char(',');
+        if (c == QLatin1Char('('))
+            ++depth;
+        else if (c == QLatin1Char(')'))
+            --depth;
+        else if (c == QLatin1Char(',') && depth == 0) {
+            const QString definition = columns.mid(start, i - start).trimmed();
+            if (definition.section(QLatin1Char(' '), 0, 0).compare(column, Qt::CaseInsensitive) == 0)
+                return definition;
+            start = i + 1;
+        }
+    }
+    return {};
 }
 
 QString companyScript(const QString& database)

@@ -2,6 +2,7 @@
 
 #include "db/datamodulepos.h"
 #include "db/schema.h"
+#include "db/schemaupgrade.h"
 #include "log/U_LogBook.h"
 #include "login/posloginpas.h"
 #include "numbers/numbers.h"
@@ -91,6 +92,8 @@ void AddCompanyDatabase(TDm& dm, const QString& company, QString* terminalId)
 
     TQuery& catalogue = dm.MyQuery1;
     catalogue.exec(QStringLiteral("insert into dbname values(") + catalogue.quote(company) + QLatin1Char(')'));
+    // made from the newest table statements: no upgrade step is due
+    SchemaVersion::recordNewCompany(dm, company);
 
     QThread::msleep(1000);
 
@@ -167,6 +170,7 @@ void RemoveCompany(TDm& dm, const QString& database)
     q.exec(S("use dbname"));
     // The catalogue row goes first: a row naming a missing database would stop every start.
     q.exec(S("delete from dbname.dbname where cname=") + q.quote(database));
+    SchemaVersion::forgetCompany(dm, database);
     q.exec(S("drop database if exists ") + TQuery::ident(database) + QLatin1Char(' '));
     TRegistry().deleteKey(CompanySettingsKey(database.toUpper()));
     LogWrite(

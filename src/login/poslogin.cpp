@@ -6,6 +6,7 @@
 #include "app/separators.h"
 #include "app/splashScreen.h"
 #include "db/datamodulepos.h"
+#include "db/schemaupgrade.h"
 #include "log/U_LogBook.h"
 #include "login/adminoption.h"
 #include "login/logincheck.h"
@@ -39,9 +40,33 @@ Tfmlogin::Tfmlogin(QWidget* parent)
     connect(ui->btnlogin, &QPushButton::clicked, this, &Tfmlogin::btnloginClick);
     connect(ui->Image2, &QToolButton::clicked, this, [] { services().help().showTopic(QStringLiteral("Login.htm")); });
 
+    // A program older than the shop's databases writes nothing: not even this terminal's
+    // registration.
+    const QString tooOld = SchemaVersion::refusalForOlderProgram(*roster().Dm);
+    if (!tooOld.isEmpty()) {
+        LogAdd(tooOld);
+        ShowMsg(tooOld, QString(), 1);
+        // the log book and the error handler go with this screen, which is never made
+        setLogBook(nullptr);
+        SetErrorHandler(nullptr);
+        TerminateProgram();
+        throw PosError(tooOld);
+    }
+
     const QString failure = RunStartupProvisioning(*roster().Dm);
     if (!failure.isEmpty())
         ShowMsg(failure, QString(), 1);
+
+    // the companies' tables brought to this version before anything else writes to them
+    const SchemaVersion::UpgradeReport upgrade = SchemaVersion::upgradeCompanies(*roster().Dm);
+    for (const QString& company : upgrade.upgraded)
+        LogWrite(QStringLiteral("Database of company ") + QString(company).replace(QLatin1Char('_'), QLatin1Char(' '))
+                + QStringLiteral(" brought up to version ") + QString::number(SchemaVersion::current()),
+            1);
+    for (const QString& message : upgrade.messages) {
+        LogWrite(message, 1);
+        ShowMsg(message, QString(), 1);
+    }
 }
 
 Tfmlogin::~Tfmlogin()

@@ -1,5 +1,6 @@
 #include "db/datamodulepos.h"
 #include "db/schema.h"
+#include "db/schemaupgrade.h"
 #include "log/U_LogBook.h"
 #include "login/adminoptpas.h"
 #include "login/posloginpas.h"
@@ -107,6 +108,13 @@ void TstAddCompany::createsTheCompany()
 
     QCOMPARE(TestServer::count(QStringLiteral("select count(*) from dbname.dbname")), 1);
     QCOMPARE(TestServer::scalar(QStringLiteral("select cname from dbname.dbname")), company);
+    // made at the newest version: no upgrade step is due, and amounts are exact
+    QCOMPARE(TestServer::scalar(QStringLiteral("select concat(cname,':',version) from dbname.schema_version")),
+        company + QLatin1Char(':') + QString::number(SchemaVersion::current()));
+    QCOMPARE(TestServer::count(QStringLiteral("select count(*) from information_schema.columns where "
+                                              "table_schema='%1' and data_type='float'")
+                                   .arg(company)),
+        0);
 
     const QString settings = TestServer::scalar(
         QStringLiteral("select group_concat(concat(Name,'=',value_) separator '|') from `%1`.sales_settings")
@@ -231,7 +239,7 @@ void TstAddCompany::tablesAreTransactionalWhateverTheServerDefault()
     AddCompanyDatabase(*server.dm, QStringLiteral("NEW_SHOP"), nullptr);
     QCOMPARE(TestServer::count(QStringLiteral("select count(*) from information_schema.tables where table_schema in "
                                               "('dbname','pcmac','general_stores','NEW_SHOP')")),
-        3 + 2 * int(Schema::tableNames().size()));
+        4 + 2 * int(Schema::tableNames().size())); // the catalogues' own: companies, versions, terminals, logo
     QCOMPARE(TestServer::scalar(QStringLiteral("select group_concat(distinct engine) from information_schema.tables "
                                                "where table_schema in ('dbname','pcmac','general_stores','NEW_SHOP')")),
         QStringLiteral("InnoDB"));

@@ -1,0 +1,300 @@
+#include "db/schemaupgrade.h"
+
+#include "db/datamodulepos.h"
+#include "db/schema.h"
+#include "platform/errors.h"
+
+#include <QHash>
+#include <QSet>
+
+namespace {
+
+QString S(const char* text)
+{
+    return QString::fromLatin1(text);
+}
+
+constexpr int kCurrentVersion = 2;
+const QLatin1String kUpgradeLock("pos_schema_upgrade");
+// A terminal starting while another upgrades large tables waits this long for it.
+constexpr int kLockWaitSeconds = 300;
+// 1049: unknown database, 1146: unknown table.
+const QLatin1String kUnknownDatabase("1049");
+const QLatin1String kUnknownTable("1146");
+
+struct ColumnRef {
+    const char* table;
+    const char* column;
+};
+
+// Version 2: the amounts of bills, payments, items and the overall tax become exact decimals.
+const ColumnRef kExactColumns[] = {
+    { "card_details", "amount_paid" },
+    { "cash_details", "amount_paid" },
+    { "cheque_details", "amount_paid" },
+    { "delivery", "charges" },
+    { "item", "rate" },
+    { "item", "discount" },
+    { "item", "tax" },
+    { "payment_details", "amount_paid" },
+    { "sales_order", "subtotal" },
+    { "sales_order", "grandtotal" },
+    { "sales_order", "total" },
+    { "sales_order", "amount_paid" },
+    { "sales_order", "balance" },
+    { "sales_order_details", "rate" },
+    { "sales_order_details", "quantity" },
+    { "sales_order_details", "price" },
+    { "sales_order_details", "itax" },
+    { "sales_order_details", "isubtotal" },
+    { "sales_order_details", "discount" },
+    { "sales_order_details", "total" },
+    { "tax", "rate" },
+};
+// ... and cheque numbers of twelve digits fit.
+const ColumnRef kWiderColumns[] = {
+    { "cheque_details", "chequeno" },
+};
+
+QString key(const QString& table, const QString& column)
+{
+    return table.toLower() + QLatin1Char('.') + column.toLower();
+}
+
+// Data type ("float", "decimal", ...) of every column of the company's tables.
+QHash<QString, QString> columnTypes(TQuery& q, const QString& company)
+{
+    q.exec(S("select table_name as t, column_name as c, data_type as d from information_schema.columns "
+             "where table_schema=")
+        + q.quote(company));
+    QHash<QString, QString> types;
+    for (q.first(); !q.eof(); q.next())
+        types.insert(key(q.text(S("t")), q.text(S("c"))), q.text(S("d")).toLower());
+    return types;
+}
+
+// What a single-precision float column was given: the shortest decimal that reads back as the
+// same float (12345.67 rather than its binary value 12345.669921875, which a plain change of
+// the column's type keeps). The column already holds the float's exact value as a decimal.
+QString floatReading(const QString& column)
+{
+    QString sql = S("case when ") + column + S(" is null or ") + column + S("=0 then ") + column;
+    for (int digits = 6; digits <= 9; ++digits) {
+        const QString rounded
+            = S("round(") + column + S(",") + QString::number(digits - 1) + S("-floor(log10(abs(") + column + S("))))");
+        sql += S(" when cast(") + rounded + S(" as float)=cast(") + column + S(" as float) then ") + rounded;
+    }
+    return sql + S(" else ") + column + S(" end");
+}
+
+void upsertVersion(TQuery& q, const QString& company, int version, const QString& pending)
+{
+    q.exec(S("insert into dbname.schema_version(cname,version,pending) values(") + q.quote(company) + QLatin1Char(',')
+        + QString::number(version) + QLatin1Char(',') + (pending.isEmpty() ? S("NULL") : q.quote(pending))
+        + S(") on duplicate key update version=") + QString::number(version) + S(",pending=")
+        + (pending.isEmpty() ? S("NULL") : q.quote(pending)));
+}
+
+struct CompanyVersion {
+    int version = 1;
+    QString pending; // "table.column" list of float columns changed but not yet read as decimals
+};
+
+CompanyVersion versionOf(TQuery& q, const QString& company)
+{
+    q.exec(S("select version, pending from dbname.schema_version where cname=") + q.quote(company));
+    CompanyVersion v;
+    if (!q.isEmpty() && !q.field(S("version")).isNull())
+        v.version = q.text(S("version")).toInt();
+    v.pending = q.text(S("pending"));
+    return v;
+}
+
+// Version 1 to 2. The type changes cannot be part of a transaction; they are made first, each
+// only where the column still has its old type, so a step broken off part-way is taken up again
+// at the next start. The float columns being changed are written down before, and read as the
+// decimals they were given, together with the new version, in one transaction.
+void toVersion2(TQuery& q, const QString& company)
+{
+    const QString database = TQuery::ident(company);
+    const QHash<QString, QString> types = columnTypes(q, company);
+    if (types.isEmpty())
+        throw EDatabaseError(S("its database or its tables are missing"));
+
+    const CompanyVersion before = versionOf(q, company);
+    QStringList pending = before.pending.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QHash<QString, QStringList> changes; // table -> MODIFY clauses
+    for (const ColumnRef& c : kExactColumns) {
+        const QString k = key(S(c.table), S(c.column));
+        if (types.value(k) != QLatin1String("float"))
+            continue;
+        changes[S(c.table)] << S("MODIFY ") + Schema::columnDefinition(S(c.table), S(c.column));
+        if (!pending.contains(k))
+            pending << k;
+    }
+    for (const ColumnRef& c : kWiderColumns) {
+        if (types.value(key(S(c.table), S(c.column))) == QLatin1String("int"))
+            changes[S(c.table)] << S("MODIFY ") + Schema::columnDefinition(S(c.table), S(c.column));
+    }
+    if (pending.join(QLatin1Char(' ')) != before.pending)
+        upsertVersion(q, company, before.version, pending.join(QLatin1Char(' ')));
+    for (auto it = changes.cbegin(); it != changes.cend(); ++it)
+        q.exec(
+            S("alter table ") + database + QLatin1Char('.') + it.key() + QLatin1Char(' ') + it.value().join(S(", ")));
+
+    InTransaction(q.connection(), Isolation::RepeatableRead, [&] {
+        QHash<QString, QStringList> reads; // table -> assignments
+        for (const QString& k : std::as_const(pending)) {
+            const QString column = k.section(QLatin1Char('.'), 1);
+            reads[k.section(QLatin1Char('.'), 0, 0)] << column + QLatin1Char('=') + floatReading(column);
+        }
+        for (auto it = reads.cbegin(); it != reads.cend(); ++it)
+            q.exec(S("update ") + database + QLatin1Char('.') + it.key() + S(" set ") + it.value().join(S(", ")));
+        upsertVersion(q, company, 2, QString());
+    });
+}
+
+using Step = void (*)(TQuery&, const QString&);
+// The step that brings a company from version n-1 to n is kSteps[n - 2].
+const Step kSteps[] = { toVersion2 };
+static_assert(std::size(kSteps) == kCurrentVersion - 1, "one step per version");
+
+bool isMissing(const EDatabaseError& e)
+{
+    return e.serverCode() == kUnknownDatabase || e.serverCode() == kUnknownTable;
+}
+
+// The session lock that lets one terminal at a time upgrade; released when it goes out of scope.
+class UpgradeLock {
+public:
+    explicit UpgradeLock(TQuery& q)
+        : m_q(q)
+    {
+        q.exec(S("select get_lock(") + q.quote(kUpgradeLock) + QLatin1Char(',') + QString::number(kLockWaitSeconds)
+            + S(") as got"));
+        m_held = q.text(S("got")) == QLatin1String("1");
+    }
+    ~UpgradeLock()
+    {
+        if (!m_held)
+            return;
+        try {
+            m_q.exec(S("select release_lock(") + m_q.quote(kUpgradeLock) + S(") as done"));
+        } catch (const EDatabaseError&) {
+            // the session has ended, and with it the lock
+        }
+    }
+    bool held() const { return m_held; }
+
+private:
+    TQuery& m_q;
+    bool m_held = false;
+};
+
+// The catalogue's own connection would not open on a server without the catalogue: the versions
+// are read and the upgrade made on a connection that no other statement uses, on no database
+// (every table is named with its database).
+TQuery& catalogueQuery(TDm& dm)
+{
+    if (!dm.MyConlogin2.databaseName().isEmpty())
+        dm.MyConlogin2.setDatabaseName(QString());
+    return dm.MyQlogin2;
+}
+
+} // namespace
+
+namespace SchemaVersion {
+
+int current()
+{
+    return kCurrentVersion;
+}
+
+int newestInCatalogue(TDm& dm)
+{
+    TQuery& q = catalogueQuery(dm);
+    try {
+        q.exec(S("select max(version) as v from dbname.schema_version"));
+    } catch (const EDatabaseError& e) {
+        if (isMissing(e))
+            return 0;
+        throw;
+    }
+    return q.field(S("v")).isNull() ? 0 : q.text(S("v")).toInt();
+}
+
+QString refusalForOlderProgram(TDm& dm)
+{
+    const int found = newestInCatalogue(dm);
+    if (found <= kCurrentVersion)
+        return {};
+    return S("This program is older than the shop's databases (they are at version %1, this program knows "
+             "version %2). Install the program's newer version on this computer; nothing has been changed.")
+        .arg(found)
+        .arg(kCurrentVersion);
+}
+
+void ensureCatalogueTable(TDm& dm)
+{
+    catalogueQuery(dm).exec(S("create table if not exists dbname.schema_version (cname char(30) NOT NULL, "
+                              "version int NOT NULL, pending text, PRIMARY KEY (cname)) ENGINE=InnoDB"));
+}
+
+UpgradeReport upgradeCompanies(TDm& dm)
+{
+    UpgradeReport report;
+    TQuery& catalogue = catalogueQuery(dm);
+    try {
+        ensureCatalogueTable(dm);
+    } catch (const EDatabaseError& e) {
+        if (isMissing(e))
+            return report; // no catalogue yet: nothing to bring up to date
+        throw;
+    }
+    const UpgradeLock lock(catalogue);
+    if (!lock.held()) {
+        report.messages << S("The databases were not checked for this version: another terminal has been bringing "
+                             "them up to date for %1 seconds.")
+                               .arg(kLockWaitSeconds);
+        return report;
+    }
+    catalogue.exec(S("select d.cname, coalesce(v.version,1) as version from dbname.dbname d left join "
+                     "dbname.schema_version v on v.cname=d.cname"));
+    QList<QPair<QString, int>> companies;
+    for (catalogue.first(); !catalogue.eof(); catalogue.next())
+        companies.append({ catalogue.text(S("cname")), catalogue.text(S("version")).toInt() });
+
+    for (const auto& [company, version] : std::as_const(companies)) {
+        if (version >= kCurrentVersion)
+            continue;
+        try {
+            for (int next = version + 1; next <= kCurrentVersion; ++next)
+                kSteps[next - 2](catalogue, company);
+            report.upgraded << company;
+        } catch (const PosError& e) {
+            report.messages << S("The database of company %1 could not be brought up to date, and is left as it "
+                                 "was: %2")
+                                   .arg(QString(company).replace(QLatin1Char('_'), QLatin1Char(' ')), e.message());
+        }
+    }
+    return report;
+}
+
+void recordNewCompany(TDm& dm, const QString& company)
+{
+    ensureCatalogueTable(dm);
+    upsertVersion(catalogueQuery(dm), company, kCurrentVersion, QString());
+}
+
+void forgetCompany(TDm& dm, const QString& company)
+{
+    TQuery& q = catalogueQuery(dm);
+    try {
+        q.exec(S("delete from dbname.schema_version where cname=") + q.quote(company));
+    } catch (const EDatabaseError& e) {
+        if (!isMissing(e))
+            throw;
+    }
+}
+
+} // namespace SchemaVersion
