@@ -33,7 +33,11 @@ namespace {
         const QString mantissa = e < 0 ? t : t.left(e);
         const int exponent = e < 0 ? 0 : t.mid(e + 1).toInt();
         const qsizetype point = mantissa.indexOf(QLatin1Char('.'));
-        const int places = (point < 0 ? 0 : int(mantissa.size() - point - 1)) - exponent;
+        // zeros at the end say nothing: "12.50000" has the places of 12.5
+        qsizetype end = mantissa.size();
+        while (point >= 0 && end > point + 1 && mantissa.at(end - 1) == QLatin1Char('0'))
+            --end;
+        const int places = (point < 0 ? 0 : int(end - point - 1)) - exponent;
         if (places > kMaxPlaces)
             return -1;
         return places < 0 ? 0 : places;
