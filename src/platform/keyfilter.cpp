@@ -26,6 +26,9 @@ bool KeyFilter::eventFilter(QObject* watched, QEvent* event)
         return false;
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
+        // Tab and Shift+Tab move on: they type nothing into the field
+        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
+            return false;
         QChar c;
         if (key->key() == Qt::Key_Backspace)
             c = QLatin1Char('\b');

@@ -8,7 +8,7 @@ class QWidget;
 
 // Filters the characters typed into a text field, as they are typed. The rule sees the field's
 // current text and the character ('\b' for Backspace, control characters such as Ctrl+V's
-// '\x16' too); keys that type nothing (arrows, Delete, Home) always pass.
+// '\x16' too); keys that type nothing (arrows, Delete, Home) and Tab and Shift+Tab always pass.
 class KeyFilter : public QObject {
     Q_OBJECT
 public:
