@@ -90,6 +90,7 @@ AddCustomerOutcome AddCustomer(TQuery& q, const NewCustomer& c, const QString& p
         + q.quote(phone));
     if (!q.isEmpty()) {
         out.duplicate = true;
+        out.id = q.text(S("customerid"));
         return out;
     }
     QString id = proposedId;

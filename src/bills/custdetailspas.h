@@ -36,7 +36,7 @@ struct NewCustomer {
 
 struct AddCustomerOutcome {
     bool duplicate = false; // a customer of this name and phone exists: nothing was written
-    QString id; // the id the new customer got
+    QString id; // the id the new customer got, or that of the customer of this name and phone
 };
 
 // Adds the customer unless one of the same name and phone exists. The new row takes
