@@ -2,6 +2,7 @@
 
 #include "bills/custdetailspas.h"
 #include "db/datamodulepos.h"
+#include "log/U_LogBook.h"
 #include "numbers/numbers.h"
 #include "platform/errors.h"
 
@@ -184,4 +185,54 @@ DeliveryOutcome RecordHomeDelivery(TDm& dm, const DeliveryEntry& e)
         done.messages << S("Home Delivery details added");
         return done;
     });
+}
+
+TakeAwayOutcome TakeBillAway(TDm& dm, const BillKey& bill)
+{
+    TQuery& q = dm.MyQhomedelivery;
+    const TakeAwayOutcome out = InTransaction(q.connection(), Isolation::ReadCommitted, [&] {
+        TakeAwayOutcome done;
+        const QString where = billWhere(q, bill);
+        // locked first, so a payment on another terminal is either seen here or waits
+        q.exec(S("select total, balance, amount_paid from sales_order") + where + S(" for update"));
+        if (q.isEmpty()) {
+            done.messages << S("Bill not found");
+            return done;
+        }
+        const QString total = q.text(S("total"));
+        const TField balance = q.field(S("balance"));
+        const QString paid = q.text(S("amount_paid"));
+
+        q.exec(S("select charges from delivery") + where);
+        if (q.isEmpty())
+            return done; // no delivery: nothing to take off
+        QString charges = S("0");
+        for (q.first(); !q.eof(); q.next()) {
+            if (Numbers::isNumber(q.text(S("charges"))))
+                charges = Numbers::add(charges, q.text(S("charges")));
+        }
+        // once paid, the charges are part of what was paid or of what is left to pay
+        if (Numbers::parseOrZero(paid) != 0) {
+            done.staysHome = true;
+            done.messages << S("Amount already paid; the bill stays a home delivery");
+            return done;
+        }
+        const QString newTotal = Numbers::subtract(Numbers::isNumber(total) ? total : S("0"), charges);
+        const QString newBalance = balance.isNull() || !Numbers::isNumber(balance.asString())
+            ? newTotal
+            : Numbers::subtract(balance.asString(), charges);
+        q.exec(S("delete from delivery") + where);
+        q.exec(S("update sales_order set total=") + q.quote(newTotal) + S(",grandtotal=") + q.quote(newTotal)
+            + S(",balance=") + q.quote(newBalance) + S(",delivery='Take Away'") + where);
+        q.exec(S("update vbilldetails set delivery='Take Away'") + where);
+        done.takenAway = true;
+        done.charges = charges;
+        return done;
+    });
+    // written once the change is kept
+    if (out.takenAway)
+        LogWrite(S("Home delivery taken off -- Billno: ") + bill.terminalId + QLatin1Char('/') + bill.billNo
+                + S(" charges: ") + out.charges,
+            0);
+    return out;
 }

@@ -5,6 +5,7 @@
 #include "bills/billprintpas.h"
 #include "bills/custdetails.h"
 #include "bills/homedelivery.h"
+#include "bills/homedeliverypas.h"
 #include "config/formatsettings.h"
 #include "db/datamodulepos.h"
 #include "db/querymodel.h"
@@ -133,7 +134,7 @@ Tfmsalesorderdtls::Tfmsalesorderdtls(QWidget* parent)
     validate(ui->EcardName, "\\p{L}*");
 
     connect(m_tabs, &QTabBar::currentChanged, this, &Tfmsalesorderdtls::TabControl1Change);
-    connect(ui->RadioGroup1TakeAway, &QRadioButton::clicked, this, &Tfmsalesorderdtls::RadioGroup1Click);
+    connect(ui->RadioGroup1TakeAway, &QRadioButton::clicked, this, &Tfmsalesorderdtls::takeAwayChosen);
     connect(ui->RadioGroup1Home, &QRadioButton::clicked, this, &Tfmsalesorderdtls::RadioGroup1Click);
     connect(ui->btnHomedelivery, &QPushButton::clicked, this, &Tfmsalesorderdtls::btnHomedeliveryClick);
     connect(ui->BtnCash, &QPushButton::clicked, this, &Tfmsalesorderdtls::BtnCashClick);
@@ -161,7 +162,7 @@ Tfmsalesorderdtls::Tfmsalesorderdtls(QWidget* parent)
         ui->RadioGroup1->setFocus();
         ui->RadioGroup1TakeAway->setChecked(true);
         ui->RadioGroup1TakeAway->setFocus();
-        RadioGroup1Click();
+        takeAwayChosen();
     });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_B), [this] { btnnextbillClick(); });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_C), [this] {
@@ -351,6 +352,19 @@ void Tfmsalesorderdtls::TabControl1Change()
 void Tfmsalesorderdtls::RadioGroup1Click()
 {
     ui->btnHomedelivery->setVisible(ui->RadioGroup1Home->isChecked());
+}
+
+void Tfmsalesorderdtls::takeAwayChosen()
+{
+    // a bill taken away loses its delivery and charges, or stays a home delivery once paid for
+    const TakeAwayOutcome out = TakeBillAway(*roster().Dm, bill());
+    if (out.staysHome)
+        ui->RadioGroup1Home->setChecked(true);
+    RadioGroup1Click();
+    if (out.takenAway)
+        showSummary();
+    for (const QString& message : out.messages)
+        ShowMsg(message);
 }
 
 void Tfmsalesorderdtls::btnHomedeliveryClick()

@@ -63,6 +63,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // "Take Away" chosen (a click or Ctrl+D)
+    void takeAwayChosen();
     void pay(PaymentMethod method);
     BillKey bill() const;
     void showPanel(int tab);

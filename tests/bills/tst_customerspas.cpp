@@ -516,6 +516,83 @@ private Q_SLOTS:
             QStringLiteral("1 99999.99 99999.99 - 99999.99,2 12496.17 12496.17 5000.25 7495.92"));
     }
 
+    // "Take Away" on a bill with a delivery row: the row and its charges come off an unpaid bill
+    // (held or not); a bill with money paid stays a home delivery. Terminal 1's bill 57 with its
+    // own delivery row is stored first and stays as it is.
+    void takingABillAway_data()
+    {
+        QTest::addColumn<QString>("bill");
+        QTest::addColumn<bool>("withDelivery");
+        QTest::addColumn<QString>("after"); // total grandtotal amount_paid balance delivery | delivery rows
+        QTest::addColumn<QString>("message");
+        QTest::newRow("unpaid") << "2/57 12496.17 - 12496.17 - 2026-12-09 Home_Delivery" << true
+                                << "12345.67 12345.67 - 12345.67 Take Away|0"
+                                << "";
+        QTest::newRow("held") << "2/57 12496.17 - 12496.17 Hold 2026-12-09 Home_Delivery" << true
+                              << "12345.67 12345.67 - 12345.67 Take Away|0"
+                              << "";
+        QTest::newRow("part paid") << "2/57 12496.17 5000 7496.17 Part_Payment 2026-12-09 Home_Delivery" << true
+                                   << "12496.17 12496.17 5000 7496.17 Home Delivery|1"
+                                   << "Amount already paid; the bill stays a home delivery";
+        QTest::newRow("paid in full") << "2/57 12496.17 12496.17 0 Complete 2026-12-09 Home_Delivery" << true
+                                      << "12496.17 12496.17 12496.17 0 Home Delivery|1"
+                                      << "Amount already paid; the bill stays a home delivery";
+        QTest::newRow("no delivery row") << "2/57 12345.67 - 12345.67 - 2026-12-09" << false
+                                         << "12345.67 12345.67 - 12345.67 Take Away|0"
+                                         << "";
+        QTest::newRow("gone") << "" << false << "0"
+                              << "Bill not found";
+    }
+    void takingABillAway()
+    {
+        QFETCH(QString, bill);
+        QFETCH(bool, withDelivery);
+        addBill(QStringLiteral("1/57 1234567.89 - 1234567.89 - 2026-12-09 Home_Delivery"));
+        exec(QStringLiteral("insert into $db.delivery(sdate,customer_name,billno,charges,pcid) values"
+                            "('2026-12-09','OTHER',57,99.99,1)"));
+        if (!bill.isEmpty())
+            addBill(bill);
+        if (withDelivery)
+            exec(QStringLiteral("insert into $db.delivery(sdate,customer_name,billno,charges,pcid) values"
+                                "('2026-12-09','ANN',57,150.50,2)"));
+        const TakeAwayOutcome out = TakeBillAway(*dm, { QStringLiteral("2"), QStringLiteral("57") });
+        QTEST(out.messages.join(QLatin1Char('|')), "message");
+        QCOMPARE(out.staysHome, !out.messages.isEmpty() && !bill.isEmpty());
+        QCOMPARE(out.takenAway, withDelivery && out.messages.isEmpty());
+        QTEST(scalar(QStringLiteral("select concat_ws('|',(select concat_ws(' ',total,grandtotal,"
+                                    "coalesce(amount_paid,'-'),balance,delivery) from $db.sales_order where pcid=2),"
+                                    "(select count(*) from $db.delivery where pcid=2))")),
+            "after");
+        QCOMPARE(scalar(QStringLiteral("select concat_ws(' ',s.total,s.balance,s.delivery,d.charges) from "
+                                       "$db.sales_order s join $db.delivery d on d.pcid=s.pcid where s.pcid=1")),
+            QStringLiteral("1234567.89 1234567.89 Home Delivery 99.99"));
+        if (out.takenAway)
+            QVERIFY(QFile(log->fileName()).size() > 0);
+    }
+
+    // Another terminal pays the bill while this one takes it away: the take-away waits for the
+    // bill's lock, sees the money paid and leaves the bill a home delivery.
+    void takeAwayWaitsForAPayment()
+    {
+        addBill(QStringLiteral("1/57 1234567.89 - 1234567.89 - 2026-12-09"));
+        addBill(QStringLiteral("2/57 12496.17 - 12496.17 - 2026-12-09 Home_Delivery"));
+        exec(QStringLiteral("insert into $db.delivery(sdate,customer_name,billno,charges,pcid) values"
+                            "('2026-12-09','ANN',57,150.50,2)"));
+        TakeAwayOutcome out;
+        QCOMPARE(
+            whileAnotherTerminalCommits(
+                QStringLiteral("update $db.sales_order set amount_paid=total,balance=0,payment_status='Complete' where "
+                               "billno=57 and pcid=2"),
+                [&](TDm& own) {
+                    out = TakeBillAway(own, { QStringLiteral("2"), QStringLiteral("57") });
+                }),
+            QString());
+        QVERIFY(out.staysHome && !out.takenAway);
+        QCOMPARE(scalar(QStringLiteral("select concat_ws(' ',total,grandtotal,amount_paid,balance,delivery,(select "
+                                       "charges from $db.delivery where pcid=2)) from $db.sales_order where pcid=2")),
+            QStringLiteral("12496.17 12496.17 12496.17 0 Home Delivery 150.5"));
+    }
+
     void deliveryForANameNoCustomerHas()
     {
         addBill(QStringLiteral("1/1 250 - 250 - 2026-12-09"));
