@@ -121,6 +121,20 @@ QString CustomerIdByName(TQuery& q, const QString& name)
     return q.text(S("customerid"));
 }
 
+BillCustomer CustomerOfBill(TDm& dm, const BillKey& bill)
+{
+    TQuery& q = dm.MyQCustdetails;
+    q.exec(S("select s.customerid, c.customer_name from sales_order s left join customer_details c on "
+             "c.customerid=s.customerid where s.billno=")
+        + q.quote(bill.billNo) + S(" and s.pcid=") + q.quote(bill.terminalId));
+    BillCustomer out;
+    if (q.field(S("customerid")).isNull())
+        return out;
+    out.id = q.text(S("customerid"));
+    out.name = q.text(S("customer_name"));
+    return out;
+}
+
 TQuery& ListCustomers(TDm& dm)
 {
     TQuery& q = dm.MyQCustdetails;

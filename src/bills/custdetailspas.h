@@ -50,6 +50,14 @@ AddCustomerOutcome AddCustomer(TQuery& q, const NewCustomer& customer, const QSt
 QString CustomerIdByName(TDm& dm, const QString& name);
 QString CustomerIdByName(TQuery& q, const QString& name);
 
+// The customer a bill carries: its id, and the name when the id is one of the customers (a
+// walk-in customer's id has no name). Both empty when the bill has no customer or no header.
+struct BillCustomer {
+    QString id;
+    QString name;
+};
+BillCustomer CustomerOfBill(TDm& dm, const BillKey& bill);
+
 // Every customer; the customers whose name contains `text`, matched literally ("%" and "_"
 // match themselves); an empty text lists them all.
 TQuery& ListCustomers(TDm& dm);

@@ -4,6 +4,7 @@
 #include "bills/billprint.h"
 #include "bills/billprintpas.h"
 #include "bills/custdetails.h"
+#include "bills/custdetailspas.h"
 #include "bills/homedelivery.h"
 #include "bills/homedeliverypas.h"
 #include "config/formatsettings.h"
@@ -80,14 +81,25 @@ QTimeEdit* orderTimePicker()
 void ForgetBillCustomer()
 {
     Roster& r = roster();
-    if (r.fmorderitem) {
-        if (auto* name = r.fmorderitem->findChild<QLineEdit*>(S("ECustName")))
-            name->clear();
-    }
+    if (r.fmorderitem)
+        r.fmorderitem->setBillCustomer(QString(), QString());
     if (r.fmsalesorderdtls)
         r.fmsalesorderdtls->setCustomerName(QString());
     if (r.fmcustdetails)
         r.fmcustdetails->SelectedCustomerId.clear();
+}
+
+void TakeBillCustomer(const BillKey& bill)
+{
+    Roster& r = roster();
+    const BillCustomer own = CustomerOfBill(*r.Dm, bill);
+    ForgetBillCustomer();
+    // a walk-in customer's id names nobody: the bill keeps it without a name on the screens
+    if (own.name.isEmpty())
+        return;
+    r.fmorderitem->setBillCustomer(bill.terminalId + QLatin1Char('/') + bill.billNo, own.name);
+    r.fmsalesorderdtls->setCustomerName(own.name);
+    r.fmcustdetails->SelectedCustomerId = own.id;
 }
 
 Tfmsalesorderdtls::Tfmsalesorderdtls(QWidget* parent)
@@ -199,6 +211,7 @@ QString Tfmsalesorderdtls::customerName() const
 void Tfmsalesorderdtls::setCustomerName(const QString& name)
 {
     ui->cname->setText(name);
+    m_customerBill = name.isEmpty() ? QString() : ui->Label27->text();
 }
 
 BillKey Tfmsalesorderdtls::bill() const
@@ -274,6 +287,10 @@ void Tfmsalesorderdtls::FormShow()
     ui->lbl_machine_id->setText(terminalId);
     ui->lblbillno->setText(billNo);
     ui->Label27->setText(terminalId + QLatin1Char('/') + billNo);
+    // A resumed bill is paid under its own customer, not under the name left from the bill
+    // before; a name given to this very bill (its delivery's customer) stays.
+    if (payments && payments->ResumeFlag == 1 && m_customerBill != ui->Label27->text())
+        TakeBillCustomer(bill());
 
     const bool home = HasDeliveryCharges(*r.Dm, bill());
     (home ? ui->RadioGroup1Home : ui->RadioGroup1TakeAway)->setChecked(true);
