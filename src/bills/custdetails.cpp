@@ -149,8 +149,9 @@ void Tfmcustdetails::btn_billnoClick()
         return;
     Roster& r = roster();
     const QString name = m_customers->text(row, S("customer_name"));
+    // for the bill the order screen holds or is about to start; the previous bill's customer goes first
+    r.fmorderitem->assignCustomer(name);
     SelectedCustomerId = m_customers->text(row, S("customerid"));
-    SetScreenText(r.fmorderitem, S("ECustName"), name);
     r.frmAdminCreate->setCustomerName(name);
     Fixposition(r.fmorderitem);
     r.fmorderitem->show();

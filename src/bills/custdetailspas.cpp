@@ -90,6 +90,7 @@ AddCustomerOutcome AddCustomer(TQuery& q, const NewCustomer& c, const QString& p
         + q.quote(phone));
     if (!q.isEmpty()) {
         out.duplicate = true;
+        out.id = q.text(S("customerid"));
         return out;
     }
     QString id = proposedId;
@@ -118,6 +119,20 @@ QString CustomerIdByName(TQuery& q, const QString& name)
 {
     q.exec(S("select customerid from customer_details where customer_name=") + q.quote(name.left(kCustomerNameWidth)));
     return q.text(S("customerid"));
+}
+
+BillCustomer CustomerOfBill(TDm& dm, const BillKey& bill)
+{
+    TQuery& q = dm.MyQCustdetails;
+    q.exec(S("select s.customerid, c.customer_name from sales_order s left join customer_details c on "
+             "c.customerid=s.customerid where s.billno=")
+        + q.quote(bill.billNo) + S(" and s.pcid=") + q.quote(bill.terminalId));
+    BillCustomer out;
+    if (q.field(S("customerid")).isNull())
+        return out;
+    out.id = q.text(S("customerid"));
+    out.name = q.text(S("customer_name"));
+    return out;
 }
 
 TQuery& ListCustomers(TDm& dm)

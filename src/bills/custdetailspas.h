@@ -36,7 +36,7 @@ struct NewCustomer {
 
 struct AddCustomerOutcome {
     bool duplicate = false; // a customer of this name and phone exists: nothing was written
-    QString id; // the id the new customer got
+    QString id; // the id the new customer got, or that of the customer of this name and phone
 };
 
 // Adds the customer unless one of the same name and phone exists. The new row takes
@@ -49,6 +49,14 @@ AddCustomerOutcome AddCustomer(TQuery& q, const NewCustomer& customer, const QSt
 // The id of the first customer the server finds with exactly this name; empty when none.
 QString CustomerIdByName(TDm& dm, const QString& name);
 QString CustomerIdByName(TQuery& q, const QString& name);
+
+// The customer a bill carries: its id, and the name when the id is one of the customers (a
+// walk-in customer's id has no name). Both empty when the bill has no customer or no header.
+struct BillCustomer {
+    QString id;
+    QString name;
+};
+BillCustomer CustomerOfBill(TDm& dm, const BillKey& bill);
 
 // Every customer; the customers whose name contains `text`, matched literally ("%" and "_"
 // match themselves); an empty text lists them all.

@@ -146,6 +146,9 @@ void Tfmhomedelivery::btnokdeliveryaddClick()
         ui->EHCharges->setText(out.charges);
         ui->btnokdeliveryadd->setEnabled(false);
     }
+    // a complete or vanished bill takes no delivery, however often it is tried
+    if (out.billClosed)
+        ui->btnokdeliveryadd->setEnabled(false);
     for (const QString& message : out.messages)
         ShowMsg(message);
     if (out.recorded) {

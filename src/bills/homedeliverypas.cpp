@@ -2,6 +2,7 @@
 
 #include "bills/custdetailspas.h"
 #include "db/datamodulepos.h"
+#include "log/U_LogBook.h"
 #include "numbers/numbers.h"
 #include "platform/errors.h"
 
@@ -68,11 +69,11 @@ bool AddDeliveryCharges(TDm& dm, const BillKey& bill, const QString& charges)
 {
     TQuery& q = dm.MyQhomedelivery;
     const QString where = billWhere(q, bill);
-    const QString read = S("select cast(total as char) as total_text, cast(balance as char) as balance_text "
-                           "from sales_order")
+    const QString read = S("select cast(total as char) as total_text, cast(balance as char) as balance_text, "
+                           "payment_status from sales_order")
         + where;
     q.exec(read);
-    for (int attempt = 0; !q.isEmpty(); ++attempt) {
+    for (int attempt = 0; !q.isEmpty() && !IsStatus(q.text(S("payment_status")), "Complete"); ++attempt) {
         const TField total = q.field(S("total_text"));
         const TField balance = q.field(S("balance_text"));
         const Numbers::Value added = Numbers::parse(charges);
@@ -91,7 +92,8 @@ bool AddDeliveryCharges(TDm& dm, const BillKey& bill, const QString& charges)
             throw EDatabaseError(S("The bill's total keeps changing; the delivery charges are not added"));
         q.exec(read);
         // nothing changed because the new figures read as the old ones (charges too small to show)
-        if (!q.isEmpty() && q.field(S("total_text")).asString() == total.asString()
+        if (!q.isEmpty() && !IsStatus(q.text(S("payment_status")), "Complete")
+            && q.field(S("total_text")).asString() == total.asString()
             && q.field(S("balance_text")).asString() == balance.asString())
             return true;
     }
@@ -131,12 +133,21 @@ DeliveryOutcome RecordHomeDelivery(TDm& dm, const DeliveryEntry& e)
     const QString name = e.name.toUpper().left(kCustomerNameWidth);
     const QString date = e.at.date().toString(S("yyyy-MM-dd"));
     const QString charges = Numbers::general(Numbers::parse(e.charges));
-    out.name = name;
     // The delivery row, the customer, the bill's link to it and the charges on the bill are one
     // transaction on the delivery's connection: all of them are kept, or none. Each read sees what
     // other terminals committed, so a customer id another terminal took is read again.
     return InTransaction(q.connection(), Isolation::ReadCommitted, [&] {
         DeliveryOutcome done = out;
+        // The bill is locked and looked at again first: a payment that completed it or a bill
+        // that went meanwhile on another terminal is seen here, and none can come in between.
+        q.exec(S("select payment_status from sales_order") + billWhere(q, bill) + S(" for update"));
+        if (q.isEmpty() || IsStatus(q.text(S("payment_status")), "Complete")) {
+            done.billClosed = true;
+            done.messages << (q.isEmpty() ? S("Bill not found; home delivery details not added")
+                                          : S("Bill is complete; home delivery cannot be added"));
+            return done;
+        }
+        done.name = name;
         // One delivery row per bill: the row and the charges go in only when the bill has none yet.
         q.exec(S("insert into delivery(sdate,customer_name,stime,billno,delivery_status,charges,pcid) select ")
             + q.quote(date) + QLatin1Char(',') + q.quote(name.left(kDeliveryNameWidth)) + QLatin1Char(',')
@@ -150,25 +161,78 @@ DeliveryOutcome RecordHomeDelivery(TDm& dm, const DeliveryEntry& e)
         }
 
         const NewCustomer customer { date, name, e.address, e.phone };
+        QString customerId;
         if (!e.knownCustomer) {
+            // the customer just added, or the one who has this name and phone already
             const AddCustomerOutcome added = AddCustomer(q, customer, NextCustomerId(q));
-            // the delivery goes on with the customer who has the name
             if (added.duplicate)
                 done.messages << S("customer already exist");
+            customerId = added.id;
+        } else {
+            customerId = CustomerIdByName(q, name);
         }
-        QString customerId = CustomerIdByName(q, name);
         if (customerId.isEmpty()) {
             // the name on the bill belongs to no customer yet
             customerId = AddCustomer(q, customer, NextCustomerId(q)).id;
-            if (customerId.isEmpty())
-                customerId = CustomerIdByName(q, name);
         }
         q.exec(S("update sales_order set  delivery=\"Home Delivery\",customerid=") + q.quote(customerId)
             + billWhere(q, bill));
-        AddDeliveryCharges(dm, bill, charges); // the same connection: part of this transaction
+        // the same connection: part of this transaction, and the bill is locked open
+        if (!AddDeliveryCharges(dm, bill, charges))
+            throw EDatabaseError(S("The delivery charges could not be added to bill ") + e.billKey);
         done.recorded = true;
         done.charges = charges;
         done.messages << S("Home Delivery details added");
         return done;
     });
+}
+
+TakeAwayOutcome TakeBillAway(TDm& dm, const BillKey& bill)
+{
+    TQuery& q = dm.MyQhomedelivery;
+    const TakeAwayOutcome out = InTransaction(q.connection(), Isolation::ReadCommitted, [&] {
+        TakeAwayOutcome done;
+        const QString where = billWhere(q, bill);
+        // locked first, so a payment on another terminal is either seen here or waits
+        q.exec(S("select total, balance, amount_paid from sales_order") + where + S(" for update"));
+        if (q.isEmpty()) {
+            done.messages << S("Bill not found");
+            return done;
+        }
+        const QString total = q.text(S("total"));
+        const TField balance = q.field(S("balance"));
+        const QString paid = q.text(S("amount_paid"));
+
+        q.exec(S("select charges from delivery") + where);
+        if (q.isEmpty())
+            return done; // no delivery: nothing to take off
+        QString charges = S("0");
+        for (q.first(); !q.eof(); q.next()) {
+            if (Numbers::isNumber(q.text(S("charges"))))
+                charges = Numbers::add(charges, q.text(S("charges")));
+        }
+        // once paid, the charges are part of what was paid or of what is left to pay
+        if (Numbers::parseOrZero(paid) != 0) {
+            done.staysHome = true;
+            done.messages << S("Amount already paid; the bill stays a home delivery");
+            return done;
+        }
+        const QString newTotal = Numbers::subtract(Numbers::isNumber(total) ? total : S("0"), charges);
+        const QString newBalance = balance.isNull() || !Numbers::isNumber(balance.asString())
+            ? newTotal
+            : Numbers::subtract(balance.asString(), charges);
+        q.exec(S("delete from delivery") + where);
+        q.exec(S("update sales_order set total=") + q.quote(newTotal) + S(",grandtotal=") + q.quote(newTotal)
+            + S(",balance=") + q.quote(newBalance) + S(",delivery='Take Away'") + where);
+        q.exec(S("update vbilldetails set delivery='Take Away'") + where);
+        done.takenAway = true;
+        done.charges = charges;
+        return done;
+    });
+    // written once the change is kept
+    if (out.takenAway)
+        LogWrite(S("Home delivery taken off -- Billno: ") + bill.terminalId + QLatin1Char('/') + bill.billNo
+                + S(" charges: ") + out.charges,
+            0);
+    return out;
 }

@@ -339,8 +339,7 @@ void Told_bill::Button2Click()
     if (printed.kind == PrintOutcome::Kind::SavedAsPdf)
         ShowMsg(S("No default printer: the bill was saved as ") + printed.where);
 
-    SetScreenText(r.fmorderitem, S("ECustName"), QString());
-    r.fmsalesorderdtls->setCustomerName(QString());
+    ForgetBillCustomer();
     m_lines->load(OldBillLines(*r.Dm, bill));
     r.fmsalesorderdtls->hide();
 }

@@ -219,7 +219,6 @@ void Tfmorderitem::FormShow()
     ui->RadioButton1->setChecked(true);
     RadioButton1Click();
 
-    const QString shownBill = ui->Label9->text();
     const bool returning = r.fmsalesorderdtls->ReturnFlag;
     const QString terminalId = r.frmadminoptions->TerminalId;
     ui->Label6->setText(terminalId);
@@ -227,8 +226,9 @@ void Tfmorderitem::FormShow()
     showBillLabel();
     // back from "CHANGE ITEM DETAILS": the settlement screen's bill, also when this window is never activated
     takeReturnedBill();
-    if (!returning && ui->Label9->text() != shownBill)
-        ForgetBillCustomer(); // a new bill starts without the previous customer
+    // a bill starts without the customer of another bill; one assigned to this bill stays
+    if (m_customerBill != ui->Label9->text())
+        ForgetBillCustomer();
 
     // A bill resumed on the payment details screen stays locked while it comes back here to be
     // changed; any other showing starts another bill, so it has left the counter.
@@ -262,6 +262,32 @@ void Tfmorderitem::FormActivate()
     stampDateTime();
     RefreshOrderGrid();
     ClearItemList();
+}
+
+QString Tfmorderitem::billToHold() const
+{
+    if (isVisible())
+        return ui->Label9->text();
+    // what showing the screen makes of it
+    Roster& r = roster();
+    if (r.fmsalesorderdtls->ReturnFlag)
+        return r.fmsalesorderdtls->terminalId() + QLatin1Char('/') + r.fmsalesorderdtls->billNo();
+    const QString terminalId = r.frmadminoptions->TerminalId;
+    return terminalId + QLatin1Char('/') + NextBillNumber(*r.Dm, terminalId);
+}
+
+void Tfmorderitem::setBillCustomer(const QString& billKey, const QString& name)
+{
+    m_customerBill = name.isEmpty() ? QString() : billKey;
+    ui->ECustName->setText(name);
+}
+
+void Tfmorderitem::assignCustomer(const QString& name)
+{
+    const QString bill = billToHold();
+    if (bill != m_customerBill)
+        ForgetBillCustomer();
+    setBillCustomer(bill, name);
 }
 
 void Tfmorderitem::clearStaleLines()

@@ -21,6 +21,17 @@ public:
     explicit Tfmorderitem(QWidget* parent = nullptr);
     ~Tfmorderitem() override;
 
+    // The bill this screen shows while it is visible, or the one it takes on when it is shown
+    // next: terminal id + "/" + bill number.
+    QString billToHold() const;
+    // Gives the customer (the name in ECustName) to the bill `billKey`; an empty key and name
+    // leave the screen without a customer. A customer given to another bill than the one the
+    // screen shows is forgotten as soon as the screen shows its bill.
+    void setBillCustomer(const QString& billKey, const QString& name);
+    // "Assign to Bill": the customer of the bill this screen holds or is about to hold. The
+    // previous bill's customer is forgotten first.
+    void assignCustomer(const QString& name);
+
 public Q_SLOTS:
     void FormShow();
     void FormActivate();
@@ -67,4 +78,6 @@ private:
     QString m_searchText;
     QString m_quantityLimit;
     QString m_roundOff;
+    // the bill the customer in ECustName belongs to; empty when it has none
+    QString m_customerBill;
 };

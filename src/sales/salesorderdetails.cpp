@@ -4,7 +4,9 @@
 #include "bills/billprint.h"
 #include "bills/billprintpas.h"
 #include "bills/custdetails.h"
+#include "bills/custdetailspas.h"
 #include "bills/homedelivery.h"
+#include "bills/homedeliverypas.h"
 #include "config/formatsettings.h"
 #include "db/datamodulepos.h"
 #include "db/querymodel.h"
@@ -79,14 +81,25 @@ QTimeEdit* orderTimePicker()
 void ForgetBillCustomer()
 {
     Roster& r = roster();
-    if (r.fmorderitem) {
-        if (auto* name = r.fmorderitem->findChild<QLineEdit*>(S("ECustName")))
-            name->clear();
-    }
+    if (r.fmorderitem)
+        r.fmorderitem->setBillCustomer(QString(), QString());
     if (r.fmsalesorderdtls)
         r.fmsalesorderdtls->setCustomerName(QString());
     if (r.fmcustdetails)
         r.fmcustdetails->SelectedCustomerId.clear();
+}
+
+void TakeBillCustomer(const BillKey& bill)
+{
+    Roster& r = roster();
+    const BillCustomer own = CustomerOfBill(*r.Dm, bill);
+    ForgetBillCustomer();
+    // a walk-in customer's id names nobody: the bill keeps it without a name on the screens
+    if (own.name.isEmpty())
+        return;
+    r.fmorderitem->setBillCustomer(bill.terminalId + QLatin1Char('/') + bill.billNo, own.name);
+    r.fmsalesorderdtls->setCustomerName(own.name);
+    r.fmcustdetails->SelectedCustomerId = own.id;
 }
 
 Tfmsalesorderdtls::Tfmsalesorderdtls(QWidget* parent)
@@ -133,7 +146,7 @@ Tfmsalesorderdtls::Tfmsalesorderdtls(QWidget* parent)
     validate(ui->EcardName, "\\p{L}*");
 
     connect(m_tabs, &QTabBar::currentChanged, this, &Tfmsalesorderdtls::TabControl1Change);
-    connect(ui->RadioGroup1TakeAway, &QRadioButton::clicked, this, &Tfmsalesorderdtls::RadioGroup1Click);
+    connect(ui->RadioGroup1TakeAway, &QRadioButton::clicked, this, &Tfmsalesorderdtls::takeAwayChosen);
     connect(ui->RadioGroup1Home, &QRadioButton::clicked, this, &Tfmsalesorderdtls::RadioGroup1Click);
     connect(ui->btnHomedelivery, &QPushButton::clicked, this, &Tfmsalesorderdtls::btnHomedeliveryClick);
     connect(ui->BtnCash, &QPushButton::clicked, this, &Tfmsalesorderdtls::BtnCashClick);
@@ -161,7 +174,7 @@ Tfmsalesorderdtls::Tfmsalesorderdtls(QWidget* parent)
         ui->RadioGroup1->setFocus();
         ui->RadioGroup1TakeAway->setChecked(true);
         ui->RadioGroup1TakeAway->setFocus();
-        RadioGroup1Click();
+        takeAwayChosen();
     });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_B), [this] { btnnextbillClick(); });
     shortcut(QKeySequence(Qt::CTRL | Qt::Key_C), [this] {
@@ -198,6 +211,7 @@ QString Tfmsalesorderdtls::customerName() const
 void Tfmsalesorderdtls::setCustomerName(const QString& name)
 {
     ui->cname->setText(name);
+    m_customerBill = name.isEmpty() ? QString() : ui->Label27->text();
 }
 
 BillKey Tfmsalesorderdtls::bill() const
@@ -273,6 +287,10 @@ void Tfmsalesorderdtls::FormShow()
     ui->lbl_machine_id->setText(terminalId);
     ui->lblbillno->setText(billNo);
     ui->Label27->setText(terminalId + QLatin1Char('/') + billNo);
+    // A resumed bill is paid under its own customer, not under the name left from the bill
+    // before; a name given to this very bill (its delivery's customer) stays.
+    if (payments && payments->ResumeFlag == 1 && m_customerBill != ui->Label27->text())
+        TakeBillCustomer(bill());
 
     const bool home = HasDeliveryCharges(*r.Dm, bill());
     (home ? ui->RadioGroup1Home : ui->RadioGroup1TakeAway)->setChecked(true);
@@ -351,6 +369,19 @@ void Tfmsalesorderdtls::TabControl1Change()
 void Tfmsalesorderdtls::RadioGroup1Click()
 {
     ui->btnHomedelivery->setVisible(ui->RadioGroup1Home->isChecked());
+}
+
+void Tfmsalesorderdtls::takeAwayChosen()
+{
+    // a bill taken away loses its delivery and charges, or stays a home delivery once paid for
+    const TakeAwayOutcome out = TakeBillAway(*roster().Dm, bill());
+    if (out.staysHome)
+        ui->RadioGroup1Home->setChecked(true);
+    RadioGroup1Click();
+    if (out.takenAway)
+        showSummary();
+    for (const QString& message : out.messages)
+        ShowMsg(message);
 }
 
 void Tfmsalesorderdtls::btnHomedeliveryClick()

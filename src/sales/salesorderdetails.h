@@ -63,6 +63,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // "Take Away" chosen (a click or Ctrl+D)
+    void takeAwayChosen();
     void pay(PaymentMethod method);
     BillKey bill() const;
     void showPanel(int tab);
@@ -79,8 +81,13 @@ private:
     QList<QKeySequence> m_shortcutKeys;
     QDateTime m_shownAt;
     bool m_complete = false;
+    // the bill (Label27) the name in cname was given for; empty when cname is empty
+    QString m_customerBill;
 };
 
 // Forgets the customer of the bill on the counter: the order screen's customer name, the
 // settlement screen's, and the id the customer screen remembers. A new bill starts without one.
 void ForgetBillCustomer();
+// Gives the counter the customer a bill carries (a resumed bill): its name on the order and
+// settlement screens and its id as the chosen customer. A walk-in customer leaves them empty.
+void TakeBillCustomer(const BillKey& bill);

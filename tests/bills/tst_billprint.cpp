@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QLabel>
 
 namespace {
 
@@ -237,6 +238,102 @@ private Q_SLOTS:
             "C16=Rs.165", "G18=Rs.165" };
         QCOMPARE(cellsOf(programFile(S("COUNTER1.xls")), cells), cells);
         QVERIFY(QFile::exists(programFile(S("COUNTER1.pdf"))));
+    }
+
+    // A bill of 12345.67 gets 150.50 of delivery charges, then "Take Away" is chosen: before any
+    // payment the charges and the delivery row come off the bill, and it is paid and printed as a
+    // take-away bill; once paid in full it stays a home delivery and prints as one. Either way the
+    // printed figures are the stored ones. Terminal 2's bill 1 with its delivery is stored first.
+    void takeAwayAfterADeliveryPrintsWhatIsStored_data()
+    {
+        QTest::addColumn<bool>("paidFirst");
+        QTest::addColumn<QString>("stored"); // total grandtotal amount_paid balance delivery charges
+        QTest::addColumn<QStringList>("cells");
+        QTest::newRow("taken away, then paid") << false << "12345.67 12345.67 12345.67 0 Take Away -"
+                                               << QStringList { "H13=No", "H14=Rs.-", "C16=Rs.12345.67",
+                                                      "H15=Rs.12345.67", "H16=Rs.0", "G18=Rs.12345.67" };
+        QTest::newRow("paid, then refused") << true << "12496.17 12496.17 12496.17 0 Home Delivery 150.5"
+                                            << QStringList { "H13=Yes", "H14=Rs.150.5", "C16=Rs.12345.67",
+                                                   "H15=Rs.12496.17", "H16=Rs.0", "G18=Rs.12496.17" };
+    }
+    void takeAwayAfterADeliveryPrintsWhatIsStored()
+    {
+        QFETCH(bool, paidFirst);
+        QFETCH(QStringList, cells);
+        openCounter();
+        removeOutput(S("COUNTER1"));
+        exec(S("insert into $db.tax(sdate,rate) values('2026-01-01',0)"));
+        SalesFixture::addItem(db(), 2, S("TV"), S("12345.67"), S("0"), S("0"), 0, 5);
+        exec(S("insert into $db.sales_order(sdate,billno,total,grandtotal,balance,delivery,pcid) values"
+               "('2026-12-09',1,99999.99,99999.99,99999.99,'Home Delivery',2)"));
+        exec(S("insert into $db.delivery(sdate,customer_name,billno,charges,pcid) "
+               "values('2026-12-09','OTHER',1,99.99,2)"));
+
+        // the order, typed
+        Roster& r = roster();
+        key(r.frmmenupos, Qt::Key_F1);
+        auto* item = find<QComboBox>(r.fmorderitem, "CboxItem");
+        QTest::keyClicks(item, S("TV"));
+        auto* quantity = find<QLineEdit>(r.fmorderitem, "EQuan");
+        quantity->end(false);
+        QTest::keyClick(quantity, Qt::Key_Backspace);
+        QTest::keyClicks(quantity, S("1"));
+        QTest::mouseClick(find<QAbstractButton>(r.fmorderitem, "BtnradioACD"), Qt::LeftButton);
+        QTest::mouseClick(find<QAbstractButton>(r.fmorderitem, "btnprocessorder"), Qt::LeftButton);
+        QCoreApplication::processEvents();
+        Tfmsalesorderdtls* screen = r.fmsalesorderdtls;
+        QVERIFY(screen->isVisible());
+
+        // its home delivery
+        QTest::mouseClick(find<QAbstractButton>(screen, "RadioGroup1Home"), Qt::LeftButton);
+        QTest::mouseClick(find<QAbstractButton>(screen, "btnHomedelivery"), Qt::LeftButton);
+        QVERIFY(r.fmhomedelivery->isVisible());
+        QTest::keyClicks(find(r.fmhomedelivery, "ECustNameH"), S("Ravi"));
+        QTest::keyClicks(find(r.fmhomedelivery, "MemoCustAddH"), S("4 Lake Road"));
+        QTest::keyClicks(find(r.fmhomedelivery, "EPhoneNoH"), S("+919876543210"));
+        QTest::keyClicks(find(r.fmhomedelivery, "EHCharges"), S("150.50"));
+        QTest::mouseClick(find<QAbstractButton>(r.fmhomedelivery, "btnokdeliveryadd"), Qt::LeftButton);
+        QTest::mouseClick(find<QAbstractButton>(r.fmhomedelivery, "Button1"), Qt::LeftButton);
+        QVERIFY(screen->isVisible());
+        QCOMPARE(find<QLabel>(screen, "lblbalrs")->text(), S("12496.17"));
+
+        auto* amount = find<QLineEdit>(screen, "EAmtpaidcas");
+        auto* takeAway = find<QAbstractButton>(screen, "RadioGroup1TakeAway");
+        env->dialogs->clear();
+        if (paidFirst) {
+            QTest::keyClicks(amount, S("12496.17"));
+            QTest::mouseClick(find<QAbstractButton>(screen, "BtnCash"), Qt::LeftButton);
+            QTest::mouseClick(takeAway, Qt::LeftButton);
+            QCOMPARE(env->dialogs->lastText(), S("Amount already paid; the bill stays a home delivery"));
+            QVERIFY(!takeAway->isChecked() && find(screen, "btnHomedelivery")->isVisible());
+        } else {
+            key(amount, Qt::Key_D, Qt::ControlModifier);
+            QVERIFY(takeAway->isChecked());
+            QCOMPARE(
+                find<QLabel>(screen, "Label25")->text() + QLatin1Char(' ') + find<QLabel>(screen, "lblbalrs")->text(),
+                S("=  - 12345.67"));
+            QTest::keyClicks(amount, S("12345.67"));
+            QTest::mouseClick(find<QAbstractButton>(screen, "BtnCash"), Qt::LeftButton);
+        }
+        const QString stored = scalar(
+            S("select concat_ws(' ',total,grandtotal,amount_paid,balance,delivery,coalesce((select charges from "
+              "$db.delivery d where d.billno=s.billno and d.pcid=s.pcid),'-')) from $db.sales_order s where pcid=1"));
+        QTEST(stored, "stored");
+
+        env->dialogs->clear();
+        QCoreApplication::processEvents();
+        key(amount, Qt::Key_P, Qt::ControlModifier);
+        QCOMPARE(env->dialogs->texts().value(0), S("Bill is ready for printing"));
+        QCOMPARE(cellsOf(programFile(S("COUNTER1.xls")), cells), cells);
+        // the printed figures are those stored: grand total, amount paid and charges
+        const QStringList figures = stored.split(QLatin1Char(' '));
+        QVERIFY(cells.contains(S("G18=Rs.") + figures[1]));
+        QVERIFY(cells.contains(S("H15=Rs.") + figures[2]));
+        QVERIFY(cells.contains(S("H14=Rs.") + figures.last()));
+        // terminal 2's bill of the same number is untouched
+        QCOMPARE(scalar(S("select concat_ws(' ',s.total,s.balance,d.charges) from $db.sales_order s join $db.delivery "
+                          "d on d.pcid=s.pcid where s.pcid=2")),
+            S("99999.99 99999.99 99.99"));
     }
 };
 

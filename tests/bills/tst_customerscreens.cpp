@@ -73,6 +73,37 @@ class TestCustomerScreens : public QObject, CounterFixture {
         type(delivery(), "EPhoneNoH", QStringLiteral("+919876543210"));
         type(delivery(), "EHCharges", charges);
     }
+    // Types a line as the cashier does and processes the order.
+    void typeOrder(const QString& item, const QString& quantity)
+    {
+        Tfmorderitem* order = roster().fmorderitem;
+        QVERIFY(order->isVisible());
+        QTest::keyClicks(find(order, "CboxItem"), item);
+        auto* box = find<QLineEdit>(order, "EQuan");
+        box->end(false);
+        QTest::keyClick(box, Qt::Key_Backspace);
+        QTest::keyClicks(box, quantity);
+        click(order, "BtnradioACD");
+        click(order, "btnprocessorder");
+        QVERIFY(settlement()->isVisible());
+    }
+    void payCash(const QString& amount)
+    {
+        QTest::keyClicks(find(settlement(), "EAmtpaidcas"), amount);
+        click(settlement(), "BtnCash");
+    }
+    // "Assign to Bill" for the listed customer of that name.
+    void assign(const QString& name)
+    {
+        key(roster().frmmenupos, Qt::Key_F4);
+        QVERIFY(customers()->isVisible());
+        int row = 0;
+        while (row < rows(customers(), "DBGrid1") && cell(customers(), "DBGrid1", row, 1) != name)
+            ++row;
+        QVERIFY2(row < rows(customers(), "DBGrid1"), qPrintable(name));
+        clickRow(customers(), "DBGrid1", row);
+        click(customers(), "btn_billno");
+    }
     void addCustomer(int id, const QString& name)
     {
         exec(QStringLiteral("insert into $db.customer_details values('2026-01-02',%1,'%2','Old Road',%3)")
@@ -210,6 +241,130 @@ private Q_SLOTS:
                                        "order by pcid) from $db.sales_order")),
             QStringLiteral("1 90 0 -,4 220 170 Home Delivery"));
         QCOMPARE(scalar(QStringLiteral("select pcid from $db.delivery")), QStringLiteral("4"));
+    }
+
+    // "Assign to Bill" when the order screen then starts a new bill number (its first showing,
+    // the bill after a paid one): the customer goes to the new bill and its history. The bill
+    // after that starts without a customer. Terminal 2's bills of the same numbers, of another
+    // customer, are stored first.
+    void assignedCustomerGoesToTheNewBill_data()
+    {
+        QTest::addColumn<bool>("afterPaidBill");
+        QTest::addColumn<QString>("bills"); // terminal, bill, customer id, amount paid
+        QTest::newRow("first showing of the order screen") << false << "1 1 7 12345.67,2 1 9 99999.99,2 2 9 99999.99";
+        QTest::newRow("after a paid bill") << true << "1 1 3 12345.67,1 2 7 12345.67,2 1 9 99999.99,2 2 9 99999.99";
+    }
+    void assignedCustomerGoesToTheNewBill()
+    {
+        QFETCH(bool, afterPaidBill);
+        addCustomer(3, QStringLiteral("ANNA"));
+        addCustomer(7, QStringLiteral("BO"));
+        addCustomer(9, QStringLiteral("CHITRA"));
+        exec(QStringLiteral("insert into $db.sales_order(sdate,billno,total,amount_paid,balance,payment_status,"
+                            "customerid,pcid) values('2026-12-09',1,99999.99,99999.99,0,'Complete',9,2),"
+                            "('2026-12-09',2,99999.99,99999.99,0,'Complete',9,2)"));
+        SalesFixture::addItem(
+            db(), 2, QStringLiteral("TV"), QStringLiteral("12345.67"), QStringLiteral("0"), QStringLiteral("0"), 0, 5);
+        QString previous;
+        if (afterPaidBill) {
+            assign(QStringLiteral("ANNA"));
+            typeOrder(QStringLiteral("TV"), QStringLiteral("1"));
+            payCash(QStringLiteral("12345.67"));
+            previous = find<QLabel>(settlement(), "Label27")->text();
+        } else {
+            // as the program starts: the order screen has shown no bill yet
+            ForgetBillCustomer();
+            SetScreenLabel(roster().fmorderitem, QStringLiteral("Label9"), QString());
+        }
+        assign(QStringLiteral("BO"));
+        QCOMPARE(text(roster().fmorderitem, "ECustName"), QStringLiteral("BO"));
+        const QString bill = find<QLabel>(roster().fmorderitem, "Label9")->text();
+        QVERIFY(bill != previous);
+        typeOrder(QStringLiteral("TV"), QStringLiteral("1"));
+        QCOMPARE(settlement()->customerName(), QStringLiteral("BO"));
+        payCash(QStringLiteral("12345.67"));
+        QTEST(scalar(QStringLiteral("select group_concat(concat_ws(' ',pcid,billno,customerid,amount_paid) order by "
+                                    "pcid,billno) from $db.sales_order")),
+            "bills");
+        QCOMPARE(bill, afterPaidBill ? QStringLiteral("1/2") : QStringLiteral("1/1"));
+        // the customer's history has the bill
+        key(roster().frmmenupos, Qt::Key_F4);
+        doubleClick(customers(), "DBGrid1", 1);
+        QCOMPARE(rows(history(), "DBGrid2"), 1);
+        QCOMPARE(cell(history(), "DBGrid2", 0, 0), bill);
+
+        // the next bill starts without BO
+        key(roster().frmmenupos, Qt::Key_F1);
+        QVERIFY(text(roster().fmorderitem, "ECustName").isEmpty());
+        QVERIFY(settlement()->customerName().isEmpty() && customers()->SelectedCustomerId.isEmpty());
+    }
+
+    // A held bill resumed after a paid bill of another customer is paid under its own customer:
+    // one of the customers, or a walk-in customer's id. Terminal 2's held bill of the same number
+    // is stored first.
+    void resumedBillKeepsItsOwnCustomer_data()
+    {
+        QTest::addColumn<QString>("resumed");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("customerId");
+        QTest::newRow("a customer") << "1/5"
+                                    << "CHITRA"
+                                    << "9";
+        QTest::newRow("a walk-in customer") << "2/5"
+                                            << ""
+                                            << "17";
+    }
+    void resumedBillKeepsItsOwnCustomer()
+    {
+        QFETCH(QString, resumed);
+        addCustomer(3, QStringLiteral("ANNA"));
+        addCustomer(9, QStringLiteral("CHITRA"));
+        exec(QStringLiteral("insert into $db.sales_order(sdate,stime,billno,customerid,subtotal,total,grandtotal,"
+                            "balance,payment_status,delivery,pcid) values('2026-12-09','09.00.00.000',5,17,12345.67,"
+                            "12345.67,12345.67,12345.67,'Hold','Take Away',2),('2026-12-09','09.00.00.000',5,9,"
+                            "12345.67,12345.67,12345.67,12345.67,'Hold','Take Away',1)"));
+        exec(QStringLiteral("insert into $db.temp_ordergrid values('TV','12345.67','1','12345.67','0','12345.67','0',"
+                            "'12345.67',2,5),('TV','12345.67','1','12345.67','0','12345.67','0','12345.67',1,5)"));
+        SalesFixture::addItem(
+            db(), 2, QStringLiteral("TV"), QStringLiteral("12345.67"), QStringLiteral("0"), QStringLiteral("0"), 0, 5);
+
+        // ANNA's bill, paid and left without printing
+        assign(QStringLiteral("ANNA"));
+        typeOrder(QStringLiteral("TV"), QStringLiteral("1"));
+        payCash(QStringLiteral("12345.67"));
+        QCOMPARE(settlement()->customerName(), QStringLiteral("ANNA"));
+
+        // "PAYMENT" on the held bill
+        Tfmpaymentdetails* payments = roster().fmpaymentdetails;
+        key(roster().frmmenupos, Qt::Key_F3);
+        click(payments, "RadioGroup1Hold");
+        QTableView* list = grid(payments, "DBGrid1");
+        int row = 0;
+        while (row < list->model()->rowCount() && list->model()->index(row, 2).data().toString() != resumed)
+            ++row;
+        QVERIFY2(row < list->model()->rowCount(), qPrintable(resumed));
+        QTest::mouseClick(
+            list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(row, 0)).center());
+        click(payments, "btnPayment");
+        QVERIFY(settlement()->isVisible());
+        QCOMPARE(find<QLabel>(settlement(), "Label27")->text(), resumed);
+        QTEST(settlement()->customerName(), "name");
+        QTEST(text(roster().fmorderitem, "ECustName"), "name");
+
+        payCash(QStringLiteral("12345.67"));
+        const QStringList key = resumed.split(QLatin1Char('/'));
+        QCOMPARE(scalar(QStringLiteral("select concat_ws(' ',payment_status,amount_paid) from $db.sales_order where "
+                                       "pcid=%1 and billno=%2")
+                            .arg(key[0], key[1])),
+            QStringLiteral("Complete 12345.67"));
+        QTEST(scalar(QStringLiteral("select customerid from $db.sales_order where pcid=%1 and billno=%2")
+                         .arg(key[0], key[1])),
+            "customerId");
+        // ANNA keeps her own bill; the other held bill keeps its customer
+        QCOMPARE(
+            scalar(QStringLiteral("select group_concat(concat(pcid,'/',billno,' ',customerid) order by pcid,billno) "
+                                  "from $db.sales_order")),
+            QStringLiteral("1/5 9,1/6 3,2/5 17"));
     }
 
     void addingACustomer()

@@ -40,6 +40,52 @@ void addBill(const QString& row)
                  f.value(6, QStringLiteral("Take Away")).replace(QLatin1Char('_'), QLatin1Char(' ')), key[0]));
 }
 
+// Waits (a few seconds at most) until a statement of another connection has been waiting for a
+// while: on this quiet server, one that waits for a row lock.
+bool someoneWaitsForALock()
+{
+    for (int i = 0; i < 400; ++i) {
+        if (TestServer::count(QStringLiteral("select count(*) from information_schema.processlist where "
+                                             "command='Query' and time_ms>300 and info not like '%processlist%'"))
+            > 0)
+            return true;
+        QThread::msleep(10);
+    }
+    return false;
+}
+
+// Runs `work` as another terminal (its own connections, on a thread of its own) while this one
+// holds a transaction open with `statement` in it, and commits that once `work` waits for its
+// locks. Empty when all went so; otherwise what went wrong.
+template <typename Work> QString whileAnotherTerminalCommits(const QString& statement, Work work)
+{
+    TDm other(TestServer::settings());
+    other.setCompanyDatabase(kDb, true);
+    QString error;
+    std::unique_ptr<QThread> terminal(QThread::create([&] {
+        try {
+            TDm own(TestServer::settings());
+            own.setCompanyDatabase(kDb, true);
+            work(own);
+        } catch (const PosError& e) {
+            error = e.message();
+        }
+    }));
+    bool waited = false;
+    {
+        TTransaction paying(other.MyConsalesdetails, Isolation::ReadCommitted);
+        other.MyQsalesdetails.exec(QString(statement).replace(QStringLiteral("$db"), kDb));
+        terminal->start();
+        waited = someoneWaitsForALock();
+        paying.commit();
+    }
+    if (!terminal->wait(20000))
+        return QStringLiteral("the other terminal did not finish");
+    if (!waited)
+        return QStringLiteral("the other terminal never waited for the bill");
+    return error;
+}
+
 QStringList column(TQuery& q, const char* name)
 {
     QStringList out;
@@ -359,12 +405,17 @@ private Q_SLOTS:
         QTest::addColumn<QString>("messages");
         QTest::addColumn<QString>("customerOfBill");
         QTest::addColumn<int>("customers");
-        QTest::newRow("new, same phone: the existing customer") << false << "9876543210"
-                                                                << "customer already exist|Home Delivery details added"
-                                                                << "3" << 2;
-        QTest::newRow("new, another phone: the first of the name") << false << "9000000009"
-                                                                   << "Home Delivery details added"
-                                                                   << "3" << 3;
+        QTest::newRow("new, the first one's phone: that customer")
+            << false << "9876543210"
+            << "customer already exist|Home Delivery details added"
+            << "3" << 2;
+        QTest::newRow("new, the second one's phone: that customer")
+            << false << "9111111111"
+            << "customer already exist|Home Delivery details added"
+            << "7" << 2;
+        QTest::newRow("new, another phone: the customer just added") << false << "9000000009"
+                                                                     << "Home Delivery details added"
+                                                                     << "8" << 3;
         QTest::newRow("known by the settlement screen") << true << "9000000009"
                                                         << "Home Delivery details added"
                                                         << "3" << 2;
@@ -382,6 +433,164 @@ private Q_SLOTS:
         QTEST(RecordHomeDelivery(*dm, e).messages.join(QLatin1Char('|')), "messages");
         QTEST(scalar(QStringLiteral("select customerid from $db.sales_order")), "customerOfBill");
         QTEST(scalar(QStringLiteral("select count(*) from $db.customer_details")).toInt(), "customers");
+    }
+
+    // A complete bill takes no delivery, and neither does a bill that is gone (another terminal's
+    // bill of the same number stays as it is); nothing is written.
+    void deliveryRefusedOnAClosedBill_data()
+    {
+        QTest::addColumn<QString>("bill");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("complete") << "1/57 12345.67 12345.67 0 Complete 2026-12-09"
+                                  << "Bill is complete; home delivery cannot be added";
+        QTest::newRow("complete in another letter case") << "1/57 12345.67 12345.67 0 complete 2026-12-09"
+                                                         << "Bill is complete; home delivery cannot be added";
+        QTest::newRow("gone") << ""
+                              << "Bill not found; home delivery details not added";
+    }
+    void deliveryRefusedOnAClosedBill()
+    {
+        QFETCH(QString, bill);
+        addBill(QStringLiteral("2/57 99999.99 - 99999.99 - 2026-12-09"));
+        if (!bill.isEmpty())
+            addBill(bill);
+        const auto everything = [] {
+            return scalar(QStringLiteral(
+                "select concat_ws('|',(select group_concat(concat_ws(',',pcid,total,grandtotal,balance,delivery,"
+                "coalesce(customerid,'-')) order by pcid) from $db.sales_order),(select count(*) from $db.delivery),"
+                "(select count(*) from $db.customer_details))"));
+        };
+        const QString before = everything();
+        const DeliveryOutcome out = RecordHomeDelivery(
+            *dm, delivery(QStringLiteral("1/57"), QStringLiteral("Ann"), QStringLiteral("150.50")));
+        QTEST(out.messages.join(QLatin1Char('|')), "message");
+        QVERIFY(out.billClosed && !out.recorded && out.name.isEmpty());
+        QCOMPARE(everything(), before);
+        // nor do the charges go on such a bill by themselves
+        QVERIFY(!AddDeliveryCharges(*dm, { QStringLiteral("1"), QStringLiteral("57") }, QStringLiteral("150.50")));
+        QCOMPARE(everything(), before);
+    }
+
+    // Another terminal completes the bill's payment while this one records a delivery for it:
+    // the delivery waits for the bill's lock and then sees the bill complete.
+    void deliveryWaitsForAPaymentThatCompletesTheBill()
+    {
+        addBill(QStringLiteral("1/57 99999.99 - 99999.99 - 2026-12-09"));
+        addBill(QStringLiteral("2/57 12345.67 - 12345.67 - 2026-12-09"));
+        DeliveryOutcome out;
+        QCOMPARE(
+            whileAnotherTerminalCommits(
+                QStringLiteral("update $db.sales_order set amount_paid=total,balance=0,payment_status='Complete' where "
+                               "billno=57 and pcid=2"),
+                [&](TDm& own) {
+                    out = RecordHomeDelivery(
+                        own, delivery(QStringLiteral("2/57"), QStringLiteral("Ann"), QStringLiteral("150.50")));
+                }),
+            QString());
+        QCOMPARE(out.messages, QStringList { "Bill is complete; home delivery cannot be added" });
+        QCOMPARE(scalar(QStringLiteral("select group_concat(concat_ws(' ',pcid,total,coalesce(amount_paid,'-'),balance,"
+                                       "coalesce(payment_status,'-')) order by pcid) from $db.sales_order")),
+            QStringLiteral("1 99999.99 - 99999.99 -,2 12345.67 12345.67 0 Complete"));
+        QCOMPARE(scalar(QStringLiteral("select count(*) from $db.delivery")), QStringLiteral("0"));
+    }
+
+    // A part payment on another terminal lands between the charges' read of the bill and their
+    // write: the charges go onto the balance the payment left, which is read again.
+    void deliveryChargesGoOnTheBalanceAPaymentLeft()
+    {
+        addBill(QStringLiteral("1/57 99999.99 - 99999.99 - 2026-12-09"));
+        addBill(QStringLiteral("2/57 12345.67 - 12345.67 - 2026-12-09"));
+        bool added = false;
+        QCOMPARE(
+            whileAnotherTerminalCommits(
+                QStringLiteral("update $db.sales_order set amount_paid=5000.25,balance=7345.42,payment_status='Part "
+                               "Payment' where billno=57 and pcid=2"),
+                [&](TDm& own) {
+                    added = AddDeliveryCharges(
+                        own, { QStringLiteral("2"), QStringLiteral("57") }, QStringLiteral("150.50"));
+                }),
+            QString());
+        QVERIFY(added);
+        QCOMPARE(scalar(QStringLiteral("select group_concat(concat_ws(' ',pcid,total,grandtotal,"
+                                       "coalesce(amount_paid,'-'),balance) order by pcid) from $db.sales_order")),
+            QStringLiteral("1 99999.99 99999.99 - 99999.99,2 12496.17 12496.17 5000.25 7495.92"));
+    }
+
+    // "Take Away" on a bill with a delivery row: the row and its charges come off an unpaid bill
+    // (held or not); a bill with money paid stays a home delivery. Terminal 1's bill 57 with its
+    // own delivery row is stored first and stays as it is.
+    void takingABillAway_data()
+    {
+        QTest::addColumn<QString>("bill");
+        QTest::addColumn<bool>("withDelivery");
+        QTest::addColumn<QString>("after"); // total grandtotal amount_paid balance delivery | delivery rows
+        QTest::addColumn<QString>("message");
+        QTest::newRow("unpaid") << "2/57 12496.17 - 12496.17 - 2026-12-09 Home_Delivery" << true
+                                << "12345.67 12345.67 - 12345.67 Take Away|0"
+                                << "";
+        QTest::newRow("held") << "2/57 12496.17 - 12496.17 Hold 2026-12-09 Home_Delivery" << true
+                              << "12345.67 12345.67 - 12345.67 Take Away|0"
+                              << "";
+        QTest::newRow("part paid") << "2/57 12496.17 5000 7496.17 Part_Payment 2026-12-09 Home_Delivery" << true
+                                   << "12496.17 12496.17 5000 7496.17 Home Delivery|1"
+                                   << "Amount already paid; the bill stays a home delivery";
+        QTest::newRow("paid in full") << "2/57 12496.17 12496.17 0 Complete 2026-12-09 Home_Delivery" << true
+                                      << "12496.17 12496.17 12496.17 0 Home Delivery|1"
+                                      << "Amount already paid; the bill stays a home delivery";
+        QTest::newRow("no delivery row") << "2/57 12345.67 - 12345.67 - 2026-12-09" << false
+                                         << "12345.67 12345.67 - 12345.67 Take Away|0"
+                                         << "";
+        QTest::newRow("gone") << "" << false << "0"
+                              << "Bill not found";
+    }
+    void takingABillAway()
+    {
+        QFETCH(QString, bill);
+        QFETCH(bool, withDelivery);
+        addBill(QStringLiteral("1/57 1234567.89 - 1234567.89 - 2026-12-09 Home_Delivery"));
+        exec(QStringLiteral("insert into $db.delivery(sdate,customer_name,billno,charges,pcid) values"
+                            "('2026-12-09','OTHER',57,99.99,1)"));
+        if (!bill.isEmpty())
+            addBill(bill);
+        if (withDelivery)
+            exec(QStringLiteral("insert into $db.delivery(sdate,customer_name,billno,charges,pcid) values"
+                                "('2026-12-09','ANN',57,150.50,2)"));
+        const TakeAwayOutcome out = TakeBillAway(*dm, { QStringLiteral("2"), QStringLiteral("57") });
+        QTEST(out.messages.join(QLatin1Char('|')), "message");
+        QCOMPARE(out.staysHome, !out.messages.isEmpty() && !bill.isEmpty());
+        QCOMPARE(out.takenAway, withDelivery && out.messages.isEmpty());
+        QTEST(scalar(QStringLiteral("select concat_ws('|',(select concat_ws(' ',total,grandtotal,"
+                                    "coalesce(amount_paid,'-'),balance,delivery) from $db.sales_order where pcid=2),"
+                                    "(select count(*) from $db.delivery where pcid=2))")),
+            "after");
+        QCOMPARE(scalar(QStringLiteral("select concat_ws(' ',s.total,s.balance,s.delivery,d.charges) from "
+                                       "$db.sales_order s join $db.delivery d on d.pcid=s.pcid where s.pcid=1")),
+            QStringLiteral("1234567.89 1234567.89 Home Delivery 99.99"));
+        if (out.takenAway)
+            QVERIFY(QFile(log->fileName()).size() > 0);
+    }
+
+    // Another terminal pays the bill while this one takes it away: the take-away waits for the
+    // bill's lock, sees the money paid and leaves the bill a home delivery.
+    void takeAwayWaitsForAPayment()
+    {
+        addBill(QStringLiteral("1/57 1234567.89 - 1234567.89 - 2026-12-09"));
+        addBill(QStringLiteral("2/57 12496.17 - 12496.17 - 2026-12-09 Home_Delivery"));
+        exec(QStringLiteral("insert into $db.delivery(sdate,customer_name,billno,charges,pcid) values"
+                            "('2026-12-09','ANN',57,150.50,2)"));
+        TakeAwayOutcome out;
+        QCOMPARE(
+            whileAnotherTerminalCommits(
+                QStringLiteral("update $db.sales_order set amount_paid=total,balance=0,payment_status='Complete' where "
+                               "billno=57 and pcid=2"),
+                [&](TDm& own) {
+                    out = TakeBillAway(own, { QStringLiteral("2"), QStringLiteral("57") });
+                }),
+            QString());
+        QVERIFY(out.staysHome && !out.takenAway);
+        QCOMPARE(scalar(QStringLiteral("select concat_ws(' ',total,grandtotal,amount_paid,balance,delivery,(select "
+                                       "charges from $db.delivery where pcid=2)) from $db.sales_order where pcid=2")),
+            QStringLiteral("12496.17 12496.17 12496.17 0 Home Delivery 150.5"));
     }
 
     void deliveryForANameNoCustomerHas()
