@@ -691,11 +691,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("filter");
         QTest::addColumn<QStringList>("rows");
         QTest::addColumn<QString>("total");
+        // amounts of five to seven digits with paise: the report and its total to the paisa
         QTest::newRow("every type, take away")
-            << "" << QStringList { "1/2 cash 100", "2/2 cheque 50.5", "1/3 card 20", "1/3 cash 10" } << "180.5";
+            << "" << QStringList { "1/2 cash 1234567.89", "2/2 cheque 99999.99", "1/3 card 12345.67", "1/3 cash 0.01" }
+            << "1346913.56";
         QTest::newRow("cash and cheque") << "cash cheque"
-                                         << QStringList { "1/2 cash 100", "2/2 cheque 50.5", "1/3 cash 10" } << "160.5";
-        QTest::newRow("card") << "card" << QStringList { "1/3 card 20" } << "20";
+                                         << QStringList { "1/2 cash 1234567.89", "2/2 cheque 99999.99",
+                                                "1/3 cash 0.01" }
+                                         << "1334567.89";
+        QTest::newRow("card") << "card" << QStringList { "1/3 card 12345.67" } << "12345.67";
         QTest::newRow("home delivery") << "home" << QStringList { "1/4 cash 70", "1/4 card " } << "70";
     }
     void report()
@@ -704,14 +708,14 @@ private Q_SLOTS:
         // bill 1 is dated before the range though paid within it; bill 3's second payment came after
         // the range; terminal 2's bill 2 is listed beside terminal 1's
         addBill(QStringLiteral("1/1 40 40 0 Complete 2026-11-30"));
-        addBill(QStringLiteral("1/2 100 100 0 Complete 2026-12-01"));
-        addBill(QStringLiteral("2/2 50.5 50.5 0 Complete 2026-12-02"));
-        addBill(QStringLiteral("1/3 30 30 0 Complete 2026-12-07"));
+        addBill(QStringLiteral("1/2 1234567.89 1234567.89 0 Complete 2026-12-01"));
+        addBill(QStringLiteral("2/2 99999.99 99999.99 0 Complete 2026-12-02"));
+        addBill(QStringLiteral("1/3 12345.68 12345.68 0 Complete 2026-12-07"));
         addBill(QStringLiteral("1/4 90 70 20 Part_Payment 2026-12-03 Home_Delivery"));
         exec(QStringLiteral(
             "insert into $db.payment_details values(1,'2026-12-01','10:00:00','cash',40,1),(2,'2026-12-01','10:00:00',"
-            "'cash',100,1),(2,'2026-12-02','11:00:00','cheque',50.5,2),(3,'2026-12-07','09:00:00','card',20,1),"
-            "(3,'2026-12-09','09:00:00','cash',10,1),(4,'2026-12-03','12:00:00','cash',70,1),"
+            "'cash','1234567.89',1),(2,'2026-12-02','11:00:00','cheque','99999.99',2),(3,'2026-12-07','09:00:00',"
+            "'card','12345.67',1),(3,'2026-12-09','09:00:00','cash','0.01',1),(4,'2026-12-03','12:00:00','cash',70,1),"
             "(4,'2026-12-04','12:00:00','card',null,1)"));
         BillReportFilter f;
         f.from = QDate(2026, 12, 1);
