@@ -217,8 +217,8 @@ QString shownName(const QString& company)
 }
 
 // Gives one saved line's quantity back to the item's latest stock row, in one statement so
-// that a sale on another terminal at the same moment is kept. Returns false (and logs) when
-// the line cannot be given back.
+// that a sale on another terminal at the same moment is kept. Returns false (and logs, once the
+// cancel is committed) when the line cannot be given back.
 bool giveBack(TDm& dm, const QString& database, const QString& company, const QString& bill, const QString& itemName,
     const QString& quantityText)
 {
@@ -227,7 +227,8 @@ bool giveBack(TDm& dm, const QString& database, const QString& company, const QS
     bool ok = Numbers::isInteger(quantityText);
     const qint64 quantity = ok ? quantityText.trimmed().toLongLong(&ok) : 0;
     if (!ok || quantity < 0 || quantity > std::numeric_limits<qint32>::max()) {
-        LogWrite(skipped + S("quantity \"") + quantityText + S("\" of item ") + itemName
+        LogWriteAfterCommit(q.connection(),
+            skipped + S("quantity \"") + quantityText + S("\" of item ") + itemName
                 + S(" is not a whole number, not given back"),
             1);
         return false;
@@ -241,7 +242,8 @@ bool giveBack(TDm& dm, const QString& database, const QString& company, const QS
     if (q.rowsAffected() == 1)
         return true;
     q.exec(S("select ") + item + S(" as itemcode"));
-    LogWrite(skipped + S("item ") + itemName
+    LogWriteAfterCommit(q.connection(),
+        skipped + S("item ") + itemName
             + (q.field(S("itemcode")).isNull() ? S(" no longer exists, ") : S(" has no stock row, ")) + quantityText
             + S(" not given back"),
         1);

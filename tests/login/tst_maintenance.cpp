@@ -1,6 +1,6 @@
 // The start-of-day maintenance against the test server: day counts, giving goods back, bills
-// cancelled by hand, missing rows, broken limits, the daily snapshot and a sale on another
-// terminal at the same moment.
+// cancelled by hand, missing rows, broken limits, the daily snapshot, log lines of cancels undone
+// or run again, and a sale on another terminal at the same moment.
 #include "db/datamodulepos.h"
 #include "db/schema.h"
 #include "log/U_LogBook.h"
@@ -318,6 +318,49 @@ private Q_SLOTS:
         QCOMPARE(billRows(S("B_SHOP"), 2, 1), 0);
         QCOMPARE(closing(S("A_SHOP"), 1), 11);
         QVERIFY(logText().contains(report.messages.first()));
+    }
+
+    // The log lines of a cancel are written once it is committed: once when it ran again after a
+    // deadlock, not at all when it was undone.
+    void cancelsLogWhatWasKept_data()
+    {
+        QTest::addColumn<QString>("failure"); // what the refused statement answers
+        QTest::addColumn<int>("cancelled");
+        QTest::addColumn<int>("logged");
+        row("deadlock, then run again", "sqlstate '40001' set mysql_errno=1213, message_text='injected deadlock'", 1,
+            1);
+        row("refused", "sqlstate '45000' set message_text='injected failure'", 0, 0);
+    }
+    void cancelsLogWhatWasKept()
+    {
+        QFETCH(QString, failure);
+        QFETCH(int, cancelled);
+        QFETCH(int, logged);
+        createCompany(S("SHOP"));
+        addItem(S("SHOP"), 1, S("RICE"), 10);
+        addBill(S("SHOP"), 3, 1, kDay, S("Hold"),
+            { { S("GONE"), S("2") }, { S("RICE"), S("2.5") }, { S("RICE"), S("3") } });
+        at(40);
+        // the cancel's deletes come after its give-backs; the first one is refused once
+        TestServer::exec({ S("drop trigger if exists SHOP.inject"),
+            S("create trigger SHOP.inject before delete on SHOP.cash_details for each row begin if @injected is null "
+              "then set @injected=1; signal %1; end if; end")
+                .arg(failure) });
+        QString error;
+        MaintenanceReport report;
+        try {
+            report = RunStartOfDayMaintenance(*dm);
+        } catch (const EDatabaseError& e) {
+            error = e.message();
+        }
+        TestServer::exec({ S("drop trigger SHOP.inject") });
+        QCOMPARE(error.isEmpty(), cancelled == 1);
+        QCOMPARE(report.cancelledBills, cancelled);
+        QCOMPARE(closing(S("SHOP"), 1), cancelled ? 13 : 10);
+        QCOMPARE(billRows(S("SHOP"), 3, 1), cancelled ? 0 : 7);
+        const QString log = logText();
+        QCOMPARE(int(log.count(S("item GONE no longer exists"))), logged);
+        QCOMPARE(int(log.count(S("quantity \"2.5\" of item RICE is not a whole number"))), logged);
     }
 
     void snapshotOncePerDay()
