@@ -1,6 +1,7 @@
 // The start-of-day maintenance against the test server: day counts, giving goods back, bills
-// cancelled by hand, missing rows, broken limits, the daily snapshot, log lines of cancels undone
-// or run again, and a sale on another terminal at the same moment.
+// cancelled by hand, missing rows, broken limits, companies without their database, the daily
+// snapshot, log lines of cancels undone or run again, and a sale on another terminal at the same
+// moment.
 #include "db/datamodulepos.h"
 #include "db/schema.h"
 #include "log/U_LogBook.h"
@@ -318,6 +319,51 @@ private Q_SLOTS:
         QCOMPARE(billRows(S("B_SHOP"), 2, 1), 0);
         QCOMPARE(closing(S("A_SHOP"), 1), 11);
         QVERIFY(logText().contains(report.messages.first()));
+    }
+
+    // A catalogued company whose database or tables are gone is left out with a message; the
+    // others are still done, and the program starts.
+    void companyWithoutItsDatabaseOrTablesIsLeftOut_data()
+    {
+        QTest::addColumn<QString>("company");
+        QTest::addColumn<QStringList>("made"); // statements that make what there is of it
+        QTest::addColumn<QString>("message");
+        row("database missing", S("GONE_SHOP"), QStringList(),
+            S("Company GONE SHOP was left out of the start of day: its database is missing"));
+        QStringList half { S("create database HALF_SHOP") };
+        for (const QString& statement : Schema::tableStatements(S("HALF_SHOP"), Schema::Variant::Company)) {
+            if (!statement.contains(S(".stock_details (")) && !statement.contains(S(".tordergrid (")))
+                half << statement;
+        }
+        row("tables missing", S("HALF_SHOP"), half,
+            S("Company HALF SHOP was left out of the start of day: its tables stock_details, tordergrid are "
+              "missing"));
+        row("database named in other letter case", S("shop"), QStringList(),
+            S("Company shop was left out of the start of day: its database is missing"));
+        row("a name no database can have", S("NO.SHOP"), QStringList(),
+            S("Company NO.SHOP was left out of the start of day: its name is not a database name"));
+    }
+    void companyWithoutItsDatabaseOrTablesIsLeftOut()
+    {
+        QFETCH(QString, company);
+        QFETCH(QStringList, made);
+        QFETCH(QString, message);
+        TestServer::exec({ S("drop database if exists HALF_SHOP") });
+        if (!made.isEmpty())
+            TestServer::exec(made);
+        // catalogued before a company that is whole
+        TestServer::exec({ S("insert into dbname.dbname values ('%1')").arg(company) });
+        createCompany(S("SHOP"));
+        addItem(S("SHOP"), 1, S("RICE"), 10);
+        addBill(S("SHOP"), 5, 1, kDay, S("Hold"), { { S("RICE"), S("3") } });
+        at(30);
+
+        const MaintenanceReport report = RunStartOfDayMaintenance(*dm);
+        TestServer::exec({ S("drop database if exists HALF_SHOP") });
+        QCOMPARE(report.messages, QStringList { message });
+        QCOMPARE(report.cancelledBills, 1);
+        QCOMPARE(closing(S("SHOP"), 1), 13);
+        QVERIFY(logText().contains(message));
     }
 
     // The log lines of a cancel are written once it is committed: once when it ran again after a
