@@ -1,7 +1,8 @@
 // The start-of-day maintenance against the test server: day counts, giving goods back, bills
 // cancelled by hand, missing rows, broken limits, companies without their database, the daily
-// snapshot, log lines of cancels undone or run again, and a sale on another terminal at the same
-// moment.
+// snapshot, log lines of cancels undone or run again, and a sale or a purchase on another
+// terminal at the same moment.
+#include "backoffice/Purchasepas.h"
 #include "db/datamodulepos.h"
 #include "db/schema.h"
 #include "log/U_LogBook.h"
@@ -14,6 +15,7 @@
 #include <QSqlQuery>
 #include <QThread>
 #include <QtTest>
+#include <functional>
 #include <future>
 #include <thread>
 
@@ -127,6 +129,16 @@ int billRows(const QString& db, int billNo, int terminal)
                                    .arg(billNo)
                                    .arg(terminal));
     return n;
+}
+
+// Waits until that many transactions wait for a lock. (The server refreshes the list it reads
+// from only when it has not been read for a tenth of a second.)
+bool waitingForLocks(int transactions)
+{
+    const QString sql = S("select count(*) from information_schema.innodb_trx where trx_state='LOCK WAIT'");
+    for (int i = 0; i < 100 && TestServer::count(sql) < transactions; ++i)
+        QThread::msleep(200);
+    return TestServer::count(sql) >= transactions;
 }
 
 QString logText()
@@ -364,6 +376,66 @@ private Q_SLOTS:
         QCOMPARE(report.cancelledBills, 1);
         QCOMPARE(closing(S("SHOP"), 1), 13);
         QVERIFY(logText().contains(message));
+    }
+
+    // A purchase opens today's ledger row for RICE while the expiry of a bill holding RICE waits
+    // for the item: the give-back lands on the new row, the current stock, never on the row before.
+    void expiryWhileAPurchaseOpensTheDaysRow()
+    {
+        createCompany(S("SHOP"));
+        addItem(S("SHOP"), 1, S("RICE"), 10);
+        // the same bill number on another terminal, stored first and not expired, stays
+        addBill(S("SHOP"), 4, 2, kDay.addDays(25), S("Hold"), { { S("RICE"), S("5") } });
+        addBill(S("SHOP"), 4, 1, kDay, S("Hold"), { { S("RICE"), S("3") } });
+        at(30);
+        const QString today = kDay.addDays(30).toString(Qt::ISODate);
+
+        const auto terminal = [](const std::function<void(TDm&)>& work) {
+            return std::unique_ptr<QThread>(QThread::create([work] {
+                TDm own(TestServer::settings());
+                own.setCompanyDatabase(S("SHOP"), true);
+                work(own);
+            }));
+        };
+        std::unique_ptr<QThread> purchase
+            = terminal([today](TDm& own) { BookPurchase(own, today, S("RICE"), 2, QString(), true); });
+        MaintenanceReport report;
+        std::unique_ptr<QThread> expiry
+            = terminal([&report](TDm& own) { report = RunStartOfDayMaintenance(own, { S("SHOP") }); });
+        // the terminals end also when a check below fails: the held row is let go first
+        struct Finish {
+            QThread& one;
+            QThread& two;
+            ~Finish()
+            {
+                one.wait(20000);
+                two.wait(20000);
+            }
+        } finish { *purchase, *expiry };
+        {
+            // a line check on the counter holds RICE's current row
+            TDm counter(TestServer::settings());
+            counter.setCompanyDatabase(S("SHOP"), true);
+            TTransaction check(counter.MyConposorderitem, Isolation::ReadCommitted);
+            counter.MyQposorderitem.exec(
+                S("select closing_stock from stock_details where itemcode=1 and sdate='2026-10-20' for update"));
+            purchase->start();
+            QVERIFY(waitingForLocks(1));
+            expiry->start();
+            QVERIFY(waitingForLocks(2));
+            check.commit();
+        }
+        QVERIFY(purchase->wait(20000));
+        QVERIFY(expiry->wait(20000));
+        QCOMPARE(report.cancelledBills, 1);
+        QCOMPARE(billRows(S("SHOP"), 4, 1), 0);
+        QCOMPARE(billRows(S("SHOP"), 4, 2), 7);
+        QCOMPARE(closing(S("SHOP"), 1), 10);
+        QCOMPARE(TestServer::scalar(
+                     S("select concat_ws(',',opening_stock,purchase,closing_stock) from SHOP.stock_details where "
+                       "itemcode=1 and sdate='%1'")
+                         .arg(today)),
+            S("10,2,15"));
     }
 
     // The log lines of a cancel are written once it is committed: once when it ran again after a
