@@ -253,6 +253,15 @@ void TConnection::reconnect()
     ensureOpen();
 }
 
+void TConnection::afterCommit(std::function<void()> action)
+{
+    if (!inTransaction()) {
+        action();
+        return;
+    }
+    m_afterCommit.push_back(std::move(action));
+}
+
 bool TConnection::closeIfDead()
 {
     if (!m_db.isOpen() || !serverEndedSession(m_db))
@@ -469,10 +478,14 @@ void TTransaction::commit()
         throw EDatabaseError(QStringLiteral("A statement of this transaction failed; it is rolled back"));
     if (m_connection.transactionState() == State::Lost || m_connection.closeIfDead())
         throw EDatabaseError(lostInTransactionText(QStringLiteral("the server ended the session")));
+    // what waits for the commit is done only when it is answered as done
+    const std::vector<std::function<void()>> afterCommit = m_connection.takeAfterCommit();
     QSqlQuery q(m_connection.m_db);
     if (q.exec(QStringLiteral("commit"))) {
         m_connection.setTransactionState(State::None);
         m_done = true;
+        for (const auto& action : afterCommit)
+            action();
         return;
     }
     const QSqlError error = q.lastError();
@@ -495,6 +508,7 @@ void TTransaction::rollback() noexcept
 {
     const TConnection::TransactionState state = m_connection.transactionState();
     m_connection.setTransactionState(TConnection::TransactionState::None);
+    m_connection.takeAfterCommit();
     m_done = true;
     if (state == TConnection::TransactionState::Lost || !m_connection.m_db.isOpen())
         return; // the server undid it when the session ended

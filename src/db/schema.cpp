@@ -105,12 +105,15 @@ namespace {
         const char* name;
         const char* table;
         const char* columns;
+        bool unique = false;
     };
 
     const IndexDef kIndexes[] = {
         // the latest ledger row of an item (the stock check of every line)
         { "stock_details_item_date", "stock_details", "itemcode,sdate" },
-        { "item_name", "item", "itemname" },
+        // one item per name (the server compares names without regard to letter case): two
+        // administrators adding the same name at once store it once
+        { "item_name", "item", "itemname", true },
         { "item_barcode", "item", "barcode" },
         // a terminal's bill header; with the status the highest bill number is read from the index alone
         { "sales_order_terminal_bill", "sales_order", "pcid,billno,payment_status" },
@@ -127,6 +130,8 @@ namespace {
         { "cheque_details_bill", "cheque_details", "billno,pcid" },
         // a customer by exact name: the customer's history and the delivery's customer
         { "customer_details_name", "customer_details", "customer_name" },
+        // one overall tax per day: a second save of the day changes its rate
+        { "tax_date", "tax", "sdate", true },
     };
 
     const QLatin1String kGridTerminalColumn("pcid int(5) not NULL, ");
@@ -187,8 +192,9 @@ namespace {
 
     QString indexText(const QString& database, const IndexDef& i)
     {
-        return QStringLiteral("CREATE INDEX %1 ON %2.%3 (%4);")
-            .arg(QLatin1String(i.name), TQuery::ident(database), QLatin1String(i.table), QLatin1String(i.columns));
+        return QStringLiteral("CREATE %1INDEX %2 ON %3.%4 (%5);")
+            .arg(i.unique ? QStringLiteral("UNIQUE ") : QString(), QLatin1String(i.name), TQuery::ident(database),
+                QLatin1String(i.table), QLatin1String(i.columns));
     }
 
 } // namespace

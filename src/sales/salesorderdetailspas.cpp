@@ -413,8 +413,9 @@ void moveBillStock(TDm& dm, const BillKey& bill, int direction)
     const QString billText = bill.terminalId + QLatin1Char('/') + bill.billNo;
     for (const Line& line : lines) {
         if (!Numbers::isInteger(line.quantity)) {
-            LogWrite(S("Stock not moved for ") + line.name + S(" of bill ") + billText + S(": quantity \"")
-                    + line.quantity + S("\" is not a whole number"),
+            LogWriteAfterCommit(q.connection(),
+                S("Stock not moved for ") + line.name + S(" of bill ") + billText + S(": quantity \"") + line.quantity
+                    + S("\" is not a whole number"),
                 0);
             continue;
         }
@@ -432,7 +433,8 @@ void moveBillStock(TDm& dm, const BillKey& bill, int direction)
             moved = q.rowsAffected() > 0;
         }
         if (!moved)
-            LogWrite(S("Stock not moved for ") + line.name + S(" of bill ") + billText
+            LogWriteAfterCommit(q.connection(),
+                S("Stock not moved for ") + line.name + S(" of bill ") + billText
                     + S(": the item or its stock row no longer exists"),
                 0);
     }
@@ -501,7 +503,7 @@ Value minimalPayment(TQuery& q)
     const QString minimal = salesSetting(q, S("minimal value"));
     if (Numbers::isNumber(minimal))
         return Numbers::parse(minimal);
-    LogWrite(
+    LogWriteAfterCommit(q.connection(),
         S("The setting \"minimal value\" is \"") + minimal + S("\", not a number; payments are checked against 0"), 0);
     return 0;
 }
