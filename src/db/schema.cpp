@@ -207,11 +207,12 @@ QStringList indexStatements(const QString& database)
     return out;
 }
 
-QString indexStatement(const QString& database, const QString& indexName)
+QString indexDefinition(const QString& indexName)
 {
     for (const IndexDef& i : kIndexes) {
         if (indexName == QLatin1String(i.name))
-            return indexText(database, i);
+            return QStringLiteral("%1INDEX %2 (%3)")
+                .arg(i.unique ? QStringLiteral("UNIQUE ") : QString(), QLatin1String(i.name), QLatin1String(i.columns));
     }
     return {};
 }

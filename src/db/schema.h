@@ -33,7 +33,8 @@ QStringList tableNames();
 // The definition of one column of a company table as it is created ("amount_paid decimal(40,20)
 // default NULL"), for the upgrade of tables made before; empty for an unknown column.
 QString columnDefinition(const QString& table, const QString& column);
-// The index statement of a company database by index name, empty for an unknown one.
-QString indexStatement(const QString& database, const QString& indexName);
+// An index of the company tables as an ALTER TABLE adds it ("UNIQUE INDEX item_name (itemname)"),
+// empty for an unknown one.
+QString indexDefinition(const QString& indexName);
 
 } // namespace Schema
