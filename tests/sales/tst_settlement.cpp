@@ -1,5 +1,6 @@
 // The settlement screen driven through its widgets, inside the POS menu as the cashier meets it.
 #include "app/posapplication.h"
+#include "bills/paymentdetailspas.h"
 #include "counterfixture.h"
 #include "sales/posorderitem.h"
 #include "workbooktestkit.h"
@@ -281,6 +282,54 @@ private Q_SLOTS:
         screen()->DateTimePicker3CloseUp();
         QTEST(env->dialogs->lastText(), "message");
         QTEST(picker->date(), "kept");
+    }
+
+    // The cashier holds a bill and keeps its screen, whose buttons the activation after the
+    // question enables again; meanwhile another counter cancels the held entry. Paying or holding
+    // it here is refused with the reason, and its goods, given back by the cancel, stay given back.
+    void heldBillCancelledElsewhereIsRefused()
+    {
+        SalesFixture::addItem(db(), 2, QStringLiteral("SAFE"), QStringLiteral("12345.67"), QStringLiteral("0"),
+            QStringLiteral("0"), 0, 20);
+        // another counter's bill 1 is held too
+        exec(QStringLiteral("insert into $db.sales_order(sdate,billno,pcid,total,balance,payment_status) values "
+                            "('2026-12-09',1,2,50,50,'Hold')"));
+        key(roster().frmmenupos, Qt::Key_F1);
+        typeLine(QStringLiteral("SAFE"), QStringLiteral("3"));
+        QTest::mouseClick(find<QAbstractButton>(roster().fmorderitem, "btnprocessorder"), Qt::LeftButton);
+        QCoreApplication::processEvents();
+        QVERIFY(screen()->isVisible());
+        env->dialogs->answers << Dialogs::Answer::Yes;
+        key(field("EAmtpaidcas"), Qt::Key_H, Qt::ControlModifier);
+        const auto bill = [] {
+            return scalar(QStringLiteral("select concat_ws('|',payment_status,coalesce(hold_entry,'-'),total,balance,"
+                                         "coalesce(amount_paid,'-')) from $db.sales_order where pcid=1"));
+        };
+        QCOMPARE(bill(), QStringLiteral("Hold|-|37037.01|37037.01|-"));
+        const QString safeStock
+            = QStringLiteral("select closing_stock from $db.stock_details where itemcode=2 and sdate='2026-12-01'");
+        QCOMPARE(scalar(safeStock), QStringLiteral("17"));
+
+        TDm other(TestServer::settings());
+        other.setCompanyDatabase(db(), true);
+        QVERIFY(CancelHeldEntry(other, { QStringLiteral("1"), QStringLiteral("1") }));
+        QCOMPARE(scalar(safeStock), QStringLiteral("20"));
+
+        env->dialogs->clear();
+        QVERIFY(enabled("BtnCash") && enabled("btnhold"));
+        type("EAmtpaidcas", QStringLiteral("37037.01"));
+        click("BtnCash");
+        env->dialogs->answers << Dialogs::Answer::Yes;
+        key(field("EAmtpaidcas"), Qt::Key_H, Qt::ControlModifier);
+        QCOMPARE(env->dialogs->texts(),
+            QStringList(
+                { "Bill 1/1 was cancelled; the payment is not recorded.", "Bill 1/1 was cancelled; it is not held." }));
+        QCOMPARE(bill(), QStringLiteral("Hold|N|37037.01|37037.01|-"));
+        QCOMPARE(scalar(safeStock), QStringLiteral("20"));
+        QCOMPARE(scalar(QStringLiteral("select (select count(*) from $db.cash_details)+(select count(*) from "
+                                       "$db.payment_details)")),
+            QStringLiteral("0"));
+        QVERIFY(!w("btnprintbill")->isVisible());
     }
 
     void activationEmptiesTheFieldsAndTabLeavesTheGrid()
