@@ -493,9 +493,7 @@ void SnapshotBillLines(TDm& dm, const QString& terminalId, const QString& billNo
 void SnapshotBillLines(TQuery& q, const QString& terminalId, const QString& billNo)
 {
     const QString bill = S(" where billno=") + q.quote(billNo) + S(" and pcid=") + q.quote(terminalId);
-    q.exec(S("select billno from temp_ordergrid") + bill);
-    if (!q.isEmpty())
-        q.exec(S("delete from temp_ordergrid") + bill);
+    q.exec(S("delete from temp_ordergrid") + bill);
     q.exec(S("insert into temp_ordergrid (itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
              "select itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno  from tordergrid")
         + bill);

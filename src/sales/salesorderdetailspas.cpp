@@ -100,13 +100,15 @@ DeliveryEntry deliveryEntry(TQuery& q, const BillKey& bill)
 }
 
 // Copies the order grid into the bill's saved lines, unless the grid no longer holds the bill
-// (the lines would be replaced by nothing).
+// (the lines would be replaced by nothing): the old lines go only when the grid has the bill's.
 void snapshotLines(TDm& dm, const BillKey& bill)
 {
     TQuery& q = dm.MyQsalesdetails;
-    q.exec(S("select count(*) as n from tordergrid") + billWhere(q, bill));
-    if (q.text(S("n")).toLongLong() > 0)
-        SnapshotBillLines(q, bill.terminalId, bill.billNo);
+    const QString where = billWhere(q, bill);
+    q.exec(S("delete from temp_ordergrid") + where + S(" and exists (select 1 from tordergrid") + where + S(")"));
+    q.exec(S("insert into temp_ordergrid (itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
+             "select itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno from tordergrid")
+        + where);
 }
 
 bool isWholeNumber(const QString& text)
