@@ -547,13 +547,6 @@ private Q_SLOTS:
         QVERIFY(!screen()->HoldsResumedLock());
         QCOMPARE(holder(2, 57), QStringLiteral("--"));
         QCOMPARE(scalar("select count(*) from $db.tordergrid"), QStringLiteral("0"));
-        // nor is it paid from a screen that still shows it
-        const PaymentRequest r
-            = cashPayment({ QStringLiteral("2"), QStringLiteral("57") }, QStringLiteral("150"), QStringLiteral("1"));
-        QCOMPARE(RunPayment(*roster().Dm, r).messages,
-            QStringList { "Bill 2/57 was cancelled; the payment is not recorded." });
-        QCOMPARE(riceStock(), QStringLiteral("13"));
-        QCOMPARE(scalar("select count(*) from $db.payment_details"), QStringLiteral("0"));
     }
 
     // The bill this counter processed and shows for payment is its own alone, also while its
