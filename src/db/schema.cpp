@@ -75,7 +75,8 @@ namespace {
             "grandtotal " AMOUNT " default NULL, total " AMOUNT " default NULL, amount_paid " AMOUNT " default NULL, "
             "balance " AMOUNT " default NULL, payment_type char(20) default NULL, "
             "payment_status char(20) default NULL, delivery char(20) default NULL, "
-            "hold_entry char(1) DEFAULT NULL, pcid int(5) not NULL, bool_access CHAR",
+            "hold_entry char(1) DEFAULT NULL, pcid int(5) not NULL, bool_access CHAR, "
+            "lock_pcid int(5) DEFAULT NULL",
             "sdate,billno,pcid", "sdate,billno" },
         { "sales_order_details",
             "sdate date default NULL, stime char(12) NOT NULL DEFAULT '00:00:00', "
