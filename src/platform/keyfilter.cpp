@@ -26,9 +26,23 @@ bool KeyFilter::eventFilter(QObject* watched, QEvent* event)
         return false;
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
-        // Tab and Shift+Tab move on: they type nothing into the field
-        if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)
+        // Tab and Shift+Tab move on, Enter and Escape answer the screen, Delete takes away: none
+        // of them types into the field, so no rule judges them
+        switch (key->key()) {
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+            m_pressSeen = false;
             return false;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Escape:
+        case Qt::Key_Delete:
+            m_pressSeen = true;
+            return false;
+        default:
+            break;
+        }
+        m_pressSeen = true;
         QChar c;
         if (key->key() == Qt::Key_Backspace)
             c = QLatin1Char('\b');
@@ -39,8 +53,12 @@ bool KeyFilter::eventFilter(QObject* watched, QEvent* event)
         if (m_rule && !m_rule(m_field->text(), c))
             return true; // the key is dropped
     } else if (event->type() == QEvent::KeyRelease && m_afterRelease) {
-        if (!static_cast<QKeyEvent*>(event)->isAutoRepeat())
+        // The release of a key pressed in another field (the Tab that brought the focus here)
+        // changed nothing in this one.
+        if (m_pressSeen && !static_cast<QKeyEvent*>(event)->isAutoRepeat())
             m_afterRelease();
+    } else if (event->type() == QEvent::FocusOut) {
+        m_pressSeen = false;
     }
     return false;
 }

@@ -8,7 +8,8 @@ class QWidget;
 
 // Filters the characters typed into a text field, as they are typed. The rule sees the field's
 // current text and the character ('\b' for Backspace, control characters such as Ctrl+V's
-// '\x16' too); keys that type nothing (arrows, Delete, Home) and Tab and Shift+Tab always pass.
+// '\x16' too); keys that type nothing (arrows, Home, Delete, Enter, Escape) and Tab and Shift+Tab
+// always pass. The release handler runs for keys pressed in this field only.
 class KeyFilter : public QObject {
     Q_OBJECT
 public:
@@ -26,6 +27,7 @@ private:
     QLineEdit* m_field;
     Rule m_rule;
     Released m_afterRelease;
+    bool m_pressSeen = false;
 };
 
 // Gives every text field below the widget an empty context menu (no cut, copy or paste menu).
