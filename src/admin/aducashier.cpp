@@ -62,26 +62,25 @@ Tfrmaducashier::Tfrmaducashier(QWidget* parent)
     ui->combo_user->setCurrentIndex(-1);
     ui->username->setMaxLength(10);
     ui->username->setValidator(new QRegularExpressionValidator(QRegularExpression(S("[A-Za-z0-9]*")), ui->username));
-    KeyFilter::install(ui->username, [this](const QString& text, QChar key) {
-        if (text.size() >= 10) {
-            ui->username->backspace();
-            return false;
-        }
+    // A full name takes no more letters; what is typed is kept (the field's length stops the rest).
+    KeyFilter::install(ui->username, [](const QString&, QChar key) {
         return key == QLatin1Char('\b') || (key.unicode() < 128 && key.isLetterOrNumber());
     });
+    // A character typed into a full password field starts that field afresh; Backspace and the
+    // keys that type nothing keep it.
     for (QLineEdit* field : { ui->password, ui->E_re_password }) {
         field->setMaxLength(13);
-        KeyFilter::install(field, [this, field](const QString&, QChar) {
-            if (ui->password->text().size() <= 12)
+        KeyFilter::install(field, [this, field](const QString& text, QChar key) {
+            if (key == QLatin1Char('\b') || text.size() <= 12 || field->hasSelectedText())
                 return true;
-            ui->password->clear();
+            field->clear();
             ui->lbl_display->setText(S("Password too long"));
-            field->backspace();
             return false;
         });
     }
     ui->E_re_password->installEventFilter(this);
     ui->combo_user->installEventFilter(this);
+    ui->StringGrid1->installEventFilter(this);
 
     // Limit fields: each takes its keys and applies its bound after each key.
     const QList<QPair<QLineEdit*, LimitField>> limits {
@@ -316,6 +315,22 @@ void Tfrmaducashier::Button1Click()
 
 bool Tfrmaducashier::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == ui->StringGrid1 && event->type() == QEvent::KeyRelease) {
+        // a user chosen with the keys fills the fields as a click does
+        switch (static_cast<QKeyEvent*>(event)->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+            if (ui->StringGrid1->currentRow() >= 0)
+                StringGrid1SelectCell(ui->StringGrid1->currentRow());
+            break;
+        default:
+            break;
+        }
+    }
     if (watched == ui->combo_user && event->type() == QEvent::KeyPress
         && !static_cast<QKeyEvent*>(event)->text().isEmpty())
         return true; // the role is chosen from the list, never typed
@@ -392,6 +407,9 @@ void Tfrmaducashier::Button5Click()
         return;
     }
     showLogo(logo);
+    // the menu shows the new logo too, not the one it loaded when the back office was entered
+    if (r.frmmenu)
+        r.frmmenu->showLogo();
 }
 
 void Tfrmaducashier::enableSettings()

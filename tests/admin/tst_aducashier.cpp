@@ -293,6 +293,19 @@ private Q_SLOTS:
         QCOMPARE(edit("password")->text(), S("Carl1"));
         choose(S("dora"));
         QCOMPARE(buttons(), S("111"));
+        // the arrow keys choose as a click does
+        const auto arrow = [&](Qt::Key key) {
+            QTest::keyClick(grid, key);
+            return grid->item(grid->currentRow(), 2)->text();
+        };
+        const QString above = arrow(Qt::Key_Up);
+        QVERIFY(above != S("dora"));
+        QCOMPARE(edit("username")->text(), above);
+        QCOMPARE(child<QComboBox>("combo_user")->currentText(), above == S("boss") ? S("admin") : S("cashier"));
+        QCOMPARE(arrow(Qt::Key_Down), S("dora"));
+        QCOMPARE(edit("username")->text(), S("dora"));
+        QCOMPARE(edit("password")->text(), S("Dora1"));
+        QCOMPARE(buttons(), S("111"));
         // the last users gone, the list is empty again
         TestServer::exec({ S("delete from general_stores.login") });
         showScreen();
@@ -319,20 +332,58 @@ private Q_SLOTS:
         QVERIFY(!log.contains(S("N3wpass")));
     }
 
+    // Keys that type nothing never take a character away; a character too many is dropped from a
+    // full name and starts a full password afresh.
+    void userKeyRules_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("kept");
+        QTest::addColumn<QString>("display");
+        const QString name = S("abcde12345");
+        const QString password = S("1234567890abc");
+        row("name: letters and digits", S("username"), S("ab-c_d e12345"), 0, name, QString());
+        row("full name: a letter more", S("username"), name, int(Qt::Key_X), name, QString());
+        row("full name: Enter", S("username"), name, int(Qt::Key_Return), name, QString());
+        row("full name: Escape", S("username"), name, int(Qt::Key_Escape), name, QString());
+        row("full name: Left", S("username"), name, int(Qt::Key_Left), name, QString());
+        row("full name: Backspace", S("username"), name, int(Qt::Key_Backspace), S("abcde1234"), QString());
+        row("full password: Backspace", S("password"), password, int(Qt::Key_Backspace), S("1234567890ab"),
+            QString());
+        row("full password: Enter", S("password"), password, int(Qt::Key_Return), password, QString());
+        row("full password: Delete", S("password"), password, int(Qt::Key_Delete), password, QString());
+        row("full password: a character more", S("password"), password, int(Qt::Key_D), QString(),
+            S("Password too long"));
+        row("full retype: Backspace", S("E_re_password"), password, int(Qt::Key_Backspace), S("1234567890ab"),
+            QString());
+        row("full retype: a character more", S("E_re_password"), password, int(Qt::Key_D), QString(),
+            S("Password too long"));
+    }
     void userKeyRules()
     {
-        type("username", S("ab-c_d e12345"));
-        QCOMPARE(edit("username")->text(), S("abcde12345"));
-        QTest::keyClick(edit("username"), Qt::Key_X); // a key on a full name takes the last character away
-        QCOMPARE(edit("username")->text(), S("abcde1234"));
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(int, key);
+        type(qPrintable(field), typed);
+        if (key)
+            QTest::keyClick(edit(qPrintable(field)), Qt::Key(key));
+        QTEST(edit(qPrintable(field))->text(), "kept");
+        QTEST(child<QLabel>("lbl_display")->text(), "display");
+    }
 
+    // A retyped password of full length is taken whole, and the password stays.
+    void retypingAFullPassword()
+    {
         type("password", S("1234567890abc"));
-        edit("E_re_password")->setText(S("12"));
-        QTest::keyClick(edit("E_re_password"), Qt::Key_3);
-        QVERIFY(edit("password")->text().isEmpty());
-        QCOMPARE(edit("E_re_password")->text(), S("1"));
-        QCOMPARE(child<QLabel>("lbl_display")->text(), S("Password too long"));
+        type("E_re_password", S("1234567890abc"));
+        QCOMPARE(edit("password")->text(), S("1234567890abc"));
+        QCOMPARE(edit("E_re_password")->text(), S("1234567890abc"));
+        QVERIFY(child<QLabel>("lbl_display")->text().isEmpty());
+    }
 
+    void retypeAndRole()
+    {
         type("password", S("abc"));
         type("E_re_password", S("abd"));
         QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
@@ -492,6 +543,10 @@ private Q_SLOTS:
         QVERIFY(child<QLabel>("Image7")->pixmap().toImage().pixelColor(2, 2) == QColor(Qt::red));
         QVERIFY(screen()->isVisible());
         QVERIFY(roster().frmmenu->isVisible());
+        // the menu shows the new logo at once, not after the back office is entered again
+        const QPixmap menuLogo = roster().frmmenu->findChild<QLabel*>(S("Image3"))->pixmap();
+        QVERIFY(!menuLogo.isNull());
+        QVERIFY(menuLogo.toImage().pixelColor(2, 2) == QColor(Qt::red));
 
         // cancelled: nothing changes, and the screen and the menu are back
         env->dialogs->chosenPaths.clear();
