@@ -227,6 +227,9 @@ void Told_bill::btn_searchClick()
     search.billKey = ui->Edt_bill_numbr->text();
     const QString refusal = SearchOldBills(*roster().Dm, search);
     if (!refusal.isEmpty()) {
+        // the key is typed afresh; the other fields keep what was typed
+        if (search.byBillKey)
+            ui->Edt_bill_numbr->clear();
         ShowMsg(refusal);
         return;
     }

@@ -4,6 +4,8 @@
 #include "db/datamodulepos.h"
 #include "numbers/numbers.h"
 
+#include <QRegularExpression>
+
 namespace {
 
 QString S(const char* text)
@@ -68,12 +70,14 @@ QString SearchOldBills(TDm& dm, const OldBillSearch& search)
     QString sql = S(kHead);
     if (search.byBillKey) {
         if (!search.billKey.isEmpty()) {
-            BillKey bill;
-            const qsizetype slash = search.billKey.indexOf(QLatin1Char('/'));
-            if (slash < 0)
+            // a key is a terminal id and a bill number, nothing before, between or after them
+            static const QRegularExpression wholeKey(S("^([0-9]+)/([0-9]+)$"));
+            const QRegularExpressionMatch key = wholeKey.match(search.billKey);
+            if (!key.hasMatch())
                 return S("Please enter correct bill number");
-            bill.terminalId = search.billKey.left(slash);
-            bill.billNo = search.billKey.mid(slash + 1);
+            BillKey bill;
+            bill.terminalId = key.captured(1);
+            bill.billNo = key.captured(2);
             sql += S("  and s.billno=") + q.quote(bill.billNo) + S(" and s.pcid=") + q.quote(bill.terminalId);
         } else {
             sql += S(" ");

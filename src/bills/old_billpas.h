@@ -31,7 +31,7 @@ struct OldBillSearch {
 
 // Runs the search into OldBillsQuery. A name alone matches names containing it, a name with an id
 // only that name exactly. Returns "Please enter correct bill number" (and runs nothing) for a bill
-// key without "/".
+// key that is not a terminal id, "/" and a bill number.
 QString SearchOldBills(TDm& dm, const OldBillSearch& search);
 
 // The bill's saved lines (temp_ordergrid), in the order they were saved.

@@ -106,6 +106,15 @@ private Q_SLOTS:
         QTest::newRow("bill number alone") << true << ""
                                            << ""
                                            << "57" << all << "Please enter correct bill number";
+        QTest::newRow("a third part") << true << ""
+                                      << ""
+                                      << "2/57/3" << all << "Please enter correct bill number";
+        QTest::newRow("no bill number") << true << ""
+                                        << ""
+                                        << "2/" << all << "Please enter correct bill number";
+        QTest::newRow("no terminal") << true << ""
+                                     << ""
+                                     << "/57" << all << "Please enter correct bill number";
         QTest::newRow("no key: every completed bill") << true << ""
                                                       << ""
                                                       << "" << all << "";
@@ -142,6 +151,11 @@ private Q_SLOTS:
         QTEST(keys(), "found");
         QFETCH(QString, message);
         QCOMPARE(env->dialogs->texts(), message.isEmpty() ? QStringList() : QStringList { message });
+        // a refused key is typed afresh; what the customer search holds stays
+        QCoreApplication::processEvents();
+        QCOMPARE(find<QLineEdit>(screen(), "Edt_bill_numbr")->text(), message.isEmpty() ? billKey : QString());
+        QCOMPARE(find<QLineEdit>(screen(), "Edt_name")->text(), name);
+        QCOMPARE(find<QLineEdit>(screen(), "Edt_id")->text(), id);
         QVERIFY(bills()->isVisible() && !lines()->isVisible());
         QVERIFY(!find(screen(), "Button2")->isEnabled());
     }
