@@ -234,6 +234,8 @@ void Tfmpaymentdetails::list()
         ui->DateTimePicker1->setDate(today);
         ui->DateTimePicker2->setDate(today);
         m_settingDates = false;
+        // the screen starts over, as on coming back to it: today's completed bills
+        FormActivate();
         return;
     }
     ui->btnPayment->setEnabled(g != BillGroup::Complete);

@@ -183,10 +183,11 @@ private Q_SLOTS:
         QTest::newRow("part payment") << "RadioGroup1PartPayment" << today << today << QStringList { "1/14" } << "P-U"
                                       << ""
                                       << "09-12-2026|10.15.30|1/14|50|0|50|Part Payment" + tail;
-        QTest::newRow("reversed range") << "RadioGroup1Hold" << today << today.addDays(-1) << QStringList { "1/12" }
-                                        << "PCU"
+        // the screen starts over: today's completed bills
+        QTest::newRow("reversed range") << "RadioGroup1Hold" << today << today.addDays(-1)
+                                        << QStringList { "1/10", "2/10" } << "---"
                                         << "Select Proper Date"
-                                        << "09-12-2026|10.15.30|1/12|50|0|50|Hold" + tail;
+                                        << "09-12-2026|10.15.30|1/10|150|0|150|Complete" + tail;
     }
     void lists()
     {
@@ -216,6 +217,8 @@ private Q_SLOTS:
         QTEST(keys(), "listed");
         QCOMPARE(env->dialogs->texts(), message.isEmpty() ? QStringList() : QStringList { message });
         if (!message.isEmpty()) {
+            QCoreApplication::processEvents();
+            QVERIFY(find<QAbstractButton>(screen(), "RadioGroup1Complete")->isChecked());
             QCOMPARE(find<QDateEdit>(screen(), "DateTimePicker1")->date(), QDate(2026, 12, 9));
             QCOMPARE(find<QDateEdit>(screen(), "DateTimePicker2")->date(), QDate(2026, 12, 9));
         }
