@@ -289,6 +289,7 @@ void Tfmsalesorderdtls::FormShow()
     ui->lbl_machine_id->setText(terminalId);
     ui->lblbillno->setText(billNo);
     ui->Label27->setText(terminalId + QLatin1Char('/') + billNo);
+    m_itemsSettled = false;
     // A resumed bill is paid under its own customer, not under the name left from the bill
     // before; a name given to this very bill (its delivery's customer) stays.
     if (payments && payments->ResumeFlag == 1 && m_customerBill != ui->Label27->text())
@@ -330,8 +331,9 @@ void Tfmsalesorderdtls::enableActions()
     // a complete bill is neither paid nor held again: its lines are out of stock once already
     for (QWidget* w :
         { static_cast<QWidget*>(ui->BtnCash), static_cast<QWidget*>(ui->BtnCard), static_cast<QWidget*>(ui->btnCheque),
-            static_cast<QWidget*>(ui->Button1), static_cast<QWidget*>(ui->btnhold) })
+            static_cast<QWidget*>(ui->btnhold) })
         w->setEnabled(!m_complete);
+    ui->Button1->setEnabled(!m_complete && m_changeAllowed && !m_itemsSettled);
 }
 
 void Tfmsalesorderdtls::showPanel(int tab)
@@ -462,8 +464,10 @@ void Tfmsalesorderdtls::pay(PaymentMethod method)
     const PaymentOutcome out = RunPayment(*r.Dm, req);
     if (out.emptyAmount)
         amountBox(method)->clear();
-    if (out.checked)
+    if (out.checked) {
+        m_itemsSettled = true;
         ui->Button1->setEnabled(false);
+    }
     if (out.recorded) {
         ui->btnprintbill->show();
         // the method's own fields; a cheque keeps its date
@@ -597,8 +601,9 @@ void Tfmsalesorderdtls::showSummary()
     ui->Label26->setText(s.orderPrice);
     ui->lblbalrs->setText(s.balance);
     m_complete = s.complete;
+    m_changeAllowed = s.changeAllowed;
     if (s.changeAllowed) {
-        ui->Button1->setEnabled(true);
+        ui->Button1->setEnabled(!m_itemsSettled);
         ui->btnnextbill->setEnabled(true);
     }
 }

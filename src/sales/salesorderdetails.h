@@ -81,6 +81,10 @@ private:
     QList<QKeySequence> m_shortcutKeys;
     QDateTime m_shownAt;
     bool m_complete = false;
+    // "CHANGE ITEM DETAILS" stays off for the rest of the visit once a payment passed its checks,
+    // and for a bill that money was paid on
+    bool m_itemsSettled = false;
+    bool m_changeAllowed = true;
     // the bill (Label27) the name in cname was given for; empty when cname is empty
     QString m_customerBill;
 };
