@@ -46,6 +46,8 @@ Tfrmmenu::Tfrmmenu(QWidget* parent)
     ui->setupUi(this);
     setObjectName(S("Tfrmmenu"));
     setWindowFlag(Qt::FramelessWindowHint, true);
+    // the back office covers the desktop: no other program's window comes between it and its user
+    setWindowFlag(Qt::WindowStaysOnTopHint, true);
     QPalette p = palette();
     p.setColor(QPalette::Window, Qt::white);
     setPalette(p);
@@ -238,10 +240,16 @@ void Tfrmmenu::FormActivate()
     DisableContextMenus(this);
     ui->DateTimePicker1->hide();
     setWindowTitle(r.frmadminoptions->AdminCompanyName);
+    showLogo();
+    placeControls();
+}
+
+void Tfrmmenu::showLogo()
+{
+    Roster& r = roster();
     m_logo = QPixmap(CompanyLogoFile(*r.Dm, r.frmadminoptions->AdminCompanyDb));
     ui->Image3->setPixmap(
         m_logo.isNull() ? QPixmap() : m_logo.scaled(ui->Image3->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
-    placeControls();
 }
 
 void Tfrmmenu::placeControls()

@@ -29,6 +29,9 @@ public:
     QDate workingDate() const;
     void setWorkingDate(const QDate& day);
 
+    // Loads the company's logo file afresh (a new one chosen on the configuration screen).
+    void showLogo();
+
 public Q_SLOTS:
     void FormActivate();
     void HomeClick();

@@ -1,6 +1,6 @@
 #include "platform/helpwindow.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -9,6 +9,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWidget>
+#include <QWindow>
 
 // The pages live in a static library; their resource object is linked only when referenced.
 static void initHelpResources()
@@ -139,6 +140,12 @@ void HelpWindow::showTopic(const QString& topic)
     }
     if (m_window->isMinimized())
         m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
+    // stands above the window it was asked from, also one kept above all others (the back office)
+    QWidget* from = QApplication::activeWindow();
+    if (from && from != m_window && from->windowHandle()) {
+        m_window->winId();
+        m_window->windowHandle()->setTransientParent(from->windowHandle());
+    }
     m_window->show();
     m_window->raise();
     m_window->activateWindow();
