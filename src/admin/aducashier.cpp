@@ -331,9 +331,12 @@ bool Tfrmaducashier::eventFilter(QObject* watched, QEvent* event)
             break;
         }
     }
-    if (watched == ui->combo_user && event->type() == QEvent::KeyPress
-        && !static_cast<QKeyEvent*>(event)->text().isEmpty())
-        return true; // the role is chosen from the list, never typed
+    if (watched == ui->combo_user && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        // the role is chosen from the list, never typed; Tab and Shift+Tab move on
+        if (!key->text().isEmpty() && key->key() != Qt::Key_Tab && key->key() != Qt::Key_Backtab)
+            return true;
+    }
     if (watched == ui->E_re_password && event->type() == QEvent::FocusOut) {
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)

@@ -23,6 +23,21 @@ QString S(const char* text)
 
 const QString kPlaceholder = S("---------------Comment here--------------------");
 
+// A key that puts a character into the field; Tab, Shift+Tab, Enter and Escape move on or answer.
+bool typesText(const QKeyEvent* key)
+{
+    switch (key->key()) {
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+        return false;
+    default:
+        return !key->text().isEmpty();
+    }
+}
+
 } // namespace
 
 Tfmcomment::Tfmcomment(QWidget* parent)
@@ -62,7 +77,7 @@ bool Tfmcomment::eventFilter(QObject* watched, QEvent* event)
     if (watched == ui->editComment) {
         if (event->type() == QEvent::MouseButtonPress)
             startTyping();
-        else if (event->type() == QEvent::KeyPress && !static_cast<QKeyEvent*>(event)->text().isEmpty())
+        else if (event->type() == QEvent::KeyPress && typesText(static_cast<QKeyEvent*>(event)))
             startTyping();
     }
     return QWidget::eventFilter(watched, event);
