@@ -81,6 +81,8 @@ Tfrmaducashier::Tfrmaducashier(QWidget* parent)
     ui->E_re_password->installEventFilter(this);
     ui->combo_user->installEventFilter(this);
     ui->StringGrid1->installEventFilter(this);
+    // Tab and Shift+Tab leave the user list; the arrow keys choose in it
+    ui->StringGrid1->setTabKeyNavigation(false);
 
     // Limit fields: each takes its keys and applies its bound after each key.
     const QList<QPair<QLineEdit*, LimitField>> limits {

@@ -57,6 +57,8 @@ TFitemdetails::TFitemdetails(QWidget* parent)
     ui->DBGrid1->setModel(m_grid);
     ui->DBGrid1->verticalHeader()->setDefaultSectionSize(23);
     ui->DBGrid1->installEventFilter(this);
+    // Shift+Tab leaves the list as Tab does, not for the cell before
+    ui->DBGrid1->setTabKeyNavigation(false);
 
     installFieldRules();
 
@@ -123,7 +125,8 @@ bool TFitemdetails::eventFilter(QObject* watched, QEvent* event)
             fieldLeft(field);
     }
     if (watched == ui->DBGrid1 && event->type() == QEvent::KeyPress
-        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Tab) {
+        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Tab
+        && !(static_cast<QKeyEvent*>(event)->modifiers() & Qt::ShiftModifier)) {
         if (QAbstractButton* b = m_options->checkedButton())
             b->setFocus(Qt::TabFocusReason);
         return true;

@@ -6,6 +6,7 @@
 #include "db/datamodulepos.h"
 #include "log/U_LogBook.h"
 #include "numbers/numbers.h"
+#include "platform/datepicker.h"
 #include "platform/keyfilter.h"
 #include "platform/services.h"
 #include "ui_unitpurchase.h"
@@ -44,8 +45,8 @@ TFpurchase::TFpurchase(QWidget* parent)
     , ui(std::make_unique<Ui::TFpurchase>())
 {
     ui->setupUi(this);
-    setObjectName(S("TFpurchase"));
     ui->DateTimePicker1->setDate(services().clock().today());
+    TabLeavesPicker(ui->DateTimePicker1);
     ui->Panel1->hide();
     showOpeningEntry(false);
     // quantities are int columns: nine digits always fit

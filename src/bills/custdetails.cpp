@@ -40,6 +40,8 @@ Tfmcustdetails::Tfmcustdetails(QWidget* parent)
     ui->DBGrid1->horizontalHeader()->setStretchLastSection(true);
     ui->DBGrid1->verticalHeader()->hide();
     ui->DBGrid1->installEventFilter(this);
+    // Shift+Tab leaves the list as Tab does, not for the cell before
+    ui->DBGrid1->setTabKeyNavigation(false);
 
     KeyFilter::install(ui->ECustName, [this](const QString& text, QChar key) {
         if (text.size() > kNameLength) {
@@ -80,7 +82,8 @@ void Tfmcustdetails::changeEvent(QEvent* event)
 bool Tfmcustdetails::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == ui->DBGrid1 && event->type() == QEvent::KeyPress
-        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Tab) {
+        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Tab
+        && !(static_cast<QKeyEvent*>(event)->modifiers() & Qt::ShiftModifier)) {
         ui->ECustName->setFocus(Qt::TabFocusReason);
         return true;
     }

@@ -111,7 +111,8 @@ void Told_bill::showEvent(QShowEvent* event)
 
 bool Told_bill::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Tab) {
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Tab
+        && !(static_cast<QKeyEvent*>(event)->modifiers() & Qt::ShiftModifier)) {
         QWidget* target = watched == ui->DBGrid2 ? static_cast<QWidget*>(ui->Button3)
             : watched == ui->Button2             ? static_cast<QWidget*>(ui->DBGrid1)
                                                  : nullptr;

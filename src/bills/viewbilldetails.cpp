@@ -86,7 +86,8 @@ void Tfmviewdetails::showEvent(QShowEvent* event)
 
 bool Tfmviewdetails::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Tab) {
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Tab
+        && !(static_cast<QKeyEvent*>(event)->modifiers() & Qt::ShiftModifier)) {
         if (watched == ui->DBGrid1) {
             ui->Button1->setFocus(Qt::TabFocusReason);
             return true;

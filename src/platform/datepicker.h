@@ -15,3 +15,7 @@ enum class DatePicked {
 // the picker takes the day, so the handler runs queued after a calendar choice.
 void OnDatePicked(QDateEdit* picker, QObject* context, std::function<void()> handler,
     DatePicked by = DatePicked::FromCalendarOrTyping);
+
+// Tab and Shift+Tab leave the picker for the next or previous control, as they leave a text
+// field; the arrow keys still move between its day, month and year. OnDatePicked does this too.
+void TabLeavesPicker(QDateEdit* picker);

@@ -90,6 +90,10 @@ Tfmorderitem::Tfmorderitem(QWidget* parent)
     setTabOrder(ui->CboxItem, ui->Edit2);
     setTabOrder(ui->Edit2, ui->EQuan);
     setTabOrder(ui->EQuan, ui->BtnradioACD);
+    // the lines, PROCESS ORDER and CLEAR beside it; Shift+Tab leaves the lines as Tab does
+    setTabOrder(ui->DBGrid1, ui->btnprocessorder);
+    setTabOrder(ui->btnprocessorder, ui->clear);
+    ui->DBGrid1->setTabKeyNavigation(false);
 
     connect(ui->RadioButton1, &QRadioButton::clicked, this, &Tfmorderitem::RadioButton1Click);
     connect(ui->RadioButton2, &QRadioButton::clicked, this, &Tfmorderitem::RadioButton2Click);
@@ -156,7 +160,8 @@ bool Tfmorderitem::eventFilter(QObject* watched, QEvent* event)
     if (watched == ui->EQuan && event->type() == QEvent::MouseButtonPress)
         ui->lbl_msg->clear();
     if (watched == ui->DBGrid1 && event->type() == QEvent::KeyPress
-        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Tab) {
+        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Tab
+        && !(static_cast<QKeyEvent*>(event)->modifiers() & Qt::ShiftModifier)) {
         ui->btnprocessorder->setFocus(Qt::TabFocusReason);
         return true;
     }

@@ -126,7 +126,17 @@ Tfmsalesorderdtls::Tfmsalesorderdtls(QWidget* parent)
     for (const char* caption : { "Cash", "Card", "Cheque" })
         m_tabs->addTab(S(caption));
     m_tabs->setGeometry(kPanelPlace.left(), 0, kPanelPlace.width(), kPanelPlace.top());
+    // the tabs are chosen with F9, F10 and F11 (or a click); Tab passes them by
+    m_tabs->setFocusPolicy(Qt::ClickFocus);
     showPanel(CashTab);
+    // Tab from the lines goes to the payment shown, then its OK, and on to the bill's other actions
+    QWidget* order[] = { ui->DBGrid1, ui->EAmtpaidcas, ui->BtnCash, ui->ECardNo, ui->EcardName, ui->EBank,
+        ui->EAmtPaidCard, ui->BtnCard, ui->EChequeNo, ui->EBankNameChe, ui->DateTimePicker3, ui->EAmtPaidCheque,
+        ui->btnCheque, ui->RadioGroup1TakeAway, ui->RadioGroup1Home, ui->btnHomedelivery, ui->Button1, ui->btnhold,
+        ui->btnprintbill, ui->btnnextbill };
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    ui->DBGrid1->setTabKeyNavigation(false);
 
     // Key rules as typed; validators keep pasted or dropped text to the same characters.
     const auto validate = [](QLineEdit* e, const char* pattern) {
@@ -257,8 +267,9 @@ bool Tfmsalesorderdtls::eventFilter(QObject* watched, QEvent* event)
             holdShortcut();
             return true;
         }
-        if (watched == ui->DBGrid1 && key->key() == Qt::Key_Tab) {
-            ui->EAmtpaidcas->setFocus(Qt::TabFocusReason);
+        if (watched == ui->DBGrid1 && key->key() == Qt::Key_Tab && key->modifiers() == Qt::NoModifier) {
+            // the payment fields of the tab shown, not the grid's next cell
+            focusNextChild();
             return true;
         }
     }
@@ -329,9 +340,8 @@ void Tfmsalesorderdtls::FormActivate()
 void Tfmsalesorderdtls::enableActions()
 {
     // a complete bill is neither paid nor held again: its lines are out of stock once already
-    for (QWidget* w :
-        { static_cast<QWidget*>(ui->BtnCash), static_cast<QWidget*>(ui->BtnCard), static_cast<QWidget*>(ui->btnCheque),
-            static_cast<QWidget*>(ui->btnhold) })
+    for (QWidget* w : { static_cast<QWidget*>(ui->BtnCash), static_cast<QWidget*>(ui->BtnCard),
+             static_cast<QWidget*>(ui->btnCheque), static_cast<QWidget*>(ui->btnhold) })
         w->setEnabled(!m_complete);
     ui->Button1->setEnabled(!m_complete && m_changeAllowed && !m_itemsSettled);
 }

@@ -349,8 +349,7 @@ private Q_SLOTS:
         row("full name: Escape", S("username"), name, int(Qt::Key_Escape), name, QString());
         row("full name: Left", S("username"), name, int(Qt::Key_Left), name, QString());
         row("full name: Backspace", S("username"), name, int(Qt::Key_Backspace), S("abcde1234"), QString());
-        row("full password: Backspace", S("password"), password, int(Qt::Key_Backspace), S("1234567890ab"),
-            QString());
+        row("full password: Backspace", S("password"), password, int(Qt::Key_Backspace), S("1234567890ab"), QString());
         row("full password: Enter", S("password"), password, int(Qt::Key_Return), password, QString());
         row("full password: Delete", S("password"), password, int(Qt::Key_Delete), password, QString());
         row("full password: a character more", S("password"), password, int(Qt::Key_D), QString(),
