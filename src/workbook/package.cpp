@@ -15,6 +15,7 @@ namespace {
 
     struct StreamSource {
         PartStream* stream = nullptr;
+        zip_uint64_t length = 0;
         std::string piece;
         size_t pos = 0;
         bool done = false;
@@ -58,7 +59,8 @@ namespace {
             auto* st = static_cast<zip_stat_t*>(data);
             zip_stat_init(st);
             st->mtime = std::time(nullptr);
-            st->valid |= ZIP_STAT_MTIME;
+            st->size = s->length;
+            st->valid |= ZIP_STAT_MTIME | ZIP_STAT_SIZE;
             return sizeof(zip_stat_t);
         }
         case ZIP_SOURCE_ERROR:
@@ -70,6 +72,21 @@ namespace {
             zip_error_set(&s->error, ZIP_ER_OPNOTSUPP, 0);
             return -1;
         }
+    }
+
+    // The length of a streamed part, from a reading of it that keeps nothing. A part added without
+    // its length gets Zip64 records in its local header (it might exceed 4 GB), which some
+    // spreadsheet programs refuse or "repair".
+    zip_uint64_t lengthOf(PartStream& stream)
+    {
+        stream.rewind();
+        zip_uint64_t length = 0;
+        std::string piece;
+        while (stream.next(piece)) {
+            length += piece.size();
+            piece.clear();
+        }
+        return length;
     }
 
 } // namespace
@@ -145,6 +162,7 @@ bool zipParts(const std::vector<Part>& parts, QByteArray& out, QString& error)
         if (p.stream) {
             streams.push_back(std::make_unique<StreamSource>());
             streams.back()->stream = p.stream;
+            streams.back()->length = lengthOf(*p.stream);
             zip_error_init(&streams.back()->error);
             s = zip_source_function(za, streamSource, streams.back().get());
         } else {

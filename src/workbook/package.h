@@ -10,7 +10,8 @@
 namespace Ooxml {
 
 // A part made while the zip writer reads it, piece by piece, so that a big worksheet never
-// stands in memory as one text.
+// stands in memory as one text. It is read twice, for its length and for its content, and
+// must give the same pieces both times.
 class PartStream {
 public:
     virtual ~PartStream() = default;
