@@ -12,7 +12,8 @@ namespace Schema {
 namespace {
 
     // Columns and keys by table. In the general_stores variant the order grids have no terminal
-    // column and no key names the terminal.
+    // column and no key names the terminal. The order grids' lines are keyed by the order they
+    // were rung up in (id), which every copy and every reading of them keeps.
     struct TableDef {
         const char* name;
         const char* columns;
@@ -40,14 +41,14 @@ namespace {
             "itemname VARCHAR(45) NOT NULL, rate VARCHAR(45) NOT NULL, quantity VARCHAR(45) NOT NULL, "
             "price VARCHAR(45) NOT NULL, itax VARCHAR(45) NOT NULL, isubtotal VARCHAR(45) NOT NULL, "
             "discount VARCHAR(45) NOT NULL, total VARCHAR(45) NOT NULL, pcid int(5) not NULL, "
-            "billno integer(16) NOT NULL, bool_access CHAR",
-            "", "" },
+            "billno integer(16) NOT NULL, bool_access CHAR, id bigint NOT NULL auto_increment",
+            "id", "id" },
         { "temp_ordergrid",
             "itemname VARCHAR(45) NOT NULL, rate VARCHAR(45) NOT NULL, quantity VARCHAR(45) NOT NULL, "
             "price VARCHAR(45) NOT NULL, itax VARCHAR(45) NOT NULL, isubtotal VARCHAR(45) NOT NULL, "
             "discount VARCHAR(45) NOT NULL, total VARCHAR(45) NOT NULL, pcid int(5) not NULL, "
-            "billno integer(16) NOT NULL",
-            "", "" },
+            "billno integer(16) NOT NULL, id bigint NOT NULL auto_increment",
+            "id", "id" },
         // Bill numbers are per terminal, so the terminal belongs to the delivery key as well.
         { "delivery",
             "sdate date NOT NULL, customer_name char(30) default NULL, stime time default NULL, "

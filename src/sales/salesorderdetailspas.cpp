@@ -188,7 +188,7 @@ TQuery& ShowBillGrid(TDm& dm, const BillKey& bill)
 {
     TQuery& q = dm.MyQsalesdetails;
     q.exec(S("select itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno from tordergrid")
-        + billWhere(q, bill));
+        + billWhere(q, bill) + S(" order by id"));
     return q;
 }
 

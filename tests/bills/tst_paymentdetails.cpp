@@ -78,7 +78,9 @@ class TestPaymentDetails : public QObject, CounterFixture {
                  .arg(status)
                  .arg(pcid)
                  .arg(access));
-        exec(QStringLiteral("insert into $db.temp_ordergrid values('RICE','50','%1','%2','0','%2','0','%2',%3,%4)")
+        exec(QStringLiteral(
+            "insert into $db.temp_ordergrid(itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
+            "values('RICE','50','%1','%2','0','%2','0','%2',%3,%4)")
                  .arg(quantity)
                  .arg(total)
                  .arg(pcid)
@@ -361,7 +363,9 @@ private Q_SLOTS:
             << "10"
             << "-" << QStringList { "1/20" };
         QTest::newRow("a line's item is gone")
-            << true << "insert into $db.temp_ordergrid values('OLD TEA','5','2','10','0','10','0','10',2,57)"
+            << true
+            << "insert into $db.temp_ordergrid(itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
+               "values('OLD TEA','5','2','10','0','10','0','10',2,57)"
             << "13"
             << "N" << QStringList { "1/20" };
     }
@@ -412,7 +416,9 @@ private Q_SLOTS:
         exec(QStringLiteral("insert into $db.item values(2,'TEA',10,0,0,0,'0')"));
         exec(QStringLiteral("insert into $db.stock_details values('2026-12-01',2,10,0,10,0)"));
         addBill(2, 57, "Hold", 3);
-        exec(QStringLiteral("insert into $db.temp_ordergrid values('TEA','10','2','20','0','20','0','20',2,57)"));
+        exec(QStringLiteral(
+            "insert into $db.temp_ordergrid(itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
+            "values('TEA','10','2','20','0','20','0','20',2,57)"));
         // what an earlier resume left in the bill's terminal's grid
         exec(
             QStringLiteral("insert into $db.tordergrid(itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,"
