@@ -12,6 +12,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QTableView>
+#include <QTimer>
 
 namespace {
 
@@ -311,6 +312,50 @@ private Q_SLOTS:
         const QStringList cells { "A8=TV", "I8=12345.67", "A9=RICE", "D9=3", "I9=150.00", "A10=FAN", "I10=2345.67",
             "A11=", "C15=3 items", "C18=Rs." + paid, "G20=Rs." + paid };
         QCOMPARE(cellsOf(programFile(S("COUNTER1.xls")), cells), cells);
+    }
+
+    // "PRINT BILL" pressed again, or Ctrl+P typed again, while the bill prints (the splash's
+    // second lets window events through) is ignored: one workbook, one printout, and the steps
+    // after the print once.
+    void aSecondPrintDuringThePrintIsIgnored_data()
+    {
+        QTest::addColumn<bool>("byKeys");
+        QTest::newRow("PRINT BILL clicked twice") << false;
+        QTest::newRow("Ctrl+P typed twice") << true;
+    }
+    void aSecondPrintDuringThePrintIsIgnored()
+    {
+        QFETCH(bool, byKeys);
+        openCounter();
+        removeOutput(S("COUNTER1"));
+        exec(S("insert into $db.tax(sdate,rate) values('2026-01-01',0)"));
+        typeLine(S("RICE"), S("2"));
+        Tfmsalesorderdtls* screen = processAndPay();
+        auto* button = find<QAbstractButton>(screen, "btnprintbill");
+        QWidget* focus = find(screen, "EAmtpaidcas");
+        const auto press = [&] {
+            if (byKeys)
+                QTest::keyClick(focus, Qt::Key_P, Qt::ControlModifier);
+            else
+                QTest::mouseClick(button, Qt::LeftButton);
+        };
+        env->clock->setStep(100); // the splash's second takes several rounds of window events
+        env->dialogs->clear();
+        const qsizetype logged = logText().count(S(" Print Bill..."));
+        QCoreApplication::processEvents();
+        int pressedDuringPrint = 0;
+        QTimer::singleShot(0, screen, [&] {
+            ++pressedDuringPrint;
+            press();
+        });
+        press();
+        env->clock->setStep(600);
+        QCOMPARE(pressedDuringPrint, 1);
+        QCOMPARE(env->dialogs->texts().count(S("Bill is ready for printing")), 1);
+        QCOMPARE(env->dialogs->texts().size(), 2); // and where the printout went
+        QCOMPARE(logText().count(S(" Print Bill...")), logged + 1);
+        QVERIFY(roster().fmorderitem->isVisible() && !screen->isVisible());
+        QVERIFY(QFile::exists(programFile(S("COUNTER1.pdf"))));
     }
 
     // A bill of 12345.67 gets 150.50 of delivery charges, then "Take Away" is chosen: before any

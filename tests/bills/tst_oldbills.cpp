@@ -11,6 +11,7 @@
 #include <QDateEdit>
 #include <QLabel>
 #include <QTableView>
+#include <QTimer>
 
 class TestOldBills : public QObject, CounterFixture {
     Q_OBJECT
@@ -270,6 +271,27 @@ private Q_SLOTS:
         QVERIFY(roster().fmsalesorderdtls->customerName().isEmpty());
         QVERIFY(screen()->isVisible());
         QVERIFY(find(screen(), "Button2")->isEnabled());
+    }
+
+    // "PRINT BILL" clicked again while the duplicate prints (the splash's second lets window
+    // events through) is ignored; clicked after it, it prints again.
+    void aSecondClickDuringThePrintIsIgnored()
+    {
+        open();
+        doubleClickBill(QStringLiteral("2/57"));
+        env->dialogs->clear();
+        env->clock->setStep(100); // several rounds of window events in the splash's second
+        int clickedDuringPrint = 0;
+        QTimer::singleShot(0, screen(), [&] {
+            ++clickedDuringPrint;
+            click("Button2");
+        });
+        click("Button2");
+        QCOMPARE(clickedDuringPrint, 1);
+        QCOMPARE(env->dialogs->texts().count(QStringLiteral("Bill is ready for printing ")), 1);
+        click("Button2");
+        env->clock->setStep(0);
+        QCOMPARE(env->dialogs->texts().count(QStringLiteral("Bill is ready for printing ")), 2);
     }
 };
 
