@@ -696,7 +696,7 @@ void workAsTerminal(
             QElapsedTimer t;
             t.start();
             if (bills % 4 == 0) {
-                if (!HoldBill(dm, { key, {}, today, ctx.time }))
+                if (!HoldBill(dm, { key, {}, today, ctx.time, terminal }))
                     throw PosError(S("bill ") + bill + S(" of terminal ") + terminal + S(" not held"));
                 ShowBillSummary(dm, key);
                 out.hold.push_back(t.nsecsElapsed());
@@ -1047,7 +1047,7 @@ int run(const Options& o)
         measure(
             o.runs, [&](int) { key = freshBill(); },
             [&](int) {
-                if (!HoldBill(dm, { key, {}, today, ctx.time }))
+                if (!HoldBill(dm, { key, {}, today, ctx.time, terminal }))
                     throw PosError(S("hold_20: bill ") + key.billNo + S(" not held"));
                 ShowBillSummary(dm, key);
             }));

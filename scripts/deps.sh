@@ -4,7 +4,7 @@
 # Runs apt-get as root: directly, through sudo, or through su (asks for root's password).
 set -euo pipefail
 
-packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libqt6sql6-mysql libgl-dev
+packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libqt6sql6-mysql libmariadb-dev libgl-dev
   mariadb-server mariadb-client libzip-dev libpugixml-dev python3 xvfb xauth
   python3-openpyxl poppler-utils "$@")
 

@@ -5,6 +5,7 @@
 #include "log/U_LogBook.h"
 #include "login/posloginpas.h"
 #include "numbers/numbers.h"
+#include "platform/errors.h"
 #include "platform/registry.h"
 
 #include <QDir>
@@ -76,9 +77,16 @@ QString AddUser(TDm& dm, const QString& name, const QString& pass, const QString
         + S(" and role=") + q.quote(role) + QLatin1Char(' '));
     if (!q.isEmpty())
         return S("User already Exist");
+    try {
+        q.exec(S("insert into ") + kLogins + S(" values(") + q.quote(user) + QLatin1Char(',') + q.quote(secret)
+            + QLatin1Char(',') + q.quote(role) + S(",\"\")"));
+    } catch (const EDatabaseError& e) {
+        // another administrator added the name since it was checked
+        if (e.serverCode() == QLatin1String("1062"))
+            return S("Username already exist");
+        throw;
+    }
     LogAdd(S("NEW user added -->username: ") + user + S("Password :") + Md5Text(secret) + S(" Role :") + role);
-    q.exec(S("insert into ") + kLogins + S(" values(") + q.quote(user) + QLatin1Char(',') + q.quote(secret)
-        + QLatin1Char(',') + q.quote(role) + S(",\"\")"));
     return S("New User created");
 }
 

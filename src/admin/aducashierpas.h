@@ -23,8 +23,8 @@ QList<UserRow> ListUsers(TDm& dm);
 UserRow ReadUser(TDm& dm, const QString& name);
 
 // Adds a user and answers the message to show: "Username already exist" (also for a name that
-// differs only in letter case, which the table's key counts as the same), "User already Exist"
-// or "New User created".
+// differs only in letter case, which the table's key counts as the same, and for a name another
+// administrator added meanwhile), "User already Exist" or "New User created".
 QString AddUser(TDm& dm, const QString& name, const QString& password, const QString& role);
 // True when a user of this name has this role.
 bool UserWithRoleExists(TDm& dm, const QString& name, const QString& role);

@@ -32,10 +32,12 @@ QString dayCondition(TQuery& q, const QString& day)
 }
 
 // Writes the day's remark: a new row, or the old remark followed by the addition. Returns true
-// when a remark was there already.
+// when a remark was there already. Runs inside a transaction: the day's row (or its place, when
+// there is none yet) stays locked until the end, so another administrator writing the same day
+// waits and then extends what this one wrote.
 bool writeRemark(TQuery& q, const QString& day, const QString& text, const QString& addition)
 {
-    q.exec(S("select sdate,scomment from comment") + dayCondition(q, day));
+    q.exec(S("select sdate,scomment from comment") + dayCondition(q, day) + S(" for update"));
     if (q.isEmpty()) {
         q.exec(S("insert into comment(sdate,scomment) values(") + q.quote(day) + ',' + q.quote(fitRemark(text)) + ')');
         return false;
@@ -58,8 +60,12 @@ QString AddComment(TDm& dm, const QString& day, const QString& text)
 {
     if (text.isEmpty())
         return S("Please Enter the Comment");
-    return writeRemark(dm.MyQCom, day, text, QLatin1Char('.') + text) ? S("Comment updated Successfully...")
-                                                                      : QString();
+    TQuery& q = dm.MyQCom;
+    // two administrators adding to a day's remark at once both find their text in it: one of them
+    // waits for the other's row, or their first rows meet in a deadlock and one runs again
+    const bool extended = InTransaction(
+        q.connection(), Isolation::RepeatableRead, [&] { return writeRemark(q, day, text, QLatin1Char('.') + text); });
+    return extended ? S("Comment updated Successfully...") : QString();
 }
 
 QString DeleteComment(TDm& dm, const QString& day)
@@ -74,7 +80,8 @@ QString DeleteComment(TDm& dm, const QString& day)
 
 QString NoteForcedUpdate(TDm& dm, const QString& day, const QString& itemName)
 {
-    return NoteForcedUpdate(dm.MyQCom, day, itemName);
+    TQuery& q = dm.MyQCom;
+    return InTransaction(q.connection(), Isolation::RepeatableRead, [&] { return NoteForcedUpdate(q, day, itemName); });
 }
 
 QString NoteForcedUpdate(TQuery& q, const QString& day, const QString& itemName)

@@ -4,6 +4,7 @@
 #include "db/datamodulepos.h"
 #include "log/U_LogBook.h"
 #include "numbers/numbers.h"
+#include "platform/errors.h"
 #include "platform/registry.h"
 
 #include <algorithm>
@@ -17,6 +18,8 @@ QString S(const char* text)
 
 constexpr int kNameWidth = 45;
 constexpr int kBarcodeWidth = 45;
+// The server's answer to an insert that meets a key already taken.
+const QLatin1String kDuplicateKey("1062");
 
 // A decimal field's text as it is stored: empty when it does not read as a number (a lone
 // "."), and "12.0" for "12.".
@@ -149,9 +152,16 @@ QString AddItem(TDm& dm, ItemEntry& entry, const QString& minimalFloor)
         if (!stored.isEmpty() && sameBarcode(stored, compared))
             return S("Barcode already exist");
     }
-    q.exec(S("insert into item(itemname,rate,discount,tax,minimal,barcode) values (") + q.quote(name) + ','
-        + q.quote(rate) + ',' + q.quote(decimalOrZero(entry.discount)) + ',' + q.quote(decimalOrZero(entry.tax)) + ','
-        + q.quote(entry.minimal.trimmed()) + ',' + q.quote(barcode) + ')');
+    try {
+        q.exec(S("insert into item(itemname,rate,discount,tax,minimal,barcode) values (") + q.quote(name) + ','
+            + q.quote(rate) + ',' + q.quote(decimalOrZero(entry.discount)) + ',' + q.quote(decimalOrZero(entry.tax))
+            + ',' + q.quote(entry.minimal.trimmed()) + ',' + q.quote(barcode) + ')');
+    } catch (const EDatabaseError& e) {
+        // another administrator added the name since it was checked: the name's key refuses it
+        if (e.serverCode() == kDuplicateKey)
+            return S("Item Already Exist");
+        throw;
+    }
     return {};
 }
 
@@ -212,13 +222,23 @@ QString SaveOverallTax(TDm& dm, const QDate& day, const QString& rate, const QSt
         return S("Please Enter the Tax");
     TQuery& q = dm.MyQItemDetails;
     const QString d = q.quote(day.toString(S("yyyy-MM-dd")));
-    // one row per day, also when two terminals save at once: the insert happens only for a new day
-    q.exec(S("insert into tax(sdate,rate) select ") + d + ',' + q.quote(value)
-        + S(" from dual where not exists (select 1 from tax where sdate=") + d + ')');
-    if (q.rowsAffected() > 0)
-        return S("TAX is added");
-    q.exec(S("update tax set rate=") + q.quote(value) + S(" where sdate=") + d);
-    return S("Tax is changed");
+    const QString change = S("update tax set rate=") + q.quote(value) + S(" where sdate=") + d;
+    // One row per day: a day that has its row gets the new rate. The day's key refuses a second
+    // row that another administrator inserted since the check, and the save becomes a change.
+    q.exec(S("select sdate from tax where sdate=") + d + S(" limit 1"));
+    if (!q.isEmpty()) {
+        q.exec(change);
+        return S("Tax is changed");
+    }
+    try {
+        q.exec(S("insert into tax(sdate,rate) values(") + d + ',' + q.quote(value) + ')');
+    } catch (const EDatabaseError& e) {
+        if (e.serverCode() != kDuplicateKey)
+            throw;
+        q.exec(change);
+        return S("Tax is changed");
+    }
+    return S("TAX is added");
 }
 
 std::optional<TaxShown> ShowLatestTax(TDm& dm)

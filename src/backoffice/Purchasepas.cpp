@@ -136,16 +136,30 @@ ClosingEstimate ComputeClosingStock(
     return estimate;
 }
 
-void StoreOpeningStock(TDm& dm, const QString& itemName, const QString& opening)
+QString StoreOpeningStock(TDm& dm, const QString& itemName, const QString& previous, const QString& opening)
 {
     TQuery& q = dm.MyQPur;
-    const QString value = QString::number(wholeNumber(opening));
-    // only the latest row: the earlier rows are the item's history
-    q.exec(S("update stock_details s inner join (SELECT itemcode, MAX(sdate) as maxdate FROM stock_details where "
-             "itemcode in (select itemcode from item where itemname=")
-        + q.quote(itemName)
-        + S(") GROUP BY itemcode) r on s.itemcode=r.itemcode and s.sdate=r.maxdate set s.opening_stock=") + value
-        + S(",s.closing_stock=") + value);
+    const qint64 change = wholeNumber(opening) - wholeNumber(previous);
+    return InTransaction(q.connection(), Isolation::ReadCommitted, [&]() -> QString {
+        const QString code = itemCode(q, itemName);
+        if (code.isEmpty())
+            return {};
+        const QString c = q.quote(code);
+        // The item is locked first, as every stock movement locks it: a purchase opening a new
+        // day's row meanwhile is done before or after this change, never leaving it on the row before.
+        q.exec(S("select itemcode from item where itemcode=") + c + S(" for update"));
+        q.exec(S("select sdate from stock_details where itemcode=") + c + S(" order by sdate desc limit 1 for update"));
+        if (q.isEmpty())
+            return {};
+        const QString where = S(" where itemcode=") + c + S(" and sdate=") + q.quote(q.text(S("sdate")));
+        // only the latest row, and by the difference: the earlier rows are the item's history, and
+        // the day's purchases and sales stay in its closing stock
+        if (change != 0)
+            q.exec(S("update stock_details set opening_stock=opening_stock+(") + QString::number(change)
+                + S("),closing_stock=closing_stock+(") + QString::number(change) + ')' + where);
+        q.exec(S("select closing_stock from stock_details") + where);
+        return quantityText(q.field(S("closing_stock")));
+    });
 }
 
 namespace {

@@ -45,9 +45,12 @@ struct ClosingEstimate {
 ClosingEstimate ComputeClosingStock(
     TDm& dm, const QString& itemName, const QString& purchase, const QString& openingEntry);
 
-// A typed opening stock (empty counts as 0) becomes the opening and closing stock of the item's
-// latest ledger row; earlier rows keep their figures. An item without a ledger gets nothing.
-void StoreOpeningStock(TDm& dm, const QString& itemName, const QString& opening);
+// A typed opening stock replaces the one the entry held before (`previous`; empty counts as 0):
+// the opening and the closing stock of the item's latest ledger row move by the difference, so
+// the purchases and sales already in that row stay in its closing stock. Earlier rows keep their
+// figures. Returns the row's closing stock afterwards; an item without a ledger gets nothing (its
+// first booking starts from the typed figure) and an empty text.
+QString StoreOpeningStock(TDm& dm, const QString& itemName, const QString& previous, const QString& opening);
 
 struct BookingOutcome {
     bool stored = false;

@@ -10,6 +10,7 @@
 #include "platform/services.h"
 #include "ui_unitpurchase.h"
 
+#include <QRegularExpressionValidator>
 #include <QShowEvent>
 #include <limits>
 
@@ -50,6 +51,8 @@ TFpurchase::TFpurchase(QWidget* parent)
     // quantities are int columns: nine digits always fit
     ui->Edit2->setMaxLength(9);
     ui->EOpstock->setMaxLength(4);
+    // the key rule as typed; the validator keeps pasted or dropped text to digits as well
+    ui->EOpstock->setValidator(new QRegularExpressionValidator(QRegularExpression(S("[0-9]*")), ui->EOpstock));
     m_purchaseLimit = StoredPurchaseLimit();
     installFieldRules();
     ui->Edit2->installEventFilter(this);
@@ -103,11 +106,15 @@ void TFpurchase::openingKeyReleased()
         opening = opening.left(3);
         ui->EOpstock->setText(opening);
     }
+    // The stock moves by the difference to what the entry held: a key that leaves the figure as it
+    // was (the Tab that moved the focus here, an arrow, a dropped key) moves nothing.
     const QString item = chosenItem();
+    QString closing;
     if (!item.isEmpty())
-        StoreOpeningStock(*roster().Dm, item, opening);
+        closing = StoreOpeningStock(*roster().Dm, item, m_openingText, opening);
+    m_openingText = opening;
     ui->Edit1->setText(opening);
-    ui->Edit5->setText(opening);
+    ui->Edit5->setText(closing.isEmpty() ? opening : closing);
 }
 
 void TFpurchase::purchaseKeyReleased()
@@ -146,6 +153,7 @@ void TFpurchase::FormActivate()
     m_purchaseLimit = ReadPurchaseLimit(*roster().Dm);
     for (QLineEdit* e : { ui->EOpstock, ui->Edit1, ui->Edit2, ui->Edit5 })
         e->clear();
+    m_openingText.clear();
     showOpeningEntry(false);
 }
 
@@ -193,6 +201,7 @@ void TFpurchase::ComboBox1Select()
 {
     for (QLineEdit* e : { ui->Edit1, ui->Edit2, ui->Edit5, ui->EOpstock })
         e->clear();
+    m_openingText.clear();
     const QString item = chosenItem();
     const ItemStock stock = ShowItemStock(*roster().Dm, bookingDay(), item);
     if (!stock.message.isEmpty()) {
@@ -209,6 +218,7 @@ void TFpurchase::ComboBox1Select()
     showOpeningEntry(stock.opening == QLatin1String("0"));
     if (stock.opening == QLatin1String("0"))
         ui->EOpstock->setText(S("0"));
+    m_openingText = ui->EOpstock->text();
     ui->Edit6->setText(stock.billReceived ? S("Recieved") : S("Not Recieved"));
     ui->Panel1->setVisible(!stock.billReceived);
 }
@@ -259,6 +269,7 @@ void TFpurchase::BtnAddDetailsClick()
         home->update();
     for (QLineEdit* e : { ui->Edit6, ui->Edit1, ui->Edit2, ui->Edit5, ui->EOpstock })
         e->clear();
+    m_openingText.clear();
     fillItemList();
 }
 

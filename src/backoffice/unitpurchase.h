@@ -40,4 +40,7 @@ private:
 
     std::unique_ptr<Ui::TFpurchase> ui;
     QString m_purchaseLimit;
+    // The opening stock entry's text as the ledger has it: a new text moves the stock by the
+    // difference.
+    QString m_openingText;
 };

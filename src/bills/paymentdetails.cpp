@@ -6,6 +6,7 @@
 #include "db/datamodulepos.h"
 #include "db/querymodel.h"
 #include "log/U_LogBook.h"
+#include "login/adminoption.h"
 #include "login/poslogin.h"
 #include "platform/datepicker.h"
 #include "platform/keyfilter.h"
@@ -96,22 +97,51 @@ Tfmpaymentdetails::Tfmpaymentdetails(QWidget* parent)
 
 Tfmpaymentdetails::~Tfmpaymentdetails() = default;
 
+namespace {
+
+// this terminal's id, which its locks carry
+QString thisTerminal()
+{
+    return roster().frmadminoptions->TerminalId;
+}
+
+} // namespace
+
 bool Tfmpaymentdetails::TakeForPayment(const QString& terminalId, const QString& billNo)
 {
-    if (!TakeBillForPayment(*roster().Dm, { terminalId, billNo }))
+    if (m_lockHeld && (m_heldBillNo != billNo || m_heldTerminalId != terminalId))
+        ReleaseResumedBill();
+    if (!TakeBillForPayment(*roster().Dm, { terminalId, billNo }, thisTerminal()))
         return false;
     ResumeBillNo = billNo;
     ResumeTerminalId = terminalId;
     ResumeFlag = 1;
     m_lockHeld = true;
+    m_heldBillNo = billNo;
+    m_heldTerminalId = terminalId;
     return true;
+}
+
+QString Tfmpaymentdetails::LockShownBill(const QString& terminalId, const QString& billNo)
+{
+    if (m_lockHeld && m_heldBillNo == billNo && m_heldTerminalId == terminalId)
+        return {};
+    ReleaseResumedBill();
+    bool held = false;
+    const QString refusal = LockBillForSettlement(*roster().Dm, { terminalId, billNo }, thisTerminal(), &held);
+    if (held) {
+        m_lockHeld = true;
+        m_heldBillNo = billNo;
+        m_heldTerminalId = terminalId;
+    }
+    return refusal;
 }
 
 void Tfmpaymentdetails::ReleaseResumedBill()
 {
     if (!m_lockHeld)
         return;
-    ReleaseBillLock(*roster().Dm, ResumeBillNo, ResumeTerminalId);
+    ReleaseBillLock(*roster().Dm, { m_heldTerminalId, m_heldBillNo }, thisTerminal());
     m_lockHeld = false;
 }
 
@@ -239,8 +269,8 @@ void Tfmpaymentdetails::Button1Click()
     BillKey bill;
     if (!selectedBill(&bill) || ui->Button1->text() != QLatin1String("UNLOCK"))
         return;
-    ReleaseBillLock(*roster().Dm, bill.billNo, bill.terminalId);
-    if (bill.billNo == ResumeBillNo && bill.terminalId == ResumeTerminalId)
+    UnlockBill(*roster().Dm, bill);
+    if (bill.billNo == m_heldBillNo && bill.terminalId == m_heldTerminalId)
         m_lockHeld = false; // released: it is no longer this terminal's to release
     ui->DBGrid1->viewport()->update();
 }
@@ -279,9 +309,14 @@ void Tfmpaymentdetails::btn_cancelClick()
     BillKey bill;
     if (!selectedBill(&bill))
         return;
-    // An entry cancelled on another terminal since the list was drawn, or being settled there, is
-    // left as it is; either way the list is drawn afresh.
-    CancelHeldEntry(*roster().Dm, bill);
+    // An entry cancelled on another terminal since the list was drawn, paid there, or being
+    // settled there, is left as it is, and the cashier is told why; the list is drawn afresh.
+    const BillChange cancelled = CancelHeldEntry(*roster().Dm, bill);
+    if (!cancelled) {
+        list();
+        ShowMsg(cancelled.refusal);
+        return;
+    }
     list();
     FormActivate();
 }

@@ -33,8 +33,13 @@ public:
     // Takes the bill for payment under its lock and remembers it as the resumed bill. A bill
     // another terminal holds is refused and not remembered: nothing changes then.
     bool TakeForPayment(const QString& terminalId, const QString& billNo);
-    // The resumed bill has left the counter: its lock is released, when this terminal holds it.
-    // A lock this terminal never won, or released already, is left alone.
+    // The settlement screen shows this bill: it becomes this terminal's alone, as a resumed bill
+    // is (the lock a terminal holds is one bill's at a time). Returns the refusal to show when
+    // another terminal holds the bill, empty otherwise.
+    QString LockShownBill(const QString& terminalId, const QString& billNo);
+    // The bill this terminal holds (resumed, or shown on the settlement screen) has left the
+    // counter: its lock is released. A lock this terminal never won, or lost to an administrator's
+    // "UNLOCK", is left alone.
     void ReleaseResumedBill();
     bool HoldsResumedLock() const { return m_lockHeld; }
 
@@ -66,6 +71,9 @@ private:
     QueryTableModel* m_grid = nullptr;
     // the locked bills ("2/57") as the database held them when the list was last painted
     QSet<QString> m_locked;
+    // the bill whose lock this terminal holds
     bool m_lockHeld = false;
+    QString m_heldBillNo;
+    QString m_heldTerminalId;
     bool m_settingDates = false;
 };

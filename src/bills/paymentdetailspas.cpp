@@ -1,6 +1,7 @@
 #include "bills/paymentdetailspas.h"
 
 #include "db/datamodulepos.h"
+#include "log/U_LogBook.h"
 
 namespace {
 
@@ -65,14 +66,14 @@ bool IsBillLocked(TDm& dm, const BillKey& bill)
     return q.text(S("bool_access")) == QLatin1String("t");
 }
 
-bool TakeBillForPayment(TDm& dm, const BillKey& bill)
+bool TakeBillForPayment(TDm& dm, const BillKey& bill, const QString& holder)
 {
     // On the settlement's connection, with the lock and the lines as one transaction: a bill is
     // never left locked with its lines half copied.
     TQuery& q = dm.MyQsalesdetails;
     return InTransaction(q.connection(), Isolation::ReadCommitted, [&] {
         const QString where = billWhere(q, bill);
-        q.exec(S("update sales_order set bool_access='t'") + where
+        q.exec(S("update sales_order set bool_access='t', lock_pcid=nullif(") + q.quote(holder) + S(",'')") + where
             + S(" and (bool_access is null or bool_access<>'t') and hold_entry is null"
                 " and payment_status in ('Hold','Part Payment')"));
         if (q.rowsAffected() == 0)
@@ -85,17 +86,98 @@ bool TakeBillForPayment(TDm& dm, const BillKey& bill)
     });
 }
 
-bool CancelHeldEntry(TDm& dm, const BillKey& bill)
+QString LockBillForSettlement(TDm& dm, const BillKey& bill, const QString& holder, bool* held)
+{
+    TQuery& q = dm.MyQsalesdetails;
+    const QString where = billWhere(q, bill);
+    *held = false;
+    q.exec(S("update sales_order set bool_access='t', lock_pcid=nullif(") + q.quote(holder) + S(",'')") + where
+        + S(" and (bool_access is null or bool_access<>'t') and hold_entry is null"
+            " and coalesce(payment_status,'')<>'Complete'"));
+    if (q.rowsAffected() > 0) {
+        *held = true;
+        return {};
+    }
+    // not taken: held here already, held elsewhere, or nothing to settle
+    q.exec(S("select bool_access, lock_pcid from sales_order") + where);
+    if (q.isEmpty() || q.text(S("bool_access")) != QLatin1String("t"))
+        return {};
+    const QString holding = q.text(S("lock_pcid"));
+    if (holding == holder) {
+        *held = true;
+        return {};
+    }
+    return S("Bill ") + bill.terminalId + QLatin1Char('/') + bill.billNo
+        + (holding.isEmpty() ? S(" is being settled at another terminal.")
+                             : S(" is being settled at terminal ") + holding + QLatin1Char('.'));
+}
+
+void ReleaseBillLock(TDm& dm, const BillKey& bill, const QString& holder)
+{
+    if (bill.billNo.isEmpty() || bill.terminalId.isEmpty() || holder.isEmpty())
+        return;
+    TQuery& q = dm.MyQsalesdetails;
+    q.exec(S("update sales_order set bool_access =\"f\", lock_pcid=null") + billWhere(q, bill)
+        + S(" and bool_access='t' and lock_pcid=") + q.quote(holder));
+}
+
+void UnlockBill(TDm& dm, const BillKey& bill)
+{
+    TQuery& q = dm.MyQsalesdetails;
+    q.exec(S("update  sales_order set bool_access=\"f\", lock_pcid=null") + billWhere(q, bill));
+}
+
+void ReleaseTerminalLocks(TDm& dm, const QString& terminalId)
+{
+    if (terminalId.isEmpty())
+        return;
+    TQuery& list = dm.MyQhomedelivery;
+    list.exec(S("select cname from dbname.dbname"));
+    QStringList companies;
+    for (list.first(); !list.eof(); list.next())
+        companies << list.text(S("cname"));
+    TQuery& q = dm.MyQsalesdetails;
+    for (const QString& company : std::as_const(companies)) {
+        if (!TQuery::isValidIdent(company))
+            continue;
+        try {
+            q.exec(S("update ") + TQuery::ident(company)
+                + S(".sales_order set bool_access='f', lock_pcid=null "
+                    "where bool_access='t' and lock_pcid=")
+                + q.quote(terminalId));
+        } catch (const EDatabaseError& e) {
+            // unknown database or table: nothing of this company can be locked
+            if (e.serverCode() != QLatin1String("1049") && e.serverCode() != QLatin1String("1146"))
+                throw;
+            LogWrite(S("Start: company ") + company + S(" has no bill table, its bill locks were not checked"), 1);
+        }
+    }
+}
+
+BillChange CancelHeldEntry(TDm& dm, const BillKey& bill)
 {
     // one transaction on the settlement's connection, which the stock give-back joins
     TQuery& q = dm.MyQsalesdetails;
     return InTransaction(q.connection(), Isolation::ReadCommitted, [&] {
+        BillChange change;
         q.exec(S("update sales_order set hold_entry=\"N\"") + billWhere(q, bill)
             + S(" and hold_entry is null and payment_status='Hold' and (bool_access is null or bool_access<>'t')"));
-        if (q.rowsAffected() == 0)
-            return false;
+        if (q.rowsAffected() == 0) {
+            // left alone: say why, as the bill is now
+            const QString notDone = S("nothing is changed.");
+            const BillState state = LockBillRow(q, bill);
+            change.refusal = BillRefusal(state, bill, QString(), notDone);
+            if (change.refusal.isEmpty()) {
+                const QString key = S("Bill ") + bill.terminalId + QLatin1Char('/') + bill.billNo;
+                change.refusal = state.locked
+                    ? key + S(" is being settled at terminal ") + state.lockHolder + S("; ") + notDone
+                    : key + S(" is no longer on hold; ") + notDone;
+            }
+            return change;
+        }
         // what holding the bill took out of stock
-        MoveBillStock(dm, bill, +1);
-        return true;
+        MoveBillStock(q, bill, +1);
+        change.done = true;
+        return change;
     });
 }

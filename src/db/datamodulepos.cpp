@@ -10,10 +10,12 @@
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QSqlResult>
 #include <atomic>
 #include <cstring>
 #include <dlfcn.h>
 #include <link.h>
+#include <mysql.h>
 #include <optional>
 #include <poll.h>
 #include <string>
@@ -253,6 +255,15 @@ void TConnection::reconnect()
     ensureOpen();
 }
 
+void TConnection::afterCommit(std::function<void()> action)
+{
+    if (!inTransaction()) {
+        action();
+        return;
+    }
+    m_afterCommit.push_back(std::move(action));
+}
+
 bool TConnection::closeIfDead()
 {
     if (!m_db.isOpen() || !serverEndedSession(m_db))
@@ -351,6 +362,13 @@ void TQuery::exec(const QString& sql)
         return;
     }
     const QSqlRecord rec = q.record();
+    // The driver turns every decimal's text into a double before it hands the text over, which
+    // costs more the more places the column has; a decimal is read from the row the client
+    // library holds instead (plain text, ended by a zero byte).
+    MYSQL_RES* raw = nullptr;
+    if (const QVariant handle = q.result()->handle();
+        qstrcmp(handle.typeName(), "st_mysql_res*") == 0 || qstrcmp(handle.typeName(), "MYSQL_RES*") == 0)
+        raw = *static_cast<MYSQL_RES* const*>(handle.constData());
     QVector<bool> numeric(rec.count());
     for (int i = 0; i < rec.count(); ++i) {
         m_columns.append(rec.fieldName(i));
@@ -363,8 +381,14 @@ void TQuery::exec(const QString& sql)
         for (int i = 0; i < rec.count(); ++i) {
             const bool null = q.isNull(i);
             row.nulls.append(null);
-            row.values.append(
-                null ? QString() : (numeric[i] ? plainDecimal(q.value(i).toString()) : q.value(i).toString()));
+            if (null)
+                row.values.append(QString());
+            else if (!numeric[i])
+                row.values.append(q.value(i).toString());
+            else if (raw && raw->current_row && raw->current_row[i])
+                row.values.append(plainDecimal(QString::fromLatin1(raw->current_row[i])));
+            else
+                row.values.append(plainDecimal(q.value(i).toString()));
         }
         m_rows.append(std::move(row));
     }
@@ -469,10 +493,14 @@ void TTransaction::commit()
         throw EDatabaseError(QStringLiteral("A statement of this transaction failed; it is rolled back"));
     if (m_connection.transactionState() == State::Lost || m_connection.closeIfDead())
         throw EDatabaseError(lostInTransactionText(QStringLiteral("the server ended the session")));
+    // what waits for the commit is done only when it is answered as done
+    const std::vector<std::function<void()>> afterCommit = m_connection.takeAfterCommit();
     QSqlQuery q(m_connection.m_db);
     if (q.exec(QStringLiteral("commit"))) {
         m_connection.setTransactionState(State::None);
         m_done = true;
+        for (const auto& action : afterCommit)
+            action();
         return;
     }
     const QSqlError error = q.lastError();
@@ -495,6 +523,7 @@ void TTransaction::rollback() noexcept
 {
     const TConnection::TransactionState state = m_connection.transactionState();
     m_connection.setTransactionState(TConnection::TransactionState::None);
+    m_connection.takeAfterCommit();
     m_done = true;
     if (state == TConnection::TransactionState::Lost || !m_connection.m_db.isOpen())
         return; // the server undid it when the session ended

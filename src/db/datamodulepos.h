@@ -8,6 +8,8 @@
 #include <QVector>
 #include <functional>
 #include <type_traits>
+#include <utility>
+#include <vector>
 
 // Connection settings of the "\Software\pos\db" key.
 struct ConnectionSettings {
@@ -94,10 +96,17 @@ public:
     TransactionState transactionState() const { return m_transaction; }
     bool inTransaction() const { return m_transaction != TransactionState::None; }
 
+    // Runs `action` once the open transaction is committed, or at once when none is open. A
+    // transaction rolled back (also one undone for a deadlock and run again) drops what it
+    // queued, so the action happens once, and only for work that was kept.
+    void afterCommit(std::function<void()> action);
+
 private:
     friend class TQuery;
     friend class TTransaction;
     void setTransactionState(TransactionState state) { m_transaction = state; }
+    // Hands out what waited for the commit, leaving none queued.
+    std::vector<std::function<void()>> takeAfterCommit() { return std::exchange(m_afterCommit, {}); }
 
     QString m_name;
     QString m_qtName;
@@ -105,6 +114,7 @@ private:
     ConnectionTimeouts m_timeouts;
     QSqlDatabase m_db;
     TransactionState m_transaction = TransactionState::None;
+    std::vector<std::function<void()>> m_afterCommit;
 };
 
 // A reusable statement holder on one connection: run a statement, then read the result rows

@@ -76,7 +76,8 @@ namespace {
             "grandtotal " AMOUNT " default NULL, total " AMOUNT " default NULL, amount_paid " AMOUNT " default NULL, "
             "balance " AMOUNT " default NULL, payment_type char(20) default NULL, "
             "payment_status char(20) default NULL, delivery char(20) default NULL, "
-            "hold_entry char(1) DEFAULT NULL, pcid int(5) not NULL, bool_access CHAR",
+            "hold_entry char(1) DEFAULT NULL, pcid int(5) not NULL, bool_access CHAR, "
+            "lock_pcid int(5) DEFAULT NULL",
             "sdate,billno,pcid", "sdate,billno" },
         { "sales_order_details",
             "sdate date default NULL, stime char(12) NOT NULL DEFAULT '00:00:00', "
@@ -106,12 +107,15 @@ namespace {
         const char* name;
         const char* table;
         const char* columns;
+        bool unique = false;
     };
 
     const IndexDef kIndexes[] = {
         // the latest ledger row of an item (the stock check of every line)
         { "stock_details_item_date", "stock_details", "itemcode,sdate" },
-        { "item_name", "item", "itemname" },
+        // one item per name (the server compares names without regard to letter case): two
+        // administrators adding the same name at once store it once
+        { "item_name", "item", "itemname", true },
         { "item_barcode", "item", "barcode" },
         // a terminal's bill header; with the status the highest bill number is read from the index alone
         { "sales_order_terminal_bill", "sales_order", "pcid,billno,payment_status" },
@@ -128,6 +132,8 @@ namespace {
         { "cheque_details_bill", "cheque_details", "billno,pcid" },
         // a customer by exact name: the customer's history and the delivery's customer
         { "customer_details_name", "customer_details", "customer_name" },
+        // one overall tax per day: a second save of the day changes its rate
+        { "tax_date", "tax", "sdate", true },
     };
 
     const QLatin1String kGridTerminalColumn("pcid int(5) not NULL, ");
@@ -188,8 +194,9 @@ namespace {
 
     QString indexText(const QString& database, const IndexDef& i)
     {
-        return QStringLiteral("CREATE INDEX %1 ON %2.%3 (%4);")
-            .arg(QLatin1String(i.name), TQuery::ident(database), QLatin1String(i.table), QLatin1String(i.columns));
+        return QStringLiteral("CREATE %1INDEX %2 ON %3.%4 (%5);")
+            .arg(i.unique ? QStringLiteral("UNIQUE ") : QString(), QLatin1String(i.name), TQuery::ident(database),
+                QLatin1String(i.table), QLatin1String(i.columns));
     }
 
 } // namespace
@@ -202,11 +209,12 @@ QStringList indexStatements(const QString& database)
     return out;
 }
 
-QString indexStatement(const QString& database, const QString& indexName)
+QString indexDefinition(const QString& indexName)
 {
     for (const IndexDef& i : kIndexes) {
         if (indexName == QLatin1String(i.name))
-            return indexText(database, i);
+            return QStringLiteral("%1INDEX %2 (%3)")
+                .arg(i.unique ? QStringLiteral("UNIQUE ") : QString(), QLatin1String(i.name), QLatin1String(i.columns));
     }
     return {};
 }

@@ -12,9 +12,10 @@ enum class Variant { Company, GeneralStores };
 
 // The eighteen CREATE TABLE statements of one database, in creation order.
 QStringList tableStatements(const QString& database, Variant variant);
-// The secondary indexes of a company database (plain CREATE INDEX, one per statement, which
-// MariaDB and MySQL 8 both accept; a rerun fails with "Duplicate key name", 1061, and counts as
-// done), for the lookups the counter makes on every line and bill.
+// The secondary indexes of a company database (plain CREATE [UNIQUE] INDEX, one per statement,
+// which MariaDB and MySQL 8 both accept; a rerun fails with "Duplicate key name", 1061, and counts
+// as done), for the lookups the counter makes on every line and bill, and the unique keys of item
+// names and tax days.
 QStringList indexStatements(const QString& database);
 // The table and then the index statements joined into one line, as a script file holds them.
 QString companyScript(const QString& database);
@@ -32,7 +33,8 @@ QStringList tableNames();
 // The definition of one column of a company table as it is created ("amount_paid decimal(40,20)
 // default NULL"), for the upgrade of tables made before; empty for an unknown column.
 QString columnDefinition(const QString& table, const QString& column);
-// The index statement of a company database by index name, empty for an unknown one.
-QString indexStatement(const QString& database, const QString& indexName);
+// An index of the company tables as an ALTER TABLE adds it ("UNIQUE INDEX item_name (itemname)"),
+// empty for an unknown one.
+QString indexDefinition(const QString& indexName);
 
 } // namespace Schema

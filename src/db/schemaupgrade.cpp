@@ -55,6 +55,17 @@ const ColumnRef kExactColumns[] = {
 const ColumnRef kWiderColumns[] = {
     { "cheque_details", "chequeno" },
 };
+// ... a bill's lock names the terminal that holds it.
+const ColumnRef kAddedColumns[] = {
+    { "sales_order", "lock_pcid" },
+};
+// ... and item names and tax days are unique, where the rows allow it.
+const ColumnRef kUniqueIndexes[] = {
+    { "item", "item_name" },
+    { "tax", "tax_date" },
+};
+// 1062: the rows hold a value twice.
+const QLatin1String kDuplicateEntry("1062");
 
 QString key(const QString& table, const QString& column)
 {
@@ -110,12 +121,42 @@ CompanyVersion versionOf(TQuery& q, const QString& company)
     return v;
 }
 
+// Makes the index unique (replacing a plain one of the name in one change, so the table is never
+// without it). Rows that hold a value twice keep the index as it was; the note names them, for the
+// shop to rename or remove.
+QString makeUnique(TQuery& q, const QString& company, const QString& table, const QString& index)
+{
+    q.exec(S("select min(non_unique) as plain from information_schema.statistics where table_schema=")
+        + q.quote(company) + S(" and table_name=") + q.quote(table) + S(" and index_name=") + q.quote(index));
+    const TField plain = q.field(S("plain"));
+    if (!plain.isNull() && plain.asString() == QLatin1String("0"))
+        return {}; // unique already
+    const QString add = S("ADD ") + Schema::indexDefinition(index);
+    try {
+        q.exec(S("alter table ") + TQuery::ident(company) + QLatin1Char('.') + table + QLatin1Char(' ')
+            + (plain.isNull() ? add : S("DROP INDEX ") + index + S(", ") + add));
+    } catch (const EDatabaseError& e) {
+        if (e.serverCode() != kDuplicateEntry)
+            throw;
+        const QString column = Schema::indexDefinition(index).section(QLatin1Char('('), 1).chopped(1);
+        q.exec(S("select group_concat(distinct v separator ', ') as twice from (select ") + column + S(" as v from ")
+            + TQuery::ident(company) + QLatin1Char('.') + table + S(" group by ") + column
+            + S(" having count(*)>1 limit 10) d"));
+        return S("Company %1 keeps %2 that appear more than once (%3): they are not made unique until they are "
+                 "changed.")
+            .arg(QString(company).replace(QLatin1Char('_'), QLatin1Char(' ')),
+                table == QLatin1String("item") ? S("item names") : S("tax days"), q.text(S("twice")));
+    }
+    return {};
+}
+
 // Version 1 to 2. The type changes cannot be part of a transaction; they are made first, each
 // only where the column still has its old type, so a step broken off part-way is taken up again
 // at the next start. The float columns being changed are written down before, and read as the
 // decimals they were given, together with the new version, in one transaction.
-void toVersion2(TQuery& q, const QString& company)
+QStringList toVersion2(TQuery& q, const QString& company)
 {
+    QStringList notes;
     const QString database = TQuery::ident(company);
     const QHash<QString, QString> types = columnTypes(q, company);
     if (types.isEmpty())
@@ -136,11 +177,21 @@ void toVersion2(TQuery& q, const QString& company)
         if (types.value(key(S(c.table), S(c.column))) == QLatin1String("int"))
             changes[S(c.table)] << S("MODIFY ") + Schema::columnDefinition(S(c.table), S(c.column));
     }
+    for (const ColumnRef& c : kAddedColumns) {
+        if (!types.contains(key(S(c.table), S(c.column))))
+            changes[S(c.table)] << S("ADD COLUMN ") + Schema::columnDefinition(S(c.table), S(c.column));
+    }
     if (pending.join(QLatin1Char(' ')) != before.pending)
         upsertVersion(q, company, before.version, pending.join(QLatin1Char(' ')));
     for (auto it = changes.cbegin(); it != changes.cend(); ++it)
         q.exec(
             S("alter table ") + database + QLatin1Char('.') + it.key() + QLatin1Char(' ') + it.value().join(S(", ")));
+
+    for (const ColumnRef& i : kUniqueIndexes) {
+        const QString note = makeUnique(q, company, S(i.table), S(i.column));
+        if (!note.isEmpty())
+            notes << note;
+    }
 
     InTransaction(q.connection(), Isolation::RepeatableRead, [&] {
         QHash<QString, QStringList> reads; // table -> assignments
@@ -152,9 +203,11 @@ void toVersion2(TQuery& q, const QString& company)
             q.exec(S("update ") + database + QLatin1Char('.') + it.key() + S(" set ") + it.value().join(S(", ")));
         upsertVersion(q, company, 2, QString());
     });
+    return notes;
 }
 
-using Step = void (*)(TQuery&, const QString&);
+// A step returns what the shop should know of it (rows it could not bring in line), to show.
+using Step = QStringList (*)(TQuery&, const QString&);
 // The step that brings a company from version n-1 to n is kSteps[n - 2].
 const Step kSteps[] = { toVersion2 };
 static_assert(std::size(kSteps) == kCurrentVersion - 1, "one step per version");
@@ -269,7 +322,7 @@ UpgradeReport upgradeCompanies(TDm& dm)
             continue;
         try {
             for (int next = version + 1; next <= kCurrentVersion; ++next)
-                kSteps[next - 2](catalogue, company);
+                report.messages << kSteps[next - 2](catalogue, company);
             report.upgraded << company;
         } catch (const PosError& e) {
             report.messages << S("The database of company %1 could not be brought up to date, and is left as it "

@@ -24,7 +24,8 @@ QString refusalForOlderProgram(TDm& dm);
 
 struct UpgradeReport {
     QStringList upgraded; // companies brought to the current version
-    QStringList messages; // one per company left as it was (to show), and when the wait ran out
+    // to show: a company left as it was, values that could not be made unique, a wait that ran out
+    QStringList messages;
 };
 
 // Brings every catalogued company to the current version, one step after the other; a company

@@ -2,13 +2,24 @@
 
 #include "config/U_SettingTypes.h"
 #include "config/formatsettings.h"
+#include "db/datamodulepos.h"
 #include "platform/services.h"
 
 #include <QDir>
+#include <QRegularExpression>
 
 namespace {
 
 TLogBook* g_logBook = nullptr;
+
+// The text with each line break (CR LF counted once) written as " | ".
+QString oneLine(const QString& text)
+{
+    static const QRegularExpression lineBreak(QStringLiteral("\\r\\n|[\\n\\r\\v\\f\\x{85}\\x{2028}\\x{2029}]"));
+    if (!text.contains(lineBreak))
+        return text;
+    return QString(text).replace(lineBreak, QStringLiteral(" | "));
+}
 
 } // namespace
 
@@ -82,7 +93,7 @@ void TLogBook::openFile(const QDate& day)
 void TLogBook::write(const QString& text, int level)
 {
     const QDateTime now = services().clock().now();
-    const QString line = dateTimeToStr(now) + QString(qMax(0, 4 * level + 1), QLatin1Char(' ')) + text;
+    const QString line = dateTimeToStr(now) + QString(qMax(0, 4 * level + 1), QLatin1Char(' ')) + oneLine(text);
 
     if (now.date() != m_fileDate)
         openFile(now.date());
@@ -140,4 +151,9 @@ void LogAdd(const QString& text)
 {
     if (g_logBook)
         g_logBook->add(text);
+}
+
+void LogWriteAfterCommit(TConnection& connection, const QString& text, int level)
+{
+    connection.afterCommit([text, level] { LogWrite(text, level); });
 }

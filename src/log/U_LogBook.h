@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+class TConnection;
 class TStringSetting;
 class TIntSetting;
 
@@ -22,7 +23,8 @@ public:
     TLogBook(const TLogBook&) = delete;
     TLogBook& operator=(const TLogBook&) = delete;
 
-    // Writes timestamp + (4 x level + 1) blanks + text.
+    // Writes timestamp + (4 x level + 1) blanks + text, as one line: line breaks in the text (an
+    // address typed on several lines) are written as " | ", so no entry looks like two.
     void write(const QString& text, int level);
     // Write with the plain level, 0.
     void add(const QString& text);
@@ -63,3 +65,6 @@ void setLogBook(TLogBook* book);
 // Write through the program's log book; nothing happens while there is none.
 void LogWrite(const QString& text, int level);
 void LogAdd(const QString& text);
+// LogWrite once the transaction open on the connection is committed (at once when none is open):
+// a transaction rolled back writes nothing, one run again for a deadlock writes its lines once.
+void LogWriteAfterCommit(TConnection& connection, const QString& text, int level);

@@ -2,8 +2,9 @@
 
 #include "app/roster.h"
 #include "app/separators.h"
-#include "backoffice/menuback.h"
 #include "app/splashScreen.h"
+#include "backoffice/menuback.h"
+#include "bills/paymentdetailspas.h"
 #include "db/datamodulepos.h"
 #include "log/U_LogBook.h"
 #include "login/adminoptpas.h"
@@ -56,6 +57,8 @@ Tfrmadminoptions::Tfrmadminoptions(QWidget* parent)
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
+    // whatever this terminal held when it last ended is free again: it is settling nothing now
+    ReleaseTerminalLocks(*roster().Dm, TerminalId);
     const MaintenanceReport report = RunStartOfDayMaintenance(*roster().Dm);
     for (const QString& message : report.messages)
         ShowMsg(message);

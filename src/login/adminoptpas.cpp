@@ -217,8 +217,8 @@ QString shownName(const QString& company)
 }
 
 // Gives one saved line's quantity back to the item's latest stock row, in one statement so
-// that a sale on another terminal at the same moment is kept. Returns false (and logs) when
-// the line cannot be given back.
+// that a sale on another terminal at the same moment is kept. Returns false (and logs, once the
+// cancel is committed) when the line cannot be given back.
 bool giveBack(TDm& dm, const QString& database, const QString& company, const QString& bill, const QString& itemName,
     const QString& quantityText)
 {
@@ -227,7 +227,8 @@ bool giveBack(TDm& dm, const QString& database, const QString& company, const QS
     bool ok = Numbers::isInteger(quantityText);
     const qint64 quantity = ok ? quantityText.trimmed().toLongLong(&ok) : 0;
     if (!ok || quantity < 0 || quantity > std::numeric_limits<qint32>::max()) {
-        LogWrite(skipped + S("quantity \"") + quantityText + S("\" of item ") + itemName
+        LogWriteAfterCommit(q.connection(),
+            skipped + S("quantity \"") + quantityText + S("\" of item ") + itemName
                 + S(" is not a whole number, not given back"),
             1);
         return false;
@@ -241,7 +242,8 @@ bool giveBack(TDm& dm, const QString& database, const QString& company, const QS
     if (q.rowsAffected() == 1)
         return true;
     q.exec(S("select ") + item + S(" as itemcode"));
-    LogWrite(skipped + S("item ") + itemName
+    LogWriteAfterCommit(q.connection(),
+        skipped + S("item ") + itemName
             + (q.field(S("itemcode")).isNull() ? S(" no longer exists, ") : S(" has no stock row, ")) + quantityText
             + S(" not given back"),
         1);
@@ -410,6 +412,36 @@ void refreshSnapshot(TDm& dm, const QString& company, const QDateTime& now)
             + S(" and") + missing);
 }
 
+// The tables the start of day reads and changes in a company's database.
+const char* const kMaintainedTables[]
+    = { "sales_order", "sales_settings", "temp_ordergrid", "item", "stock_details", "itemdetails", "payment_details",
+          "cash_details", "card_details", "cheque_details", "delivery", "sales_order_details", "tordergrid" };
+
+// Why a catalogued company cannot be maintained (its database or some of its tables are
+// missing, or its name names no database); empty when it can.
+QString missingPart(TDm& dm, const QString& company)
+{
+    if (!TQuery::isValidIdent(company))
+        return S("its name is not a database name");
+    TQuery& q = dm.MyQsalesdetails;
+    q.exec(S("select schema_name from information_schema.schemata where schema_name=") + q.quote(company));
+    if (q.isEmpty())
+        return S("its database is missing");
+    q.exec(S("select table_name as t from information_schema.tables where table_schema=") + q.quote(company));
+    QStringList present;
+    for (q.first(); !q.eof(); q.next())
+        present << q.text(S("t"));
+    QStringList missing;
+    for (const char* table : kMaintainedTables) {
+        if (!present.contains(QLatin1String(table)))
+            missing << QLatin1String(table);
+    }
+    if (missing.isEmpty())
+        return {};
+    return (missing.size() == 1 ? S("its table ") : S("its tables ")) + missing.join(S(", "))
+        + (missing.size() == 1 ? S(" is missing") : S(" are missing"));
+}
+
 } // namespace
 
 MaintenanceReport RunStartOfDayMaintenance(TDm& dm)
@@ -426,11 +458,24 @@ MaintenanceReport RunStartOfDayMaintenance(TDm& dm, const QStringList& companies
 {
     const QDateTime now = services().clock().now();
     MaintenanceReport report;
-    for (const QString& company : companies)
+    // A company whose database or tables are gone is left out, with a message, so that the other
+    // companies are still done and the program starts.
+    QStringList present;
+    for (const QString& company : companies) {
+        const QString missing = missingPart(dm, company);
+        if (missing.isEmpty()) {
+            present << company;
+            continue;
+        }
+        const QString text = S("Company ") + shownName(company) + S(" was left out of the start of day: ") + missing;
+        LogWrite(text, 1);
+        report.messages << text;
+    }
+    for (const QString& company : std::as_const(present))
         cancelExpired(dm, company, kHeldPass, now, report);
-    for (const QString& company : companies)
+    for (const QString& company : std::as_const(present))
         cancelExpired(dm, company, kPartPaidPass, now, report);
-    for (const QString& company : companies)
+    for (const QString& company : std::as_const(present))
         refreshSnapshot(dm, company, now);
     return report;
 }

@@ -50,7 +50,8 @@ void RemoveCompany(TDm& dm, const QString& database);
 qint64 WholeDaysSince(const QDate& day, const QDateTime& now);
 
 struct MaintenanceReport {
-    // One text per pass skipped for a bad limit; the caller shows each.
+    // One text per pass skipped for a bad limit and per company left out because its database
+    // or tables are missing; the caller shows each.
     QStringList messages;
     int cancelledBills = 0;
     int skippedLines = 0;

@@ -442,7 +442,12 @@ void Tfmorderitem::btnprocessorderClick()
     LogWrite(S("Process order"), 0);
     for (const QString& line : OrderLogLines(*r.Dm, ctx.terminalId, ctx.billNo))
         LogWrite(line, 0);
-    ProcessBill(*r.Dm, ctx);
+    const BillChange processed = ProcessBill(*r.Dm, ctx, r.frmadminoptions->TerminalId);
+    if (!processed) {
+        // paid, cancelled or taken elsewhere meanwhile: the bill stays as it is
+        ShowMsg(processed.refusal);
+        return;
+    }
 
     Fixposition(r.fmsalesorderdtls);
     r.fmsalesorderdtls->show();

@@ -414,49 +414,75 @@ QString NextBillNumber(TDm& dm, const QString& terminalId)
     return QString::number(Numbers::parseInt(last.asString()) + 1);
 }
 
-void ProcessBill(TDm& dm, const OrderContext& ctx)
+BillChange ProcessBill(TDm& dm, const OrderContext& ctx, const QString& thisTerminal)
 {
     TQuery& q = dm.MyQposorderitem;
-    // Sum the grid texts here: the server would sum them as doubles and keep their noise.
-    q.exec(S("select total,isubtotal from tordergrid where pcid=") + q.quote(ctx.terminalId) + S(" and billno=")
-        + q.quote(ctx.billNo));
-    Numbers::Value sumTotal = 0;
-    Numbers::Value sumSubtotal = 0;
-    for (q.first(); !q.eof(); q.next()) {
-        sumTotal += Numbers::parseOrZero(q.text(S("total")));
-        sumSubtotal += Numbers::parseOrZero(q.text(S("isubtotal")));
-    }
+    const BillKey bill { ctx.terminalId, ctx.billNo };
+    return InTransaction(q.connection(), Isolation::ReadCommitted, [&] {
+        BillChange change;
+        // Sum the grid texts here: the server would sum them as doubles and keep their noise.
+        q.exec(S("select total,isubtotal from tordergrid where pcid=") + q.quote(ctx.terminalId) + S(" and billno=")
+            + q.quote(ctx.billNo));
+        const int lines = q.recordCount();
+        Numbers::Value sumTotal = 0;
+        Numbers::Value sumSubtotal = 0;
+        for (q.first(); !q.eof(); q.next()) {
+            sumTotal += Numbers::parseOrZero(q.text(S("total")));
+            sumSubtotal += Numbers::parseOrZero(q.text(S("isubtotal")));
+        }
 
-    q.exec(S("select rate,taxcode from tax where sdate=(select max(sdate)from tax)"));
-    const QString taxRate = q.text(S("rate")).isEmpty() ? S("0") : q.text(S("rate"));
-    const QString taxCode = q.text(S("taxcode")).isEmpty() ? S("0") : q.text(S("taxcode"));
-    Numbers::Value grand = sumTotal + (Numbers::parse(taxRate) * sumTotal) / 100;
+        q.exec(S("select rate,taxcode from tax where sdate=(select max(sdate)from tax)"));
+        const QString taxRate = q.text(S("rate")).isEmpty() ? S("0") : q.text(S("rate"));
+        const QString taxCode = q.text(S("taxcode")).isEmpty() ? S("0") : q.text(S("taxcode"));
+        Numbers::Value grand = sumTotal + (Numbers::parse(taxRate) * sumTotal) / 100;
 
-    // A home-delivery bill keeps its charges when its items are changed.
-    q.exec(S("select charges from delivery where billno=") + q.quote(ctx.billNo) + S(" and pcid=")
-        + q.quote(ctx.terminalId));
-    if (!q.isEmpty() && !q.text(S("charges")).isEmpty())
-        grand += Numbers::parse(q.text(S("charges")));
+        // A home-delivery bill keeps its charges when its items are changed.
+        q.exec(S("select charges from delivery where billno=") + q.quote(ctx.billNo) + S(" and pcid=")
+            + q.quote(ctx.terminalId));
+        if (!q.isEmpty() && !q.text(S("charges")).isEmpty())
+            grand += Numbers::parse(q.text(S("charges")));
 
-    const QString grandText = Numbers::general(grand);
-    const QString where = S(" where billno=") + q.quote(ctx.billNo) + S(" and pcid=") + q.quote(ctx.terminalId);
-    q.exec(S("SELECT amount_paid,balance FROM sales_order s ") + where);
-    if (q.isEmpty()) {
-        q.exec(S("insert into sales_order(sdate,stime,billno,subtotal,taxcode,total,balance,pcid) values(")
-            + q.quote(ctx.date) + ',' + q.quote(ctx.time) + ',' + q.quote(ctx.billNo) + ','
-            + q.quote(Numbers::general(sumSubtotal)) + ',' + q.quote(taxCode) + ',' + q.quote(grandText) + ','
-            + q.quote(grandText) + ',' + q.quote(ctx.terminalId) + ')');
-    } else if (q.text(S("amount_paid")).isEmpty()) {
-        q.exec(S("update  sales_order set balance=") + q.quote(grandText) + S(" ,sdate=") + q.quote(ctx.date)
-            + S(",stime=") + q.quote(ctx.time) + S(",subtotal=") + q.quote(Numbers::general(sumSubtotal))
-            + S(",taxcode=") + q.quote(taxCode) + S(",total=") + q.quote(grandText) + where);
-    } else {
-        // part paid (or resumed) and changed: what is still owed is the new total less what was paid
-        const QString balance = Numbers::general(grand - Numbers::parse(q.text(S("amount_paid"))));
-        q.exec(S("update  sales_order set balance=") + q.quote(balance) + S(", sdate=") + q.quote(ctx.date)
-            + S(",stime=") + q.quote(ctx.time) + S(",subtotal=") + q.quote(Numbers::general(sumTotal)) + S(",taxcode=")
-            + q.quote(taxCode) + S(",total=") + q.quote(grandText) + where);
-    }
+        const QString grandText = Numbers::general(grand);
+        const QString where = S(" where billno=") + q.quote(ctx.billNo) + S(" and pcid=") + q.quote(ctx.terminalId);
+        // the header as it is now, locked until the change is kept
+        const BillState state = LockBillRow(q, bill);
+        if (!state.exists) {
+            q.exec(S("insert into sales_order(sdate,stime,billno,subtotal,taxcode,total,balance,pcid) values(")
+                + q.quote(ctx.date) + ',' + q.quote(ctx.time) + ',' + q.quote(ctx.billNo) + ','
+                + q.quote(Numbers::general(sumSubtotal)) + ',' + q.quote(taxCode) + ',' + q.quote(grandText) + ','
+                + q.quote(grandText) + ',' + q.quote(ctx.terminalId) + ')');
+            change.done = true;
+            return change;
+        }
+        change.refusal = BillRefusal(state, bill, thisTerminal, S("its items are not changed."));
+        if (!change.refusal.isEmpty())
+            return change;
+        // a held or part-paid bill's saved lines and stock follow its new total at once, so that
+        // they agree however the cashier leaves the bill
+        const bool saved = IsStatus(state.status, "Hold") || IsStatus(state.status, "Part Payment");
+        if (saved && lines == 0) {
+            change.refusal = S("No entries in the grid");
+            return change;
+        }
+        if (state.amountPaid.isEmpty()) {
+            q.exec(S("update  sales_order set balance=") + q.quote(grandText) + S(" ,sdate=") + q.quote(ctx.date)
+                + S(",stime=") + q.quote(ctx.time) + S(",subtotal=") + q.quote(Numbers::general(sumSubtotal))
+                + S(",taxcode=") + q.quote(taxCode) + S(",total=") + q.quote(grandText) + where);
+        } else {
+            // part paid (or resumed) and changed: what is still owed is the new total less what was paid
+            const QString balance = Numbers::general(grand - Numbers::parse(state.amountPaid));
+            q.exec(S("update  sales_order set balance=") + q.quote(balance) + S(", sdate=") + q.quote(ctx.date)
+                + S(",stime=") + q.quote(ctx.time) + S(",subtotal=") + q.quote(Numbers::general(sumTotal))
+                + S(",taxcode=") + q.quote(taxCode) + S(",total=") + q.quote(grandText) + where);
+        }
+        if (saved) {
+            MoveBillStock(q, bill, +1);
+            SnapshotBillLines(q, ctx.terminalId, ctx.billNo);
+            MoveBillStock(q, bill, -1);
+        }
+        change.done = true;
+        return change;
+    });
 }
 
 void SnapshotBillLines(TDm& dm, const QString& terminalId, const QString& billNo)
@@ -467,9 +493,7 @@ void SnapshotBillLines(TDm& dm, const QString& terminalId, const QString& billNo
 void SnapshotBillLines(TQuery& q, const QString& terminalId, const QString& billNo)
 {
     const QString bill = S(" where billno=") + q.quote(billNo) + S(" and pcid=") + q.quote(terminalId);
-    q.exec(S("select billno from temp_ordergrid") + bill);
-    if (!q.isEmpty())
-        q.exec(S("delete from temp_ordergrid") + bill);
+    q.exec(S("delete from temp_ordergrid") + bill);
     q.exec(S("insert into temp_ordergrid (itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
              "select itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno  from tordergrid")
         + bill + S(" order by id"));
@@ -574,13 +598,4 @@ void ClearOrder(TDm& dm, const QString& terminalId, const QString& billNo)
     q.exec(S("delete  from tordergrid where pcid=") + q.quote(terminalId) + S(" and billno not in ")
         + lockedBills(q, terminalId));
     q.exec(S("delete  from delivery where pcid=") + q.quote(terminalId) + S(" and billno= ") + q.quote(billNo));
-}
-
-void ReleaseBillLock(TDm& dm, const QString& billNo, const QString& terminalId)
-{
-    if (billNo.isEmpty() || terminalId.isEmpty())
-        return;
-    TQuery& q = dm.MyQsalesdetails;
-    q.exec(S("update sales_order set bool_access =\"f\" where billno=") + q.quote(billNo) + S(" and pcid=")
-        + q.quote(terminalId));
 }

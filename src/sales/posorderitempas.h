@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sales/salesorderdetailspas.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -84,8 +86,12 @@ TQuery& RefreshOrderGrid(TDm& dm, const QString& terminalId, const QString& bill
 // have a payment status, or 1.
 QString NextBillNumber(TDm& dm, const QString& terminalId);
 
-// Sums the order into its bill header, with the overall tax (and any delivery charges) on top.
-void ProcessBill(TDm& dm, const OrderContext& ctx);
+// Sums the order into its bill header, with the overall tax (and any delivery charges) on top,
+// as one transaction under the header's row lock. A bill that is cancelled, paid in full or on
+// another terminal's settlement screen is refused and left as it is. A held or part-paid bill
+// takes the order as its saved lines too, and its stock follows: the give-back of the old lines
+// and the take-out of the new. thisTerminal is the terminal at work, the bill's own when empty.
+BillChange ProcessBill(TDm& dm, const OrderContext& ctx, const QString& thisTerminal = QString());
 
 // Copies the order's grid rows into the bill's saved lines (temp_ordergrid). The second form runs
 // on the given query's connection, for a transaction open there.
@@ -119,6 +125,3 @@ void ClearStaleGrid(TDm& dm, const QString& terminalId, const QString& shownBill
 // "CLEAR": deletes the terminal's order (not the rows of a locked bill) and the delivery entry of
 // the discarded bill.
 void ClearOrder(TDm& dm, const QString& terminalId, const QString& billNo);
-
-// Releases a bill's lock (bool_access "f").
-void ReleaseBillLock(TDm& dm, const QString& billNo, const QString& terminalId);

@@ -7,10 +7,12 @@
 #include "bills/custdetailspas.h"
 #include "bills/homedelivery.h"
 #include "bills/homedeliverypas.h"
+#include "bills/paymentdetails.h"
 #include "config/formatsettings.h"
 #include "db/datamodulepos.h"
 #include "db/querymodel.h"
 #include "log/U_LogBook.h"
+#include "login/adminoption.h"
 #include "platform/datepicker.h"
 #include "platform/keyfilter.h"
 #include "platform/services.h"
@@ -291,6 +293,8 @@ void Tfmsalesorderdtls::FormShow()
     // before; a name given to this very bill (its delivery's customer) stays.
     if (payments && payments->ResumeFlag == 1 && m_customerBill != ui->Label27->text())
         TakeBillCustomer(bill());
+    // the bill shown here is this terminal's alone until it leaves the counter
+    const QString lockRefusal = r.fmpaymentdetails->LockShownBill(terminalId, billNo);
 
     const bool home = HasDeliveryCharges(*r.Dm, bill());
     (home ? ui->RadioGroup1Home : ui->RadioGroup1TakeAway)->setChecked(true);
@@ -308,6 +312,8 @@ void Tfmsalesorderdtls::FormShow()
     showSummary();
     // what activation does, also for a screen the window manager never activates
     FormActivate();
+    if (!lockRefusal.isEmpty())
+        ShowMsg(lockRefusal);
 }
 
 void Tfmsalesorderdtls::FormActivate()
@@ -451,6 +457,7 @@ void Tfmsalesorderdtls::pay(PaymentMethod method)
     req.homeDelivery = ui->RadioGroup1Home->isChecked();
     req.stampDate = m_shownAt.date().toString(S("yyyy-MM-dd"));
     req.stampTime = (time ? time->time() : m_shownAt.time()).toString(S("HH.mm.ss.zzz"));
+    req.thisTerminal = r.frmadminoptions->TerminalId;
 
     const PaymentOutcome out = RunPayment(*r.Dm, req);
     if (out.emptyAmount)
@@ -467,10 +474,13 @@ void Tfmsalesorderdtls::pay(PaymentMethod method)
         else
             emptyPanelFields(ChequeTab);
     }
-    if (out.recorded || out.checked) {
+    if (out.recorded || out.checked || out.refused) {
+        // a refused payment shows the bill as another terminal left it
         showSummary();
         refreshGrid();
     }
+    if (out.refused)
+        enableActions();
     if (out.settled.complete) {
         // paid in full: a resumed bill leaves the counter and its lock goes
         r.fmpaymentdetails->ReleaseResumedBill();
@@ -503,12 +513,18 @@ void Tfmsalesorderdtls::btnholdClick()
     req.customer = { ui->cname->text(), r.fmcustdetails->SelectedCustomerId };
     req.stampDate = m_shownAt.date().toString(S("yyyy-MM-dd"));
     req.stampTime = (time ? time->time() : m_shownAt.time()).toString(S("HH.mm.ss.zzz"));
-    if (HoldBill(*r.Dm, req))
-        r.fmpaymentdetails->ReleaseResumedBill(); // held again: a resumed bill leaves the counter
+    req.thisTerminal = r.frmadminoptions->TerminalId;
+    const BillChange held = HoldBill(*r.Dm, req);
+    if (held)
+        r.fmpaymentdetails->ReleaseResumedBill(); // held again: the bill leaves the counter
     for (QWidget* w : { static_cast<QWidget*>(ui->BtnCash), static_cast<QWidget*>(ui->BtnCard),
              static_cast<QWidget*>(ui->btnCheque), static_cast<QWidget*>(ui->Button1),
              static_cast<QWidget*>(ui->btnhold), static_cast<QWidget*>(ui->btnnextbill) })
         w->setEnabled(false);
+    if (!held) {
+        showSummary();
+        ShowMsg(held.refusal);
+    }
 }
 
 void Tfmsalesorderdtls::btnsaveClick()

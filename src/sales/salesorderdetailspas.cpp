@@ -100,13 +100,15 @@ DeliveryEntry deliveryEntry(TQuery& q, const BillKey& bill)
 }
 
 // Copies the order grid into the bill's saved lines, unless the grid no longer holds the bill
-// (the lines would be replaced by nothing).
+// (the lines would be replaced by nothing): the old lines go only when the grid has the bill's.
 void snapshotLines(TDm& dm, const BillKey& bill)
 {
     TQuery& q = dm.MyQsalesdetails;
-    q.exec(S("select count(*) as n from tordergrid") + billWhere(q, bill));
-    if (q.text(S("n")).toLongLong() > 0)
-        SnapshotBillLines(q, bill.terminalId, bill.billNo);
+    const QString where = billWhere(q, bill);
+    q.exec(S("delete from temp_ordergrid") + where + S(" and exists (select 1 from tordergrid") + where + S(")"));
+    q.exec(S("insert into temp_ordergrid (itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
+             "select itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno from tordergrid")
+        + where);
 }
 
 bool isWholeNumber(const QString& text)
@@ -182,6 +184,41 @@ QString BillStatus(TDm& dm, const BillKey& bill)
     TQuery& q = dm.MyQsalesdetails;
     q.exec(S("select payment_status from sales_order") + billWhere(q, bill));
     return q.text(S("payment_status"));
+}
+
+BillState LockBillRow(TQuery& q, const BillKey& bill)
+{
+    q.exec(S("select payment_status, hold_entry, bool_access, lock_pcid, customerid, amount_paid from sales_order")
+        + billWhere(q, bill) + S(" for update"));
+    BillState state;
+    state.exists = !q.isEmpty();
+    if (!state.exists)
+        return state;
+    state.status = q.text(S("payment_status"));
+    state.cancelled = !q.field(S("hold_entry")).isNull();
+    state.locked = q.text(S("bool_access")) == QLatin1String("t");
+    state.lockHolder = q.text(S("lock_pcid"));
+    state.customerId = ownCustomer(q.field(S("customerid")));
+    state.amountPaid = q.text(S("amount_paid")).trimmed();
+    return state;
+}
+
+QString BillRefusal(const BillState& state, const BillKey& bill, const QString& thisTerminal, const QString& notDone)
+{
+    const QString holder = thisTerminal.isEmpty() ? bill.terminalId : thisTerminal;
+    QString why;
+    if (!state.exists)
+        why = S(" no longer exists; ");
+    else if (state.cancelled)
+        why = S(" was cancelled; ");
+    else if (IsStatus(state.status, "Complete"))
+        why = S(" is paid in full already; ");
+    else if (state.locked && state.lockHolder != holder)
+        why = state.lockHolder.isEmpty() ? S(" is being settled at another terminal; ")
+                                         : S(" is being settled at terminal ") + state.lockHolder + S("; ");
+    else
+        return {};
+    return S("Bill ") + bill.terminalId + QLatin1Char('/') + bill.billNo + why + notDone;
 }
 
 TQuery& ShowBillGrid(TDm& dm, const BillKey& bill)
@@ -331,7 +368,7 @@ SettleOutcome SettleBillPayment(TDm& dm, const SettleInput& in)
         if (q.rowsAffected() > 0)
             break;
         if (attempt >= kAttempts)
-            throw EDatabaseError(S("The bill's balance keeps changing; the payment is recorded, its status is not"));
+            throw EDatabaseError(S("The bill's balance kept changing; the payment is not recorded"));
         q.exec(read);
         if (q.isEmpty() || IsStatus(q.text(S("payment_status")), "Complete"))
             return SettleOutcome {};
@@ -375,9 +412,8 @@ void RecordDeliveryChoice(TDm& dm, const BillKey& bill, const QString& delivery)
 
 namespace {
 
-void moveBillStock(TDm& dm, const BillKey& bill, int direction)
+void moveBillStock(TQuery& q, const BillKey& bill, int direction)
 {
-    TQuery& q = dm.MyQsalesdetails;
     q.exec(S("select g.itemname, g.quantity, (select i.itemcode from item i where i.itemname=g.itemname limit 1) "
              "as itemcode from temp_ordergrid g where g.billno=")
         + q.quote(bill.billNo) + S(" and g.pcid=") + q.quote(bill.terminalId));
@@ -413,8 +449,9 @@ void moveBillStock(TDm& dm, const BillKey& bill, int direction)
     const QString billText = bill.terminalId + QLatin1Char('/') + bill.billNo;
     for (const Line& line : lines) {
         if (!Numbers::isInteger(line.quantity)) {
-            LogWrite(S("Stock not moved for ") + line.name + S(" of bill ") + billText + S(": quantity \"")
-                    + line.quantity + S("\" is not a whole number"),
+            LogWriteAfterCommit(q.connection(),
+                S("Stock not moved for ") + line.name + S(" of bill ") + billText + S(": quantity \"") + line.quantity
+                    + S("\" is not a whole number"),
                 0);
             continue;
         }
@@ -432,7 +469,8 @@ void moveBillStock(TDm& dm, const BillKey& bill, int direction)
             moved = q.rowsAffected() > 0;
         }
         if (!moved)
-            LogWrite(S("Stock not moved for ") + line.name + S(" of bill ") + billText
+            LogWriteAfterCommit(q.connection(),
+                S("Stock not moved for ") + line.name + S(" of bill ") + billText
                     + S(": the item or its stock row no longer exists"),
                 0);
     }
@@ -440,9 +478,15 @@ void moveBillStock(TDm& dm, const BillKey& bill, int direction)
 
 } // namespace
 
+void MoveBillStock(TQuery& q, const BillKey& bill, int direction)
+{
+    moveBillStock(q, bill, direction);
+}
+
 void MoveBillStock(TDm& dm, const BillKey& bill, int direction)
 {
-    InTransaction(dm.MyConsalesdetails, Isolation::ReadCommitted, [&] { moveBillStock(dm, bill, direction); });
+    InTransaction(
+        dm.MyConsalesdetails, Isolation::ReadCommitted, [&] { moveBillStock(dm.MyQsalesdetails, bill, direction); });
 }
 
 namespace {
@@ -501,7 +545,7 @@ Value minimalPayment(TQuery& q)
     const QString minimal = salesSetting(q, S("minimal value"));
     if (Numbers::isNumber(minimal))
         return Numbers::parse(minimal);
-    LogWrite(
+    LogWriteAfterCommit(q.connection(),
         S("The setting \"minimal value\" is \"") + minimal + S("\", not a number; payments are checked against 0"), 0);
     return 0;
 }
@@ -550,9 +594,15 @@ PaymentOutcome runPayment(TDm& dm, const PaymentRequest& r)
     const MethodTexts& texts = textsOf(s.method);
     PaymentOutcome out;
 
-    const QString statusBefore = BillStatus(dm, s.bill);
-    if (IsStatus(statusBefore, "Complete"))
-        return out; // paid in full: its lines are out of stock once already
+    // The bill as it is now, its row locked to the end: another terminal's payment, hold or
+    // cancel of it waits for this one and then finds it as this one leaves it.
+    const BillState state = LockBillRow(q, s.bill);
+    const QString billRefusal = BillRefusal(state, s.bill, r.thisTerminal, S("the payment is not recorded."));
+    if (!billRefusal.isEmpty()) {
+        out.messages << billRefusal;
+        out.refused = true;
+        return out;
+    }
 
     const QString refusal = fieldRefusal(r);
     if (!refusal.isEmpty()) {
@@ -574,15 +624,16 @@ PaymentOutcome runPayment(TDm& dm, const PaymentRequest& r)
     }
     out.checked = true;
 
-    if (hasReservationToGiveBack(statusBefore))
-        MoveBillStock(dm, s.bill, +1);
-    QString statusAfter = statusBefore;
+    if (hasReservationToGiveBack(state.status))
+        moveBillStock(q, s.bill, +1);
+    QString statusAfter = state.status;
     if (r.homeDelivery && !deliveryEntry(q, s.bill).hasCharges) {
         out.messages << S(texts.noDeliveryDetails);
     } else {
         recordMethod(dm, r);
         out.settled = SettleBillPayment(dm, s);
-        statusAfter = BillStatus(dm, s.bill);
+        // the row is locked: the status written is the bill's status now
+        statusAfter = out.settled.status;
         if (!out.settled.change.isEmpty())
             out.messages << S("Amount to be paid back is Rs. ") + out.settled.change;
         out.messages << S(texts.added);
@@ -590,25 +641,24 @@ PaymentOutcome runPayment(TDm& dm, const PaymentRequest& r)
         out.recorded = true;
     }
     if (reservesStock(statusAfter))
-        MoveBillStock(dm, s.bill, -1);
+        moveBillStock(q, s.bill, -1);
     stampBill(q, s.bill, r.stampDate, r.stampTime);
     return out;
 }
 
-bool holdBill(TDm& dm, const HoldRequest& r)
+BillChange holdBill(TDm& dm, const HoldRequest& r)
 {
     TQuery& q = dm.MyQsalesdetails;
     const QString where = billWhere(q, r.bill);
-    q.exec(S("select payment_status, customerid from sales_order") + where);
-    if (q.isEmpty())
-        return false;
-    const QString status = q.text(S("payment_status"));
-    if (IsStatus(status, "Complete"))
-        return false;
-    QString customerId = ownCustomer(q.field(S("customerid")));
+    const BillState state = LockBillRow(q, r.bill);
+    BillChange out;
+    out.refusal = BillRefusal(state, r.bill, r.thisTerminal, S("it is not held."));
+    if (!out.refusal.isEmpty())
+        return out;
+    QString customerId = state.customerId;
 
-    if (hasReservationToGiveBack(status))
-        MoveBillStock(dm, r.bill, +1);
+    if (hasReservationToGiveBack(state.status))
+        moveBillStock(q, r.bill, +1);
     if (customerId.isEmpty())
         customerId = chosenCustomer(q, r.customer);
     if (customerId.isEmpty())
@@ -616,11 +666,12 @@ bool holdBill(TDm& dm, const HoldRequest& r)
     // money paid on the bill keeps it a part-paid bill; only an unpaid one is held
     q.exec(S("update sales_order set payment_status=if(coalesce(payment_status,'')='','Hold',payment_status),"
              "customerid=")
-        + q.quote(customerId) + where + S(" and coalesce(payment_status,'')<>'Complete'"));
+        + q.quote(customerId) + where);
     snapshotLines(dm, r.bill);
-    MoveBillStock(dm, r.bill, -1);
+    moveBillStock(q, r.bill, -1);
     stampBill(q, r.bill, r.stampDate, r.stampTime);
-    return true;
+    out.done = true;
+    return out;
 }
 
 } // namespace
@@ -639,7 +690,7 @@ PaymentOutcome RunPayment(TDm& dm, const PaymentRequest& r)
     return out;
 }
 
-bool HoldBill(TDm& dm, const HoldRequest& r)
+BillChange HoldBill(TDm& dm, const HoldRequest& r)
 {
     return InTransaction(dm.MyConsalesdetails, Isolation::ReadCommitted, [&] { return holdBill(dm, r); });
 }

@@ -20,11 +20,40 @@ class TQuery;
 // RunPayment, HoldBill, MoveBillStock and RecordDeliveryChoice are each one transaction on the
 // settlement's connection (MyConsalesdetails): all of it is kept, or none of it. Called inside a
 // transaction already open on that connection, they join it; every statement here runs on that
-// connection.
+// connection. A payment and a hold begin by locking the bill's header row and reading it again:
+// another terminal's payment, hold, cancel or the start of day waits for them, and they find the
+// bill as those left it.
 
 struct BillKey {
     QString terminalId;
     QString billNo;
+};
+
+// The bill's header as a change finds it, read under its row lock.
+struct BillState {
+    bool exists = false;
+    QString status; // payment_status
+    bool cancelled = false; // hold_entry set: cancelled by hand or at the start of day
+    bool locked = false; // bool_access "t": a terminal has it on a settlement screen
+    QString lockHolder; // the terminal holding the lock, empty when the lock names none
+    QString customerId; // empty when none
+    QString amountPaid; // empty when nothing was paid
+};
+
+// Locks the bill's header row until the transaction open on the query's connection ends, and
+// reads it.
+BillState LockBillRow(TQuery& q, const BillKey& bill);
+
+// Why `thisTerminal` may not change the bill now, empty when it may: the bill is gone, cancelled,
+// paid in full, or on another terminal's settlement screen. `notDone` ends the text ("the payment
+// is not recorded.").
+QString BillRefusal(const BillState& state, const BillKey& bill, const QString& thisTerminal, const QString& notDone);
+
+// What a change that re-checks the bill first did: done, or refused with the reason to show.
+struct BillChange {
+    bool done = false;
+    QString refusal;
+    explicit operator bool() const { return done; }
 };
 
 enum class PaymentMethod { Cash, Card, Cheque };
@@ -98,6 +127,8 @@ void RecordDeliveryChoice(TDm& dm, const BillKey& bill, const QString& delivery)
 // A line whose item or ledger row is gone, or whose quantity is not a whole number, is skipped
 // and written to the log book.
 void MoveBillStock(TDm& dm, const BillKey& bill, int direction);
+// The same on the query's connection, inside the transaction open there.
+void MoveBillStock(TQuery& q, const BillKey& bill, int direction);
 
 // A whole payment as the settlement screen's "OK" buttons run it.
 struct PaymentRequest {
@@ -112,18 +143,21 @@ struct PaymentRequest {
     bool homeDelivery = false; // "Home" is selected
     QString stampDate; // the screen's date, "yyyy-mm-dd"
     QString stampTime; // the order screen's time, "HH.mm.ss.zzz"
+    QString thisTerminal; // the terminal taking the money; the bill's own when empty
 };
 
 struct PaymentOutcome {
     QStringList messages; // to show, in order
+    bool refused = false; // the bill is no longer this terminal's to pay (the message says why)
     bool emptyAmount = false; // a refusal that empties the amount box
     bool checked = false; // passed the checks (the stock and the stamp ran)
     bool recorded = false; // the payment was recorded: "SAVE" ran, the method's fields are emptied
     SettleOutcome settled;
 };
 
-// Checks, stock give-back, record, settle, "SAVE"'s delivery choice, stock take-out and the
-// bill's stamp. A complete bill is refused without a message.
+// The bill's re-check under its row lock, checks, stock give-back, record, settle, "SAVE"'s
+// delivery choice, stock take-out and the bill's stamp. A bill that is gone, cancelled, paid in
+// full or on another terminal's settlement screen is refused with a message, and nothing written.
 PaymentOutcome RunPayment(TDm& dm, const PaymentRequest& request);
 
 // Holding the bill ("HOLD" after its question).
@@ -132,10 +166,11 @@ struct HoldRequest {
     CustomerChoice customer;
     QString stampDate; // "yyyy-mm-dd"
     QString stampTime; // "HH.mm.ss.zzz"
+    QString thisTerminal; // the terminal holding it; the bill's own when empty
 };
 
-// Returns false (and changes nothing) for a complete bill. A part-paid bill keeps its status.
-bool HoldBill(TDm& dm, const HoldRequest& request);
+// Refuses (and changes nothing) as a payment does. A part-paid bill keeps its status.
+BillChange HoldBill(TDm& dm, const HoldRequest& request);
 
 // The bill's payment status, empty when it has none (or no header).
 QString BillStatus(TDm& dm, const BillKey& bill);

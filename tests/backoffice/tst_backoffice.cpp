@@ -16,6 +16,7 @@
 #include "workbook/workbook.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLabel>
@@ -363,6 +364,71 @@ private Q_SLOTS:
         click(purchase, QStringLiteral("BtnReceived"));
         QCOMPARE(text(purchase, QStringLiteral("Edit6")), QStringLiteral("Recieved"));
         QCOMPARE(ledgerRow(2, QStringLiteral("2026-12-09")), QStringLiteral("20,5,25,1"));
+    }
+
+    // The opening stock entry over today's row, which opened at 0 and already holds purchases
+    // and sales: keys that leave the figure as it was change nothing, a new figure moves the stock
+    // by the difference.
+    void openingStockKeepsTheDaysPurchasesAndSales()
+    {
+        addLedgerRow(1, QStringLiteral("2026-12-01"), 40, 0, 0);
+        // 12345 bought today, 2346 of them sold
+        addLedgerRow(1, QStringLiteral("2026-12-09"), 0, 12345, 9999);
+        const QString today = QStringLiteral("2026-12-09");
+        TFpurchase* purchase = roster().Fpurchase;
+        click(menu(), QStringLiteral("btnPurchase"));
+        auto* item = w<QComboBox>(purchase, QStringLiteral("ComboBox1"));
+        choose(item, QStringLiteral("sugar"));
+        auto* entry = w<QLineEdit>(purchase, QStringLiteral("EOpstock"));
+        QVERIFY(entry->isVisible());
+        QCOMPARE(entry->text(), QStringLiteral("0"));
+        QCOMPARE(text(purchase, QStringLiteral("Edit5")), QStringLiteral("9999"));
+
+        // keys go where the focus is, as the keyboard's do: the release of the Tab that moved the
+        // focus lands in the entry
+        const auto key = [](Qt::Key k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+            QTest::keyClick(static_cast<QWidget*>(nullptr), k, modifiers);
+        };
+        item->setFocus();
+        key(Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), entry);
+        QCOMPARE(ledgerRow(1, today), QStringLiteral("0,12345,9999,0"));
+        QCOMPARE(text(purchase, QStringLiteral("Edit5")), QStringLiteral("9999"));
+
+        // the cursor stands after the 0: taken away, it leaves the figure at 0
+        key(Qt::Key_Backspace);
+        QCOMPARE(entry->text(), QString());
+        QCOMPARE(ledgerRow(1, today), QStringLiteral("0,12345,9999,0"));
+        QTest::keyClicks(static_cast<QWidget*>(nullptr), QStringLiteral("25"));
+        QCOMPARE(entry->text(), QStringLiteral("25"));
+        QCOMPARE(ledgerRow(1, today), QStringLiteral("25,12345,10024,0"));
+        QCOMPARE(text(purchase, QStringLiteral("Edit1")), QStringLiteral("25"));
+        QCOMPARE(text(purchase, QStringLiteral("Edit5")), QStringLiteral("10024"));
+
+        key(Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), w<QLineEdit>(purchase, QStringLiteral("Edit1")));
+        key(Qt::Key_Tab, Qt::ShiftModifier);
+        QCOMPARE(QApplication::focusWidget(), entry);
+        QCOMPARE(ledgerRow(1, today), QStringLiteral("25,12345,10024,0"));
+
+        // Ctrl+V is a key the entry drops; Shift+Insert pastes digits over the selected figure,
+        // and nothing else
+        QGuiApplication::clipboard()->setText(QStringLiteral("7"));
+        key(Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(entry->text(), QStringLiteral("25"));
+        QCOMPARE(ledgerRow(1, today), QStringLiteral("25,12345,10024,0"));
+        key(Qt::Key_Insert, Qt::ShiftModifier);
+        QCOMPARE(entry->text(), QStringLiteral("7"));
+        QCOMPARE(ledgerRow(1, today), QStringLiteral("7,12345,10006,0"));
+        QGuiApplication::clipboard()->setText(QStringLiteral("1x"));
+        key(Qt::Key_Home, Qt::ShiftModifier);
+        key(Qt::Key_Insert, Qt::ShiftModifier);
+        QCOMPARE(entry->text(), QStringLiteral("7"));
+        QCOMPARE(ledgerRow(1, today), QStringLiteral("7,12345,10006,0"));
+
+        key(Qt::Key_Backspace);
+        QCOMPARE(ledgerRow(1, today), QStringLiteral("0,12345,9999,0"));
+        QCOMPARE(ledgerRow(1, QStringLiteral("2026-12-01")), QStringLiteral("40,0,0,0"));
     }
 
     void stockView()

@@ -154,8 +154,18 @@ private Q_SLOTS:
         QCOMPARE(count(QStringLiteral("select count(*) from $db.tordergrid")), 0);
     }
 
+    void overallTaxOneRowPerDay_data()
+    {
+        QTest::addColumn<bool>("dayKey");
+        QTest::newRow("one row per day by key") << true;
+        // a company made before tax days had their key
+        QTest::newRow("without the day's key") << false;
+    }
     void overallTaxOneRowPerDay()
     {
+        QFETCH(bool, dayKey);
+        if (!dayKey)
+            exec(QStringLiteral("drop index tax_date on $db.tax"));
         const QDate day(2026, 12, 9);
         QCOMPARE(SaveOverallTax(*dm, day, QString(), QString()), QStringLiteral("Please Enter the Tax"));
         QCOMPARE(SaveOverallTax(*dm, day, QStringLiteral("."), QString()), QStringLiteral("Please Enter the Tax"));

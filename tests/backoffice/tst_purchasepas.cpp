@@ -6,7 +6,9 @@
 #include "backofficefixture.h"
 #include "db/datamodulepos.h"
 
+#include <QThread>
 #include <QtTest>
+#include <functional>
 
 using namespace BackOfficeFixture;
 
@@ -20,6 +22,17 @@ QString remark(const QString& day)
     return scalar(QStringLiteral("select scomment from $db.comment where sdate='%1'").arg(day));
 }
 
+// Waits until that many transactions wait for a lock. (The server refreshes the list it reads
+// from only when it has not been read for a tenth of a second.)
+bool waitingForLocks(int transactions)
+{
+    const QString sql
+        = QStringLiteral("select count(*) from information_schema.innodb_trx where trx_state='LOCK WAIT'");
+    for (int i = 0; i < 100 && TestServer::count(sql) < transactions; ++i)
+        QThread::msleep(200);
+    return TestServer::count(sql) >= transactions;
+}
+
 } // namespace
 
 class TestPurchasePas : public QObject {
@@ -27,6 +40,45 @@ class TestPurchasePas : public QObject {
 
     std::unique_ptr<TestEnvironment> env;
     std::unique_ptr<TDm> dm;
+
+    // Another terminal holds the item's row of `day` (as a line check on the counter does) while
+    // `first` and then `second` start on terminals of their own, each waiting for it or for the
+    // other; then the row is let go and both finish.
+    void runWhileTheRowIsHeld(
+        const QString& day, const std::function<void(TDm&)>& first, const std::function<void(TDm&)>& second)
+    {
+        const auto terminal = [](const std::function<void(TDm&)>& work) {
+            return std::unique_ptr<QThread>(QThread::create([work] {
+                TDm own(TestServer::settings());
+                own.setCompanyDatabase(kDb, true);
+                work(own);
+            }));
+        };
+        std::unique_ptr<QThread> one = terminal(first);
+        std::unique_ptr<QThread> two = terminal(second);
+        // the terminals end also when a check below fails: the held row is let go first
+        struct Finish {
+            QThread& one;
+            QThread& two;
+            ~Finish()
+            {
+                one.wait(20000);
+                two.wait(20000);
+            }
+        } finish { *one, *two };
+        TDm holder(TestServer::settings());
+        holder.setCompanyDatabase(kDb, true);
+        TTransaction held(holder.MyConPur, Isolation::ReadCommitted);
+        holder.MyQPur.exec(QStringLiteral("select closing_stock from stock_details where itemcode=1 and sdate=")
+            + holder.MyQPur.quote(day) + QStringLiteral(" for update"));
+        one->start();
+        QVERIFY(waitingForLocks(1));
+        two->start();
+        QVERIFY(waitingForLocks(2));
+        held.commit();
+        QVERIFY(one->wait(20000));
+        QVERIFY(two->wait(20000));
+    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -53,7 +105,7 @@ private Q_SLOTS:
     {
         QCOMPARE(ShowItemStock(*dm, kToday, kSugar).message,
             QStringLiteral("No items Exist. So Please ADD OPENING STOCK to SELECTED ITEM"));
-        StoreOpeningStock(*dm, kSugar, QStringLiteral("20"));
+        QCOMPARE(StoreOpeningStock(*dm, kSugar, QString(), QStringLiteral("20")), QString());
         QCOMPARE(count(QStringLiteral("select count(*) from $db.stock_details")), 0);
         QCOMPARE(
             ComputeClosingStock(*dm, kSugar, QStringLiteral("5"), QStringLiteral("20")).closing, QStringLiteral("25"));
@@ -142,14 +194,83 @@ private Q_SLOTS:
         QCOMPARE(ShowComment(*dm, kToday), second + QStringLiteral(".checked"));
     }
 
-    void openingStockAndBillMarkTouchTheLatestRowOnly()
+    // A typed opening stock moves the latest row's opening and closing stock by the difference to
+    // the figure the entry held, so the day's purchases and sales stay; older rows keep theirs.
+    void openingStockMovesTheLatestRowByTheDifference_data()
+    {
+        QTest::addColumn<QString>("latestDay");
+        QTest::addColumn<QString>("latestRow"); // opening,purchase,closing
+        QTest::addColumn<QString>("previous");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("closing");
+        QTest::addColumn<QString>("after");
+        // today's row opened at 0, 12345 bought and 2346 sold since
+        QTest::newRow("today's row with purchases and sales") << kToday << "0,12345,9999"
+                                                              << "0"
+                                                              << "25"
+                                                              << "10024"
+                                                              << "25,12345,10024,0";
+        QTest::newRow("typed down again") << kToday << "25,12345,10024"
+                                          << "25"
+                                          << "7"
+                                          << "10006"
+                                          << "7,12345,10006,0";
+        QTest::newRow("emptied counts as 0") << kToday << "25,12345,10024"
+                                             << "25"
+                                             << ""
+                                             << "9999"
+                                             << "0,12345,9999,0";
+        QTest::newRow("the figure it holds changes nothing") << kToday << "0,12345,9999"
+                                                             << "0"
+                                                             << "0"
+                                                             << "9999"
+                                                             << "0,12345,9999,0";
+        QTest::newRow("sold out on an earlier day") << "2026-12-05"
+                                                    << "10,0,0"
+                                                    << "0"
+                                                    << "7"
+                                                    << "7"
+                                                    << "17,0,7,0";
+    }
+    void openingStockMovesTheLatestRowByTheDifference()
+    {
+        QFETCH(QString, latestDay);
+        QFETCH(QString, latestRow);
+        QFETCH(QString, previous);
+        QFETCH(QString, typed);
+        QFETCH(QString, closing);
+        QFETCH(QString, after);
+        addLedgerRow(1, QStringLiteral("2026-12-01"), 40, 0, 0);
+        const QStringList row = latestRow.split(QLatin1Char(','));
+        addLedgerRow(1, latestDay, row[0].toInt(), row[1].toInt(), row[2].toInt());
+        QCOMPARE(StoreOpeningStock(*dm, kSugar, previous, typed), closing);
+        QCOMPARE(ledgerRow(1, latestDay), after);
+        QCOMPARE(ledgerRow(1, QStringLiteral("2026-12-01")), QStringLiteral("40,0,0,0"));
+        // an item without a ledger gets nothing: its first booking takes the typed figure
+        QCOMPARE(StoreOpeningStock(*dm, QStringLiteral("RICE"), QString(), typed), QString());
+        QCOMPARE(count(QStringLiteral("select count(*) from $db.stock_details where itemcode=2")), 0);
+    }
+
+    // A purchase on another terminal opens today's row for SUGAR while the opening stock entry
+    // waits for the item: the entry's change lands on the new row, the current stock, and the
+    // older row keeps its figures.
+    void openingStockWhileAPurchaseOpensTheDaysRow()
+    {
+        addLedgerRow(1, QStringLiteral("2026-12-05"), 10, 0, 0);
+        // another item's row of the same day, which the purchase does not touch
+        addLedgerRow(2, QStringLiteral("2026-12-05"), 3, 0, 3);
+        runWhileTheRowIsHeld(
+            QStringLiteral("2026-12-05"), [](TDm& own) { BookPurchase(own, kToday, kSugar, 2, QString(), true); },
+            [](TDm& own) { StoreOpeningStock(own, kSugar, QStringLiteral("0"), QStringLiteral("5")); });
+        QCOMPARE(ledgerRow(1, QStringLiteral("2026-12-05")), QStringLiteral("10,0,0,0"));
+        QCOMPARE(ledgerRow(1, kToday), QStringLiteral("5,2,7,1"));
+        QCOMPARE(ledgerRow(2, QStringLiteral("2026-12-05")), QStringLiteral("3,0,3,0"));
+    }
+
+    void billMarkTouchesTheLatestRowOnly()
     {
         addLedgerRow(1, QStringLiteral("2026-12-01"), 40, 0, 0);
-        addLedgerRow(1, QStringLiteral("2026-12-05"), 0, 0, 0);
-        StoreOpeningStock(*dm, kSugar, QStringLiteral("7"));
-        QCOMPARE(ledgerRow(1, QStringLiteral("2026-12-05")), QStringLiteral("7,0,7,0"));
-        QCOMPARE(ledgerRow(1, QStringLiteral("2026-12-01")), QStringLiteral("40,0,0,0"));
-
+        addLedgerRow(1, QStringLiteral("2026-12-05"), 7, 0, 7);
         QCOMPARE(MarkBillReceived(*dm, kSugar), QString());
         QCOMPARE(ledgerRow(1, QStringLiteral("2026-12-05")), QStringLiteral("7,0,7,1"));
         QCOMPARE(ledgerRow(1, QStringLiteral("2026-12-01")), QStringLiteral("40,0,0,0"));

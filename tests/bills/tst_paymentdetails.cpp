@@ -4,6 +4,7 @@
 #include "bills/paymentdetailspas.h"
 #include "counterfixture.h"
 #include "sales/posorderitempas.h"
+#include "sales/salesorderdetailspas.h"
 
 #include <QDateEdit>
 #include <QLabel>
@@ -85,6 +86,68 @@ class TestPaymentDetails : public QObject, CounterFixture {
                  .arg(total)
                  .arg(pcid)
                  .arg(billno));
+    }
+
+    // A bill of 3 (or `quantity`) SAFE at 12345.67 each, with its saved lines and the stock it took.
+    static void addSafeBill(int pcid, int billno, const QString& status, int quantity = 3)
+    {
+        exec(QStringLiteral("insert into $db.sales_order(sdate,stime,billno,customerid,subtotal,total,grandtotal,"
+                            "balance,payment_status,delivery,pcid) select '2026-12-09','10.15.30.000',%1,4,t,t,t,t,"
+                            "'%2','Take Away',%3 from (select 12345.67*%4 as t) x")
+                 .arg(billno)
+                 .arg(status)
+                 .arg(pcid)
+                 .arg(quantity));
+        exec(QStringLiteral("insert into $db.temp_ordergrid select 'SAFE','12345.67','%1',t,'0',t,'0',t,%2,%3 from "
+                            "(select cast(12345.67*%1 as char) as t) x")
+                 .arg(quantity)
+                 .arg(pcid)
+                 .arg(billno));
+        exec(QStringLiteral("update $db.stock_details set closing_stock=closing_stock-%1 where itemcode=2 and "
+                            "sdate='2026-12-01'")
+                 .arg(quantity));
+    }
+    static void addSafe()
+    {
+        SalesFixture::addItem(db(), 2, QStringLiteral("SAFE"), QStringLiteral("12345.67"), QStringLiteral("0"),
+            QStringLiteral("0"), 0, 20);
+    }
+    static QString safeStock()
+    {
+        return scalar(QStringLiteral("select closing_stock from $db.stock_details where itemcode=2 and "
+                                     "sdate='2026-12-01'"));
+    }
+    static QString holder(int pcid, int billno)
+    {
+        return scalar(QStringLiteral("select concat(coalesce(bool_access,'-'),coalesce(lock_pcid,'-')) from "
+                                     "$db.sales_order where pcid=%1 and billno=%2")
+                          .arg(pcid)
+                          .arg(billno));
+    }
+    // Another counter of the shop, on connections of its own.
+    static std::unique_ptr<TDm> otherTerminal()
+    {
+        auto other = std::make_unique<TDm>(TestServer::settings());
+        other->setCompanyDatabase(db(), true);
+        return other;
+    }
+    // A cash payment of the bill as terminal `at` makes it.
+    static PaymentRequest cashPayment(const BillKey& bill, const QString& amount, const QString& at)
+    {
+        PaymentRequest r;
+        r.settle = { bill, PaymentMethod::Cash, amount, QStringLiteral("2026-12-09"), QStringLiteral("10:30:00"), {} };
+        r.stampDate = QStringLiteral("2026-12-09");
+        r.stampTime = QStringLiteral("10.30.00.000");
+        r.thisTerminal = at;
+        return r;
+    }
+    // The cashier types an amount in the cash box and presses its "OK".
+    void payCash(const QString& amount)
+    {
+        QWidget* box = find(settlement(), "EAmtpaidcas");
+        box->setFocus();
+        QTest::keyClicks(box, amount);
+        click(settlement(), "BtnCash");
     }
 
 private Q_SLOTS:
@@ -348,26 +411,40 @@ private Q_SLOTS:
         QTest::addColumn<QString>("stock");
         QTest::addColumn<QString>("holdEntry");
         QTest::addColumn<QStringList>("listed");
+        QTest::addColumn<QString>("message");
         QTest::newRow("cancelled") << true << ""
                                    << "13"
-                                   << "N" << QStringList { "1/20" };
+                                   << "N" << QStringList { "1/20" } << "";
         QTest::newRow("answered no") << false << ""
                                      << "10"
-                                     << "-" << QStringList { "1/57", "2/57" };
+                                     << "-" << QStringList { "1/57", "2/57" } << "";
+        // a refused cancel says why and shows the held bills as they are now
         QTest::newRow("cancelled elsewhere meanwhile")
             << true << "update $db.sales_order set hold_entry='N' where pcid=2"
             << "10"
-            << "N" << QStringList { "1/20" };
+            << "N" << QStringList { "1/57" } << "Bill 2/57 was cancelled; nothing is changed.";
         QTest::newRow("taken for payment meanwhile")
-            << true << "update $db.sales_order set bool_access='t' where pcid=2"
+            << true << "update $db.sales_order set bool_access='t', lock_pcid=3 where pcid=2"
             << "10"
-            << "-" << QStringList { "1/20" };
+            << "-" << QStringList { "1/57", "2/57" } << "Bill 2/57 is being settled at terminal 3; nothing is changed.";
+        QTest::newRow("taken for payment at its own terminal meanwhile")
+            << true << "update $db.sales_order set bool_access='t', lock_pcid=2 where pcid=2"
+            << "10"
+            << "-" << QStringList { "1/57", "2/57" } << "Bill 2/57 is being settled at terminal 2; nothing is changed.";
+        QTest::newRow("part paid meanwhile")
+            << true << "update $db.sales_order set payment_status='Part Payment', amount_paid=10 where pcid=2"
+            << "10"
+            << "-" << QStringList { "1/57" } << "Bill 2/57 is no longer on hold; nothing is changed.";
+        QTest::newRow("gone meanwhile") << true << "delete from $db.sales_order where pcid=2"
+                                        << "10"
+                                        << "" << QStringList { "1/57" }
+                                        << "Bill 2/57 no longer exists; nothing is changed.";
         QTest::newRow("a line's item is gone")
             << true
             << "insert into $db.temp_ordergrid(itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
                "values('OLD TEA','5','2','10','0','10','0','10',2,57)"
             << "13"
-            << "N" << QStringList { "1/20" };
+            << "N" << QStringList { "1/20" } << "";
     }
     void cancel()
     {
@@ -390,7 +467,11 @@ private Q_SLOTS:
         QTEST(scalar("select coalesce(hold_entry,'-') from $db.sales_order where pcid=2"), "holdEntry");
         QCOMPARE(scalar("select coalesce(hold_entry,'-') from $db.sales_order where pcid=1 and billno=57"), "-");
         QTEST(keys(), "listed");
-        QCOMPARE(find<QAbstractButton>(screen(), "RadioGroup1Complete")->isChecked(), yes);
+        QFETCH(QString, message);
+        QCOMPARE(env->dialogs->texts(), message.isEmpty() ? QStringList() : QStringList { message });
+        // after a cancel the complete bills are listed; after a refusal the held ones stay
+        QCOMPARE(find<QAbstractButton>(screen(), "RadioGroup1Complete")->isChecked(), yes && message.isEmpty());
+        QCOMPARE(find<QAbstractButton>(screen(), "RadioGroup1Hold")->isChecked(), !yes || !message.isEmpty());
         if (meanwhile.contains(QLatin1String("OLD TEA")))
             QVERIFY(logText().contains(QLatin1String("Stock not moved for OLD TEA of bill 2/57")));
     }
@@ -435,8 +516,10 @@ private Q_SLOTS:
                             "message_text='injected failure'; end if; end")
                  .arg(failing, when));
         const BillKey bill { QStringLiteral("2"), QStringLiteral("57") };
-        const auto act
-            = [&] { return cancel ? CancelHeldEntry(*roster().Dm, bill) : TakeBillForPayment(*roster().Dm, bill); };
+        const auto act = [&] {
+            return cancel ? CancelHeldEntry(*roster().Dm, bill).done
+                          : TakeBillForPayment(*roster().Dm, bill, QStringLiteral("1"));
+        };
         QString error;
         try {
             act();
@@ -449,6 +532,148 @@ private Q_SLOTS:
         QVERIFY(!roster().Dm->MyConsalesdetails.inTransaction());
         QVERIFY(act());
         QVERIFY(everything() != before);
+    }
+
+    // A held entry another terminal cancels while this one lists it cannot be resumed: its goods,
+    // given back by the cancel, would be given back again by its payment.
+    void cancelledEntryIsNotResumed()
+    {
+        exec(QStringLiteral("update $db.stock_details set closing_stock=10 where sdate='2026-12-01'"));
+        addBill(1, 57, "Hold", 1); // this terminal's own bill 57 comes first and stays
+        addBill(2, 57, "Hold", 3);
+        open();
+        click(screen(), "RadioGroup1Hold");
+        selectBill(QStringLiteral("2/57"));
+        const auto other = otherTerminal();
+        QVERIFY(CancelHeldEntry(*other, { QStringLiteral("2"), QStringLiteral("57") }));
+        QCOMPARE(riceStock(), QStringLiteral("13"));
+
+        click(screen(), "btnPayment");
+        QVERIFY(screen()->isVisible() && !settlement()->isVisible());
+        QVERIFY(!screen()->HoldsResumedLock());
+        QCOMPARE(holder(2, 57), QStringLiteral("--"));
+        QCOMPARE(scalar("select count(*) from $db.tordergrid"), QStringLiteral("0"));
+    }
+
+    // The bill this counter processed and shows for payment is its own alone, also while its
+    // items are changed: another terminal can neither take it nor pay it until it leaves.
+    void billOnTheSettlementScreenIsThisTerminals()
+    {
+        addSafe();
+        addBill(2, 1, "Hold", 1); // another terminal's bill 1, free
+        key(menu(), Qt::Key_F1);
+        typeLine(QStringLiteral("SAFE"), QStringLiteral("3"));
+        click(roster().fmorderitem, "btnprocessorder");
+        QVERIFY(settlement()->isVisible());
+        QCOMPARE(find<QLabel>(settlement(), "Label27")->text(), QStringLiteral("1/1"));
+        QCOMPARE(holder(1, 1), QStringLiteral("t1"));
+        payCash(QStringLiteral("12345.67"));
+        QCOMPARE(scalar("select concat_ws('|',payment_status,amount_paid,balance) from $db.sales_order where pcid=1"),
+            QStringLiteral("Part Payment|12345.67|24691.34"));
+
+        const auto other = otherTerminal();
+        const BillKey bill { QStringLiteral("1"), QStringLiteral("1") };
+        const auto refused = [&] {
+            const PaymentRequest r = cashPayment(bill, QStringLiteral("24691.34"), QStringLiteral("2"));
+            return !TakeBillForPayment(*other, bill, QStringLiteral("2"))
+                && RunPayment(*other, r).messages
+                == QStringList { "Bill 1/1 is being settled at terminal 1; the payment is not recorded." }
+            && LockedBills(*other).contains(QStringLiteral("1/1"));
+        };
+        QVERIFY(refused());
+        key(find(settlement(), "EAmtpaidcas"), Qt::Key_C, Qt::ControlModifier); // CHANGE ITEM DETAILS
+        QVERIFY(roster().fmorderitem->isVisible());
+        QVERIFY(refused());
+        click(roster().fmorderitem, "btnprocessorder");
+        QVERIFY(settlement()->isVisible());
+        QVERIFY(refused());
+        QCOMPARE(scalar("select concat_ws('|',amount_paid,balance) from $db.sales_order where pcid=1"),
+            QStringLiteral("12345.67|24691.34"));
+
+        click(menu(), "btnback"); // HOME: the bill leaves the counter
+        QCOMPARE(holder(1, 1), QStringLiteral("f-"));
+        QVERIFY(TakeBillForPayment(*other, bill, QStringLiteral("2")));
+        QCOMPARE(holder(1, 1), QStringLiteral("t2"));
+        QCOMPARE(holder(2, 1), QStringLiteral("--"));
+    }
+
+    // A terminal lets go only of its own lock: once an administrator has released it and another
+    // terminal has taken the bill, leaving the counter here keeps the other terminal's lock.
+    void leavingKeepsAnotherTerminalsLock()
+    {
+        addBill(2, 57, "Hold", 3);
+        resume(QStringLiteral("2/57"));
+        QCOMPARE(holder(2, 57), QStringLiteral("t1"));
+        const auto other = otherTerminal();
+        UnlockBill(*other, { QStringLiteral("2"), QStringLiteral("57") });
+        QVERIFY(TakeBillForPayment(*other, { QStringLiteral("2"), QStringLiteral("57") }, QStringLiteral("3")));
+        click(menu(), "btnback");
+        QCOMPARE(holder(2, 57), QStringLiteral("t3"));
+    }
+
+    // A held bill resumed, changed to 5 SAFE and processed again, then left in any way: its total,
+    // its saved lines and the stock agree, and it can be resumed and paid.
+    void changedBillLeftInAnyWay_data()
+    {
+        QTest::addColumn<QString>("way");
+        for (const char* way : { "HOME", "close button", "window closed", "F1", "F2", "F3", "F4", "F5", "CLEAR" })
+            QTest::newRow(way) << QString::fromLatin1(way);
+    }
+    void changedBillLeftInAnyWay()
+    {
+        QFETCH(QString, way);
+        addSafe();
+        addBill(1, 57, "Hold", 1); // this terminal's own bill 57 comes first
+        addSafeBill(2, 57, "Hold");
+        QCOMPARE(safeStock(), QStringLiteral("17"));
+        resume(QStringLiteral("2/57"));
+        click(settlement(), "Button1"); // CHANGE ITEM DETAILS
+        typeLine(QStringLiteral("SAFE"), QStringLiteral("2"));
+        click(roster().fmorderitem, "btnprocessorder");
+        QVERIFY(settlement()->isVisible());
+        QCOMPARE(find<QLabel>(settlement(), "lbltotal")->text(), QStringLiteral("61728.35"));
+
+        bool menuStays = true;
+        if (way == "HOME") {
+            click(menu(), "btnback");
+            menuStays = false;
+        } else if (way == "close button") {
+            env->dialogs->answers << Dialogs::Answer::Ok << Dialogs::Answer::No;
+            click(menu(), "BitBtn2");
+            menuStays = false;
+        } else if (way == "window closed") {
+            env->dialogs->answers << Dialogs::Answer::Ok;
+            menu()->close();
+            menuStays = false;
+        } else if (way == "CLEAR") {
+            click(settlement(), "Button1");
+            click(roster().fmorderitem, "clear");
+        } else {
+            key(menu(), Qt::Key_F1 + way.mid(1).toInt() - 1);
+        }
+        // the counter moves on to the payment details, where the bill waits again
+        if (menuStays && way != "F3")
+            key(menu(), Qt::Key_F3);
+
+        QCOMPARE(scalar("select concat_ws('|',total,balance,payment_status) from $db.sales_order where pcid=2"),
+            QStringLiteral("61728.35|61728.35|Hold"));
+        QCOMPARE(scalar("select group_concat(concat(itemname,':',quantity)) from $db.temp_ordergrid where pcid=2"),
+            QStringLiteral("SAFE:5"));
+        QCOMPARE(safeStock(), QStringLiteral("15"));
+        QCOMPARE(holder(2, 57), QStringLiteral("f-"));
+
+        // another counter resumes it with its lines and takes the money for it
+        const auto other = otherTerminal();
+        const BillKey bill { QStringLiteral("2"), QStringLiteral("57") };
+        QVERIFY(TakeBillForPayment(*other, bill, QStringLiteral("3")));
+        QCOMPARE(scalar("select group_concat(concat(itemname,':',quantity)) from $db.tordergrid where pcid=2 and "
+                        "billno=57"),
+            QStringLiteral("SAFE:5"));
+        QVERIFY(
+            RunPayment(*other, cashPayment(bill, QStringLiteral("61728.35"), QStringLiteral("3"))).settled.complete);
+        QCOMPARE(scalar("select concat_ws('|',amount_paid,balance,payment_status) from $db.sales_order where pcid=2"),
+            QStringLiteral("61728.35|0|Complete"));
+        QCOMPARE(safeStock(), QStringLiteral("15"));
     }
 
     void twoTerminalsRaceForOneBill()
@@ -464,7 +689,7 @@ private Q_SLOTS:
                 TDm own(TestServer::settings());
                 own.setCompanyDatabase(db(), true);
                 for (int b = 1; b <= kBills; ++b) {
-                    if (TakeBillForPayment(own, { QStringLiteral("2"), QString::number(b) }))
+                    if (TakeBillForPayment(own, { QStringLiteral("2"), QString::number(b) }, QString::number(3 + t)))
                         won[t].insert(b);
                 }
             });
@@ -477,6 +702,42 @@ private Q_SLOTS:
         QVERIFY(!won[0].intersects(won[1]));
         QCOMPARE(won[0].size() + won[1].size(), kBills);
         QCOMPARE(scalar("select count(*) from $db.sales_order where bool_access='t'"), QString::number(kBills));
+    }
+
+    // A terminal that ended without letting go of its bills (a crash, a kill, a power cut) gets
+    // them back at its next start, in every company; other terminals' locks stay.
+    void startReleasesThisTerminalsLocks()
+    {
+        SalesFixture::createCompany(QStringLiteral("SECOND"));
+        exec(QStringLiteral("delete from dbname.dbname"));
+        exec(QStringLiteral("insert into dbname.dbname values('COUNTER'),('SECOND')"));
+        for (const char* company : { "COUNTER", "SECOND" })
+            TestServer::exec({ QStringLiteral("insert into %1.sales_settings values ('hold limit','30'),"
+                                              "('Part payment days','30')")
+                                   .arg(QLatin1String(company)) });
+        // terminal 2's lock on bill 5 of its own, and terminal 1's on bill 5 of either terminal
+        exec(QStringLiteral("insert into $db.sales_order(sdate,billno,pcid,payment_status,bool_access,lock_pcid) "
+                            "values ('2026-12-09',5,2,'Hold','t',2),('2026-12-09',5,1,'Hold','t',1),"
+                            "('2026-12-09',6,1,'Part Payment','t',null)"));
+        TestServer::exec({ QStringLiteral("insert into SECOND.sales_order(sdate,billno,pcid,payment_status,bool_access,"
+                                          "lock_pcid) values ('2026-12-09',5,2,'Hold','t',1)") });
+        // a catalogued company whose database is gone is passed over
+        const auto other = otherTerminal();
+        exec(QStringLiteral("insert into dbname.dbname values('GONE')"));
+        ReleaseTerminalLocks(*other, QStringLiteral("4"));
+        exec(QStringLiteral("delete from dbname.dbname where cname='GONE'"));
+
+        roster().destroy();
+        roster().create();
+        QCOMPARE(roster().frmadminoptions->TerminalId, QStringLiteral("1"));
+        QCOMPARE(scalar("select group_concat(concat(pcid,'/',billno,bool_access,coalesce(lock_pcid,'-')) order by "
+                        "pcid,billno) from $db.sales_order"),
+            QStringLiteral("1/5f-,1/6t-,2/5t2"));
+        QCOMPARE(TestServer::scalar(QStringLiteral("select concat(bool_access,coalesce(lock_pcid,'-')) from "
+                                                   "SECOND.sales_order")),
+            QStringLiteral("f-"));
+        roster().Dm->setCompanyDatabase(db(), true);
+        roster().fmlogin->CurrentUser = QStringLiteral("meera");
     }
 };
 

@@ -534,6 +534,54 @@ private Q_SLOTS:
         QCOMPARE(TestServer::count(QStringLiteral("select count(*) from SHOP_A.cash_details")), 50);
     }
 
+    // What waits for the commit (the log lines of a transaction) happens once, after the commit,
+    // and only for work that was kept.
+    void afterCommitOnlyForKeptWork_data()
+    {
+        QTest::addColumn<QString>("ending");
+        QTest::addColumn<int>("attempts");
+        QTest::addColumn<int>("done");
+        QTest::newRow("committed") << "commit" << 1 << 1;
+        QTest::newRow("undone for a deadlock and run again") << "deadlock once" << 2 << 1;
+        QTest::newRow("body throws") << "throw" << 1 << 0;
+        QTest::newRow("a joined guard left without commit") << "inner left" << 1 << 0;
+    }
+    void afterCommitOnlyForKeptWork()
+    {
+        QFETCH(QString, ending);
+        QFETCH(int, attempts);
+        QFETCH(int, done);
+        TQuery& q = dm->MyQpayment;
+        dm->setCompanyDatabase(QStringLiteral("SHOP_A"), false);
+        int tries = 0;
+        int actions = 0;
+        try {
+            InTransaction(q.connection(), Isolation::ReadCommitted, [&] {
+                ++tries;
+                q.exec(QStringLiteral("insert into sales_settings values ('a','1')"));
+                {
+                    // queued inside a joined guard, as a procedure called from a transaction does
+                    TTransaction inner(q.connection());
+                    q.connection().afterCommit([&] { ++actions; });
+                    if (ending != QLatin1String("inner left"))
+                        inner.commit();
+                }
+                QCOMPARE(actions, 0); // nothing before the commit
+                if (ending == QLatin1String("throw"))
+                    throw EConvertError(QStringLiteral("stop"));
+                if (ending == QLatin1String("deadlock once") && tries == 1)
+                    throw EDatabaseError(QStringLiteral("Deadlock found"), QStringLiteral("1213"));
+            });
+        } catch (const PosError&) {
+        }
+        QCOMPARE(tries, attempts);
+        QCOMPARE(actions, done);
+        QCOMPARE(TestServer::count(QStringLiteral("select count(*) from SHOP_A.sales_settings")), done);
+        // without a transaction it happens at once
+        q.connection().afterCommit([&] { ++actions; });
+        QCOMPARE(actions, done + 1);
+    }
+
     void failuresCarryTheServersMessage()
     {
         try {

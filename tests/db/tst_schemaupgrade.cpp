@@ -38,7 +38,10 @@ QStringList firstVersionCompany(const QString& db)
             modify << QStringLiteral("modify %1 float default NULL").arg(column);
         s << QStringLiteral("alter table %1.%2 %3").arg(db, t.first(), modify.join(QStringLiteral(", ")));
     }
-    s << QStringLiteral("alter table %1.cheque_details modify chequeno int(11) NOT NULL").arg(db);
+    s << QStringLiteral("alter table %1.cheque_details modify chequeno int(11) NOT NULL").arg(db)
+      << QStringLiteral("alter table %1.sales_order drop column lock_pcid").arg(db)
+      << QStringLiteral("alter table %1.item drop index item_name, add index item_name (itemname)").arg(db)
+      << QStringLiteral("alter table %1.tax drop index tax_date").arg(db);
     return s;
 }
 
@@ -120,6 +123,14 @@ private Q_SLOTS:
         QCOMPARE(scalar(QStringLiteral("select concat_ws('|',version,coalesce(pending,'-')) from "
                                        "dbname.schema_version where cname='$db'")),
             QStringLiteral("2|-"));
+        // a bill's lock names its terminal; item names and tax days are unique
+        QCOMPARE(scalar(QStringLiteral("select count(*) from information_schema.columns where table_schema='$db' and "
+                                       "table_name='sales_order' and column_name='lock_pcid'")),
+            QStringLiteral("1"));
+        QCOMPARE(scalar(QStringLiteral("select group_concat(concat(index_name,':',non_unique) order by index_name) "
+                                       "from information_schema.statistics where table_schema='$db' and index_name "
+                                       "in ('item_name','tax_date')")),
+            QStringLiteral("item_name:0,tax_date:0"));
 
         QCOMPARE(scalar(QStringLiteral("select concat_ws('|',subtotal,total,amount_paid,balance,grandtotal) from "
                                        "$db.sales_order where billno=1")),
@@ -183,6 +194,30 @@ private Q_SLOTS:
         QCOMPARE(
             scalar(QStringLiteral("select concat_ws('|',version,coalesce(pending,'-')) from dbname.schema_version")),
             QStringLiteral("2|-"));
+    }
+
+    // Names or days stored twice before they were kept unique are left as they are, with a note
+    // naming them; the rest of the step is done.
+    void valuesStoredTwiceKeepTheirIndex()
+    {
+        startServer({ kShop });
+        TestServer::exec(firstVersionCompany(kShop)
+            << QStringLiteral("insert into %1.item(itemname,rate) values('Salt','10'),('SALT','12'),('RICE','50')")
+                   .arg(kShop)
+            << QStringLiteral("insert into %1.tax(sdate,rate) values('2026-12-01','5'),('2026-12-01','6')").arg(kShop));
+        const SchemaVersion::UpgradeReport report = SchemaVersion::upgradeCompanies(*dm);
+        QCOMPARE(report.upgraded, QStringList { kShop });
+        QCOMPARE(report.messages.size(), 2);
+        QVERIFY2(report.messages.at(0).contains(QLatin1String("item names"))
+                && report.messages.at(0).contains(QLatin1String("Salt")),
+            qPrintable(report.messages.at(0)));
+        QVERIFY2(report.messages.at(1).contains(QLatin1String("2026-12-01")), qPrintable(report.messages.at(1)));
+        QCOMPARE(scalar(QStringLiteral("select group_concat(concat(index_name,':',non_unique) order by index_name) "
+                                       "from information_schema.statistics where table_schema='$db' and index_name "
+                                       "in ('item_name','tax_date')")),
+            QStringLiteral("item_name:1"));
+        QCOMPARE(scalar(QStringLiteral("select count(*) from $db.item")), QStringLiteral("3"));
+        QCOMPARE(floatColumns(kShop), 0);
     }
 
     // A company whose database is gone is left with a message; the others are upgraded.

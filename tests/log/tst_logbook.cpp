@@ -133,6 +133,35 @@ private Q_SLOTS:
         QCOMPARE(book.lines(), level <= 1 ? QStringList { line } : QStringList());
     }
 
+    // An address typed on several lines stays one entry: a reader of the file (or of the list)
+    // never takes its second line for an entry of its own.
+    void lineBreaksStayInTheirEntry_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("line feeds") << QStringLiteral("Customer added -- Address : 12 Hill Rd\nPune\n")
+                                    << QStringLiteral("Customer added -- Address : 12 Hill Rd | Pune | ");
+        QTest::newRow("carriage return and line feed as one")
+            << QStringLiteral("Address : 12 Hill Rd\r\nPune") << QStringLiteral("Address : 12 Hill Rd | Pune");
+        QTest::newRow("a lone carriage return, an empty line between")
+            << QStringLiteral("a\rb\n\nc") << QStringLiteral("a | b |  | c");
+        QTest::newRow("unicode line and paragraph separators")
+            << QStringLiteral("a") + QChar(0x2028) + QStringLiteral("b") + QChar(0x2029) + QStringLiteral("c")
+            << QStringLiteral("a | b | c");
+    }
+    void lineBreaksStayInTheirEntry()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, written);
+        TLogBook book;
+        book.write(text, 0);
+        book.add(QStringLiteral("Logout"));
+        const QString stamp = QStringLiteral("2024/01/31 10:15:30 ");
+        QCOMPARE(readAll(book.fileName()),
+            QStringLiteral("\n") + stamp + written + QStringLiteral("\n") + stamp + QStringLiteral("Logout\n"));
+        QCOMPARE(book.lines(), QStringList({ stamp + written, stamp + QStringLiteral("Logout") }));
+    }
+
     void firstWriteAppendsAfterAnEmptyLine()
     {
         QDir().mkpath(logFolder());

@@ -1,6 +1,8 @@
 // The start-of-day maintenance against the test server: day counts, giving goods back, bills
-// cancelled by hand, missing rows, broken limits, the daily snapshot and a sale on another
+// cancelled by hand, missing rows, broken limits, companies without their database, the daily
+// snapshot, log lines of cancels undone or run again, and a sale or a purchase on another
 // terminal at the same moment.
+#include "backoffice/Purchasepas.h"
 #include "db/datamodulepos.h"
 #include "db/schema.h"
 #include "log/U_LogBook.h"
@@ -13,6 +15,7 @@
 #include <QSqlQuery>
 #include <QThread>
 #include <QtTest>
+#include <functional>
 #include <future>
 #include <thread>
 
@@ -127,6 +130,16 @@ int billRows(const QString& db, int billNo, int terminal)
                                    .arg(billNo)
                                    .arg(terminal));
     return n;
+}
+
+// Waits until that many transactions wait for a lock. (The server refreshes the list it reads
+// from only when it has not been read for a tenth of a second.)
+bool waitingForLocks(int transactions)
+{
+    const QString sql = S("select count(*) from information_schema.innodb_trx where trx_state='LOCK WAIT'");
+    for (int i = 0; i < 100 && TestServer::count(sql) < transactions; ++i)
+        QThread::msleep(200);
+    return TestServer::count(sql) >= transactions;
 }
 
 QString logText()
@@ -319,6 +332,154 @@ private Q_SLOTS:
         QCOMPARE(billRows(S("B_SHOP"), 2, 1), 0);
         QCOMPARE(closing(S("A_SHOP"), 1), 11);
         QVERIFY(logText().contains(report.messages.first()));
+    }
+
+    // A catalogued company whose database or tables are gone is left out with a message; the
+    // others are still done, and the program starts.
+    void companyWithoutItsDatabaseOrTablesIsLeftOut_data()
+    {
+        QTest::addColumn<QString>("company");
+        QTest::addColumn<QStringList>("made"); // statements that make what there is of it
+        QTest::addColumn<QString>("message");
+        row("database missing", S("GONE_SHOP"), QStringList(),
+            S("Company GONE SHOP was left out of the start of day: its database is missing"));
+        QStringList half { S("create database HALF_SHOP") };
+        for (const QString& statement : Schema::tableStatements(S("HALF_SHOP"), Schema::Variant::Company)) {
+            if (!statement.contains(S(".stock_details (")) && !statement.contains(S(".tordergrid (")))
+                half << statement;
+        }
+        row("tables missing", S("HALF_SHOP"), half,
+            S("Company HALF SHOP was left out of the start of day: its tables stock_details, tordergrid are "
+              "missing"));
+        row("database named in other letter case", S("shop"), QStringList(),
+            S("Company shop was left out of the start of day: its database is missing"));
+        row("a name no database can have", S("NO.SHOP"), QStringList(),
+            S("Company NO.SHOP was left out of the start of day: its name is not a database name"));
+    }
+    void companyWithoutItsDatabaseOrTablesIsLeftOut()
+    {
+        QFETCH(QString, company);
+        QFETCH(QStringList, made);
+        QFETCH(QString, message);
+        TestServer::exec({ S("drop database if exists HALF_SHOP") });
+        if (!made.isEmpty())
+            TestServer::exec(made);
+        // catalogued before a company that is whole
+        TestServer::exec({ S("insert into dbname.dbname values ('%1')").arg(company) });
+        createCompany(S("SHOP"));
+        addItem(S("SHOP"), 1, S("RICE"), 10);
+        addBill(S("SHOP"), 5, 1, kDay, S("Hold"), { { S("RICE"), S("3") } });
+        at(30);
+
+        const MaintenanceReport report = RunStartOfDayMaintenance(*dm);
+        TestServer::exec({ S("drop database if exists HALF_SHOP") });
+        QCOMPARE(report.messages, QStringList { message });
+        QCOMPARE(report.cancelledBills, 1);
+        QCOMPARE(closing(S("SHOP"), 1), 13);
+        QVERIFY(logText().contains(message));
+    }
+
+    // A purchase opens today's ledger row for RICE while the expiry of a bill holding RICE waits
+    // for the item: the give-back lands on the new row, the current stock, never on the row before.
+    void expiryWhileAPurchaseOpensTheDaysRow()
+    {
+        createCompany(S("SHOP"));
+        addItem(S("SHOP"), 1, S("RICE"), 10);
+        // the same bill number on another terminal, stored first and not expired, stays
+        addBill(S("SHOP"), 4, 2, kDay.addDays(25), S("Hold"), { { S("RICE"), S("5") } });
+        addBill(S("SHOP"), 4, 1, kDay, S("Hold"), { { S("RICE"), S("3") } });
+        at(30);
+        const QString today = kDay.addDays(30).toString(Qt::ISODate);
+
+        const auto terminal = [](const std::function<void(TDm&)>& work) {
+            return std::unique_ptr<QThread>(QThread::create([work] {
+                TDm own(TestServer::settings());
+                own.setCompanyDatabase(S("SHOP"), true);
+                work(own);
+            }));
+        };
+        std::unique_ptr<QThread> purchase
+            = terminal([today](TDm& own) { BookPurchase(own, today, S("RICE"), 2, QString(), true); });
+        MaintenanceReport report;
+        std::unique_ptr<QThread> expiry
+            = terminal([&report](TDm& own) { report = RunStartOfDayMaintenance(own, { S("SHOP") }); });
+        // the terminals end also when a check below fails: the held row is let go first
+        struct Finish {
+            QThread& one;
+            QThread& two;
+            ~Finish()
+            {
+                one.wait(20000);
+                two.wait(20000);
+            }
+        } finish { *purchase, *expiry };
+        {
+            // a line check on the counter holds RICE's current row
+            TDm counter(TestServer::settings());
+            counter.setCompanyDatabase(S("SHOP"), true);
+            TTransaction check(counter.MyConposorderitem, Isolation::ReadCommitted);
+            counter.MyQposorderitem.exec(
+                S("select closing_stock from stock_details where itemcode=1 and sdate='2026-10-20' for update"));
+            purchase->start();
+            QVERIFY(waitingForLocks(1));
+            expiry->start();
+            QVERIFY(waitingForLocks(2));
+            check.commit();
+        }
+        QVERIFY(purchase->wait(20000));
+        QVERIFY(expiry->wait(20000));
+        QCOMPARE(report.cancelledBills, 1);
+        QCOMPARE(billRows(S("SHOP"), 4, 1), 0);
+        QCOMPARE(billRows(S("SHOP"), 4, 2), 7);
+        QCOMPARE(closing(S("SHOP"), 1), 10);
+        QCOMPARE(TestServer::scalar(
+                     S("select concat_ws(',',opening_stock,purchase,closing_stock) from SHOP.stock_details where "
+                       "itemcode=1 and sdate='%1'")
+                         .arg(today)),
+            S("10,2,15"));
+    }
+
+    // The log lines of a cancel are written once it is committed: once when it ran again after a
+    // deadlock, not at all when it was undone.
+    void cancelsLogWhatWasKept_data()
+    {
+        QTest::addColumn<QString>("failure"); // what the refused statement answers
+        QTest::addColumn<int>("cancelled");
+        QTest::addColumn<int>("logged");
+        row("deadlock, then run again", "sqlstate '40001' set mysql_errno=1213, message_text='injected deadlock'", 1,
+            1);
+        row("refused", "sqlstate '45000' set message_text='injected failure'", 0, 0);
+    }
+    void cancelsLogWhatWasKept()
+    {
+        QFETCH(QString, failure);
+        QFETCH(int, cancelled);
+        QFETCH(int, logged);
+        createCompany(S("SHOP"));
+        addItem(S("SHOP"), 1, S("RICE"), 10);
+        addBill(S("SHOP"), 3, 1, kDay, S("Hold"),
+            { { S("GONE"), S("2") }, { S("RICE"), S("2.5") }, { S("RICE"), S("3") } });
+        at(40);
+        // the cancel's deletes come after its give-backs; the first one is refused once
+        TestServer::exec({ S("drop trigger if exists SHOP.inject"),
+            S("create trigger SHOP.inject before delete on SHOP.cash_details for each row begin if @injected is null "
+              "then set @injected=1; signal %1; end if; end")
+                .arg(failure) });
+        QString error;
+        MaintenanceReport report;
+        try {
+            report = RunStartOfDayMaintenance(*dm);
+        } catch (const EDatabaseError& e) {
+            error = e.message();
+        }
+        TestServer::exec({ S("drop trigger SHOP.inject") });
+        QCOMPARE(error.isEmpty(), cancelled == 1);
+        QCOMPARE(report.cancelledBills, cancelled);
+        QCOMPARE(closing(S("SHOP"), 1), cancelled ? 13 : 10);
+        QCOMPARE(billRows(S("SHOP"), 3, 1), cancelled ? 0 : 7);
+        const QString log = logText();
+        QCOMPARE(int(log.count(S("item GONE no longer exists"))), logged);
+        QCOMPARE(int(log.count(S("quantity \"2.5\" of item RICE is not a whole number"))), logged);
     }
 
     void snapshotOncePerDay()

@@ -121,6 +121,23 @@ public:
         QVERIFY(r.fmsalesorderdtls->isVisible());
     }
 
+    // The cashier adds an item on the order screen from the keyboard: its name, Tab, the
+    // quantity, Tab, and the action button.
+    void typeLine(const QString& item, const QString& quantity)
+    {
+        Tfmorderitem* order = roster().fmorderitem;
+        QVERIFY(order->isVisible());
+        auto* box = find<QComboBox>(order, "CboxItem");
+        box->setFocus();
+        QTest::keyClicks(box, item);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), find(order, "EQuan"));
+        QTest::keyClicks(QApplication::focusWidget(), quantity);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), find(order, "BtnradioACD"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QCoreApplication::processEvents();
+    }
     QString logText() const
     {
         QFile log(QDir::current().filePath(QStringLiteral("LogFiles/Log20261209.txt")));

@@ -1,5 +1,6 @@
 // The settlement screen driven through its widgets, inside the POS menu as the cashier meets it.
 #include "app/posapplication.h"
+#include "bills/paymentdetailspas.h"
 #include "counterfixture.h"
 #include "sales/posorderitem.h"
 #include "workbooktestkit.h"
@@ -21,7 +22,12 @@ class TestSettlement : public QObject, CounterFixture {
         field(name)->setFocus();
         QTest::keyClicks(field(name), text);
     }
-    void click(const char* name) { QTest::mouseClick(w<QAbstractButton>(name), Qt::LeftButton); }
+    // a click, and what follows it before the cashier looks again (a message box's activation)
+    void click(const char* name)
+    {
+        QTest::mouseClick(w<QAbstractButton>(name), Qt::LeftButton);
+        QCoreApplication::processEvents();
+    }
     bool enabled(const char* name) { return w(name)->isEnabled(); }
     QString orderLabel(const char* name) { return find<QLabel>(roster().fmorderitem, name)->text(); }
     QString status() { return scalar(QStringLiteral("select coalesce(payment_status,'-') from $db.sales_order")); }
@@ -173,7 +179,9 @@ private Q_SLOTS:
         QCOMPARE(riceStock(), QStringLiteral("15"));
     }
 
-    void refusalsEmptyTheAmountOnlyWhereTheyShould()
+    // A refused payment records nothing; the screen, active again once the message has gone,
+    // starts the payment afresh with empty fields.
+    void refusalsRecordNothing()
     {
         exec(QStringLiteral("update $db.sales_settings set value_='10' where Name='minimal value'"));
         ringUpAndProcess(3);
@@ -186,7 +194,8 @@ private Q_SLOTS:
         type("EAmtPaidCard", QStringLiteral("150"));
         click("BtnCard");
         QCOMPARE(env->dialogs->lastText(), QStringLiteral("please enter the valid card number"));
-        QCOMPARE(field("EAmtPaidCard")->text(), QStringLiteral("150"));
+        QCOMPARE(field("ECardNo")->text() + field("EAmtPaidCard")->text(), QString());
+        QVERIFY(w("PanelCard")->isVisible());
         QVERIFY(enabled("Button1"));
         QCOMPARE(status(), QStringLiteral("-"));
     }
@@ -197,7 +206,8 @@ private Q_SLOTS:
         type("EAmtpaidcas", QStringLiteral("100"));
         click("BtnCash");
         QCOMPARE(status(), QStringLiteral("Part Payment"));
-        QVERIFY(!enabled("Button1") && enabled("BtnCash") && enabled("btnhold"));
+        // the screen is active again once the message has gone: the items may be changed
+        QVERIFY(enabled("Button1") && enabled("BtnCash") && enabled("btnhold"));
         QVERIFY(!w("btnprintbill")->isHidden());
         // Ctrl+C runs whether or not its button is enabled, typed in a text field
         key(field("EAmtpaidcas"), Qt::Key_C, Qt::ControlModifier);
@@ -226,8 +236,10 @@ private Q_SLOTS:
         QVERIFY(logText().contains(QLatin1String("customer  kept on hold-->billnumber1")));
         QCOMPARE(status(), yes ? QStringLiteral("Hold") : QStringLiteral("-"));
         QCOMPARE(riceStock(), yes ? QStringLiteral("17") : QStringLiteral("20"));
+        // the screen is active again once the question has gone: a held bill may still be paid
+        // here (the payment finds it as it is then)
         for (const char* b : { "BtnCash", "BtnCard", "btnCheque", "btnhold", "Button1" })
-            QCOMPARE(enabled(b), !yes);
+            QVERIFY2(enabled(b), b);
 
         // Ctrl+B: the next bill, whatever happened to this one
         key(field("EAmtpaidcas"), Qt::Key_B, Qt::ControlModifier);
@@ -270,6 +282,54 @@ private Q_SLOTS:
         screen()->DateTimePicker3CloseUp();
         QTEST(env->dialogs->lastText(), "message");
         QTEST(picker->date(), "kept");
+    }
+
+    // The cashier holds a bill and keeps its screen, whose buttons the activation after the
+    // question enables again; meanwhile another counter cancels the held entry. Paying or holding
+    // it here is refused with the reason, and its goods, given back by the cancel, stay given back.
+    void heldBillCancelledElsewhereIsRefused()
+    {
+        SalesFixture::addItem(db(), 2, QStringLiteral("SAFE"), QStringLiteral("12345.67"), QStringLiteral("0"),
+            QStringLiteral("0"), 0, 20);
+        // another counter's bill 1 is held too
+        exec(QStringLiteral("insert into $db.sales_order(sdate,billno,pcid,total,balance,payment_status) values "
+                            "('2026-12-09',1,2,50,50,'Hold')"));
+        key(roster().frmmenupos, Qt::Key_F1);
+        typeLine(QStringLiteral("SAFE"), QStringLiteral("3"));
+        QTest::mouseClick(find<QAbstractButton>(roster().fmorderitem, "btnprocessorder"), Qt::LeftButton);
+        QCoreApplication::processEvents();
+        QVERIFY(screen()->isVisible());
+        env->dialogs->answers << Dialogs::Answer::Yes;
+        key(field("EAmtpaidcas"), Qt::Key_H, Qt::ControlModifier);
+        const auto bill = [] {
+            return scalar(QStringLiteral("select concat_ws('|',payment_status,coalesce(hold_entry,'-'),total,balance,"
+                                         "coalesce(amount_paid,'-')) from $db.sales_order where pcid=1"));
+        };
+        QCOMPARE(bill(), QStringLiteral("Hold|-|37037.01|37037.01|-"));
+        const QString safeStock
+            = QStringLiteral("select closing_stock from $db.stock_details where itemcode=2 and sdate='2026-12-01'");
+        QCOMPARE(scalar(safeStock), QStringLiteral("17"));
+
+        TDm other(TestServer::settings());
+        other.setCompanyDatabase(db(), true);
+        QVERIFY(CancelHeldEntry(other, { QStringLiteral("1"), QStringLiteral("1") }));
+        QCOMPARE(scalar(safeStock), QStringLiteral("20"));
+
+        env->dialogs->clear();
+        QVERIFY(enabled("BtnCash") && enabled("btnhold"));
+        type("EAmtpaidcas", QStringLiteral("37037.01"));
+        click("BtnCash");
+        env->dialogs->answers << Dialogs::Answer::Yes;
+        key(field("EAmtpaidcas"), Qt::Key_H, Qt::ControlModifier);
+        QCOMPARE(env->dialogs->texts(),
+            QStringList(
+                { "Bill 1/1 was cancelled; the payment is not recorded.", "Bill 1/1 was cancelled; it is not held." }));
+        QCOMPARE(bill(), QStringLiteral("Hold|N|37037.01|37037.01|-"));
+        QCOMPARE(scalar(safeStock), QStringLiteral("20"));
+        QCOMPARE(scalar(QStringLiteral("select (select count(*) from $db.cash_details)+(select count(*) from "
+                                       "$db.payment_details)")),
+            QStringLiteral("0"));
+        QVERIFY(!w("btnprintbill")->isVisible());
     }
 
     void activationEmptiesTheFieldsAndTabLeavesTheGrid()

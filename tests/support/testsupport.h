@@ -3,10 +3,13 @@
 #include "db/datamodulepos.h"
 #include "platform/services.h"
 
+#include <QApplication>
 #include <QDateTime>
 #include <QList>
+#include <QPointer>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QWidget>
 #include <memory>
 
 // Seams for tests: a clock that stands still or moves on, two terminals' identities, scripted
@@ -47,6 +50,10 @@ struct RecordedMessage {
     int kind = 0;
 };
 
+// Answers and records the program's messages and questions. Like a real box, each one hands the
+// activation back to the window it covered once it has closed: the window (and through the POS
+// menu the counter screen inside it) is activated after the handler that showed the box has done
+// the rest of its work, when events are processed next.
 class ScriptedDialogs : public Dialogs {
 public:
     QList<RecordedMessage> messages;
@@ -59,12 +66,14 @@ public:
     void showMsg(const QString& mainText, const QString& detail, int kind) override
     {
         messages.append({ mainText, detail, kind });
+        returnActivation();
     }
     Answer askYesNo(const QString& question) override { return next(question, Answer::No); }
     Answer askOkCancel(const QString& question) override { return next(question, Answer::Cancel); }
     bool askPassword(const QString& prompt, QString& password) override
     {
         questions.append(prompt);
+        returnActivation();
         if (passwords.isEmpty())
             return false;
         password = passwords.takeFirst();
@@ -90,12 +99,33 @@ private:
     QString choose(const QString& title)
     {
         chooserTitles.append(title);
+        returnActivation();
         return chosenPaths.isEmpty() ? QString() : chosenPaths.takeFirst();
     }
     Answer next(const QString& question, Answer otherwise)
     {
         questions.append(question);
+        returnActivation();
         return answers.isEmpty() ? otherwise : answers.takeFirst();
+    }
+    // The window active when the box opened gets its activation back after the box, unless it
+    // has been hidden or has lost the activation to another window meanwhile.
+    static void returnActivation()
+    {
+        if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+            return;
+        const QPointer<QWidget> window = QApplication::activeWindow();
+        if (!window)
+            return;
+        QMetaObject::invokeMethod(
+            window.data(),
+            [window] {
+                if (!window || !window->isVisible() || !window->isActiveWindow())
+                    return;
+                QEvent activation(QEvent::ActivationChange);
+                QCoreApplication::sendEvent(window, &activation);
+            },
+            Qt::QueuedConnection);
     }
 };
 
