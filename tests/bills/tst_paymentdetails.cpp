@@ -98,8 +98,10 @@ class TestPaymentDetails : public QObject, CounterFixture {
                  .arg(status)
                  .arg(pcid)
                  .arg(quantity));
-        exec(QStringLiteral("insert into $db.temp_ordergrid select 'SAFE','12345.67','%1',t,'0',t,'0',t,%2,%3 from "
-                            "(select cast(12345.67*%1 as char) as t) x")
+        exec(QStringLiteral(
+            "insert into $db.temp_ordergrid(itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
+            "select 'SAFE','12345.67','%1',t,'0',t,'0',t,%2,%3 from "
+            "(select cast(12345.67*%1 as char) as t) x")
                  .arg(quantity)
                  .arg(pcid)
                  .arg(billno));

@@ -575,7 +575,9 @@ private Q_SLOTS:
         QVERIFY(hold(key));
         exec(QStringLiteral("delete from $db.item where itemcode=2"));
         // a saved line whose quantity is no whole number, and a minimum that is no number
-        exec(QStringLiteral("insert into $db.temp_ordergrid values('RICE','50','2.5','125','0','125','0','125',1,1)"));
+        exec(QStringLiteral(
+            "insert into $db.temp_ordergrid(itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
+            "values('RICE','50','2.5','125','0','125','0','125',1,1)"));
         exec(QStringLiteral("update $db.sales_settings set value_='none' where Name='minimal value'"));
         const QString line = QStringLiteral("Stock not moved for TEA of bill 1/1");
         const QString part = QStringLiteral("Stock not moved for RICE of bill 1/1: quantity \"2.5\"");
