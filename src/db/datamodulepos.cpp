@@ -243,6 +243,11 @@ QSqlDatabase& TConnection::ensureOpen()
                 QStringLiteral("%1:%2, %3").arg(m_db.hostName()).arg(m_db.port()).arg(message)));
         throw EDatabaseError(message);
     }
+    // On a cluster node a read first waits until the node has applied every commit the cluster
+    // made before it, so what a terminal decides on is never older than another node's last
+    // commit. A single server takes the setting and has nothing to wait for; a server without
+    // the setting refuses it, and has nothing to wait for either.
+    QSqlQuery(m_db).exec(QStringLiteral("set session wsrep_sync_wait=1"));
     return m_db;
 }
 

@@ -620,6 +620,18 @@ private Q_SLOTS:
             kept ? 1 : 0);
     }
 
+    // Every session reads what the whole cluster committed before the read (a single server has
+    // nothing to wait for), also a session opened again after a lost connection.
+    void sessionsWaitForTheClustersCommits()
+    {
+        TQuery& q = dm->MyQview;
+        for (int session = 0; session < 2; ++session) {
+            q.exec(QStringLiteral("select @@session.wsrep_sync_wait as w"));
+            QCOMPARE(q.text(QStringLiteral("w")), QStringLiteral("1"));
+            q.connection().close();
+        }
+    }
+
     void failuresCarryTheServersMessage()
     {
         try {
