@@ -96,11 +96,11 @@ namespace {
             "billno integer NOT NULL default 0, custmer_name varchar(45) not null default \"l\", "
             "total integer NOT NULL default 5, aount_paid integer not null default 0, "
             "payment_type varchar(45) not null default \"c\", pcid int(5) not NULL, "
-            "delivery varchar(45) not null default \"t\"",
-            "", "" },
+            "delivery varchar(45) not null default \"t\", id bigint NOT NULL auto_increment",
+            "id", "id" },
         { "tax", "taxcode int(11) NOT NULL auto_increment, sdate date NOT NULL, rate " AMOUNT " NOT NULL default '0'",
             "taxcode,sdate", "taxcode,sdate" },
-        { "sales_settings", "Name char(30) NOT NULL, value_ varchar(45) NOT NULL", "", "" },
+        { "sales_settings", "Name char(30) NOT NULL, value_ varchar(45) NOT NULL", "Name", "Name" },
     };
 
     struct IndexDef {
@@ -266,7 +266,8 @@ QString generalStoresScript2()
 
 QString dbnameTableStatement()
 {
-    return QStringLiteral("CREATE TABLE  dbname.dbname (   cname char(30) NOT NULL)") + kEngine + QStringLiteral("; ");
+    return QStringLiteral("CREATE TABLE  dbname.dbname (   cname char(30) NOT NULL, PRIMARY KEY (cname))") + kEngine
+        + QStringLiteral("; ");
 }
 
 QString pcmacTableStatement()
