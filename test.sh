@@ -3,7 +3,8 @@
 # throw-away MariaDB server for the run.
 set -euo pipefail
 top=$(cd "$(dirname "$0")" && pwd)
-"$top/scripts/deps.sh"
+# the spreadsheet program that reads the saved workbooks back in tst_savedworkbooks
+"$top/scripts/deps.sh" libreoffice-calc-nogui
 "$top/scripts/build.sh"
 cd "$top/build"
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure --timeout 600 "$@"

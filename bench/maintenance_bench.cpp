@@ -1,7 +1,7 @@
 // Times the start-of-day maintenance against a live server: many companies of a realistic size,
 // first a start that writes the day's stock snapshot, then the first starts of the following days,
-// then starts with nothing to do, then a start that cancels expired held and part-paid bills. The databases are made for the run and
-// dropped at its end.
+// then starts with nothing to do, then a start that cancels expired held and part-paid bills. The databases are made
+// for the run and dropped at its end.
 
 #include "db/datamodulepos.h"
 #include "db/schema.h"
@@ -224,7 +224,8 @@ qint64 seedExpiredBills(TQuery& q, const QString& db, int count, const Options& 
              "delivery,pcid,bool_access) select '%2', '09.00.00.000', 900000 + seq, 50, if(seq mod 2, 0, 20), "
              "if(seq mod 2, 50, 30), 'cash', if(seq mod 2, 'Hold', 'Part Payment'), 'Take Away', 3, 'f' from %3")
                .arg(d, kExpired.toString(Qt::ISODate), bills));
-    q.exec(S("insert into %1.temp_ordergrid select concat('ITEM', lpad((seq * 37) mod %2 + 1, 6, '0')), '10', "
+    q.exec(S("insert into %1.temp_ordergrid(itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
+             "select concat('ITEM', lpad((seq * 37) mod %2 + 1, 6, '0')), '10', "
              "1 + seq mod 3, '10', '0', '10', '0', '10', 3, 900000 + (seq - 1) div %3 + 1 from %4")
                .arg(d)
                .arg(o.items)

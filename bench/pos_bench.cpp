@@ -873,9 +873,10 @@ int runTerminals(const Options& o, const QString& database, TQuery& admin)
         const qint64 bought = restocking.purchased.count(item) ? restocking.purchased.at(item) : 0;
         lost += std::abs(before + bought - taken - now);
     }
-    std::printf("lost_updates=%lld items_checked=%zu oversold=%lld looks=%lld worst_oversell_units=%lld\n",
+    std::printf("lost_updates=%lld items_checked=%zu oversold=%lld looks=%lld worst_oversell_units=%lld retries=%llu\n",
         static_cast<long long>(lost), start.size(), static_cast<long long>(watch.oversold),
-        static_cast<long long>(watch.looks), static_cast<long long>(watch.worstUnits));
+        static_cast<long long>(watch.looks), static_cast<long long>(watch.worstUnits),
+        static_cast<unsigned long long>(TTransaction::retries()));
     std::fflush(stdout);
     for (const QString& e : errors)
         say(S("terminal error: ") + e);

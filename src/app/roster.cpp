@@ -18,10 +18,8 @@
 #include "login/selectpos.h"
 #include "sales/posorderitem.h"
 
-#include <QCloseEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QVBoxLayout>
 
 Roster& roster()
 {
@@ -76,49 +74,8 @@ void Roster::destroy()
     *this = Roster();
 }
 
-PlaceholderScreen::PlaceholderScreen(const QString& className, const QString& caption, QWidget* parent)
-    : QWidget(parent)
-{
-    setObjectName(className);
-    setWindowTitle(caption);
-    auto* layout = new QVBoxLayout(this);
-    auto* note = new QLabel(caption + QStringLiteral(" is not available in this version yet."), this);
-    note->setObjectName(QStringLiteral("placeholderNote"));
-    layout->addWidget(note);
-    resize(420, 160);
-}
-
-void PlaceholderScreen::setLabel(const QString& name, const QString& text)
-{
-    auto* l = findChild<QLabel*>(name);
-    if (!l) {
-        l = new QLabel(this);
-        l->setObjectName(name);
-        layout()->addWidget(l);
-    }
-    l->setText(text);
-}
-
-QString PlaceholderScreen::label(const QString& name) const
-{
-    auto* l = findChild<QLabel*>(name);
-    return l ? l->text() : QString();
-}
-
-void PlaceholderScreen::closeEvent(QCloseEvent* event)
-{
-    // Closing a working screen ends the program through the main window, which lets the user in again.
-    event->accept();
-    if (roster().fmlogin)
-        QMetaObject::invokeMethod(static_cast<QWidget*>(roster().fmlogin), "close", Qt::QueuedConnection);
-}
-
 void SetScreenLabel(QWidget* screen, const QString& labelName, const QString& text)
 {
-    if (auto* p = qobject_cast<PlaceholderScreen*>(screen)) {
-        p->setLabel(labelName, text);
-        return;
-    }
     if (auto* l = screen->findChild<QLabel*>(labelName))
         l->setText(text);
 }

@@ -27,8 +27,7 @@ class Tfmviewdetails;
 class TfrmAdminCreate;
 
 // The program's screens, one of each, created once at start-up in a fixed order and kept for the
-// whole run. Screens reach each other through here. Screens still to be built stand in as plain
-// windows carrying their class names.
+// whole run. Screens reach each other through here.
 struct Roster {
     TDm* Dm = nullptr;
     Tfmlogin* fmlogin = nullptr;
@@ -59,19 +58,6 @@ struct Roster {
 };
 
 Roster& roster();
-
-// A stand-in window for a screen still to be built: objectName is the screen's class name.
-class PlaceholderScreen : public QWidget {
-    Q_OBJECT
-public:
-    PlaceholderScreen(const QString& className, const QString& caption, QWidget* parent = nullptr);
-    // A named text label on the stand-in (for example a menu's user or company caption).
-    void setLabel(const QString& name, const QString& text);
-    QString label(const QString& name) const;
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-};
 
 // Sets a named label's text on a screen, when the screen has such a label.
 void SetScreenLabel(QWidget* screen, const QString& labelName, const QString& text);

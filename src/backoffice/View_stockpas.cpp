@@ -152,6 +152,15 @@ QString StockExportPath(const QString& companyName, const QDate& today)
 
 bool ExportStockToExcel(const QAbstractItemModel& rows, const QString& fileName, QString* error)
 {
+    // below the caption row a worksheet has room for one row less than it has rows
+    if (rows.rowCount() > kMaxRows - 1) {
+        if (error)
+            *error = S("The stock view lists %1 rows, more than a worksheet holds (%2). Choose fewer days or one "
+                       "item, and export again.")
+                         .arg(rows.rowCount())
+                         .arg(kMaxRows - 1);
+        return false;
+    }
     Workbook book;
     Worksheet& sheet = book.firstWorksheet();
     const QStringList headings = StockViewHeadings();

@@ -42,5 +42,6 @@ QString StockExportPath(const QString& companyName, const QDate& today);
 
 // Writes the grid's rows (the columns of StockViewFields, as the grid shows them) into a new
 // workbook with the sheet "Stock Details", replacing a file of that name. False, with the reason
-// in *error, when the file cannot be written.
+// in *error, when the file cannot be written, or, before anything is written, when the rows do
+// not fit one worksheet (1,048,575 below the captions).
 bool ExportStockToExcel(const QAbstractItemModel& rows, const QString& fileName, QString* error = nullptr);

@@ -12,6 +12,8 @@
 
 namespace {
 
+bool printing = false;
+
 QString S(const char* text)
 {
     return QString::fromLatin1(text);
@@ -23,6 +25,18 @@ void showError(const QString& error)
 }
 
 } // namespace
+
+PrintInProgress::PrintInProgress()
+    : m_first(!printing)
+{
+    printing = true;
+}
+
+PrintInProgress::~PrintInProgress()
+{
+    if (m_first)
+        printing = false;
+}
 
 bool PrintBill(TDm& dm, const BillOnScreen& shown)
 {

@@ -9,3 +9,19 @@ struct BillOnScreen;
 // the printer or the PDF; otherwise the reason has been shown (as an error) and the caller
 // stays where it is, so the cashier can print again.
 bool PrintBill(TDm& dm, const BillOnScreen& shown);
+
+// A print in progress, for as long as the object lives. The print's splash lets window events
+// run for a second, so "PRINT BILL" can be pressed (or Ctrl+P typed) again inside it: a press
+// that finds a print in progress is ignored (isFirst() false), so that no bill prints twice and
+// the steps after a print run once.
+class PrintInProgress {
+public:
+    PrintInProgress();
+    ~PrintInProgress();
+    PrintInProgress(const PrintInProgress&) = delete;
+    PrintInProgress& operator=(const PrintInProgress&) = delete;
+    bool isFirst() const { return m_first; }
+
+private:
+    bool m_first;
+};

@@ -36,9 +36,8 @@ QString overallTax(const BillOnScreen& shown)
 QList<BillSheetLine> BillLinesForPrint(TDm& dm, const BillKey& bill)
 {
     TQuery& q = dm.MyQsalesdetails;
-    // The saved lines carry no order of their own: sorting on every column gives one.
     q.exec(S("select itemname,rate,quantity,price,itax,isubtotal,discount,total from temp_ordergrid")
-        + billWhere(q, bill) + S(" order by itemname,rate,quantity,price,itax,isubtotal,discount,total"));
+        + billWhere(q, bill) + S(" order by id"));
     QList<BillSheetLine> lines;
     lines.reserve(q.recordCount());
     for (q.first(); !q.eof(); q.next()) {

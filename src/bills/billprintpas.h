@@ -32,9 +32,9 @@ struct BillPrintJob {
     QString path; // the workbook to write: company + bill number + ".xls" in the output folder
 };
 
-// The bill's saved lines (temp_ordergrid of the bill and its terminal), whether or not their
-// items are still in the item master, ordered by item name and figures so that every print
-// of the bill lists them alike.
+// The bill's saved lines (temp_ordergrid of the bill and its terminal) in the order they were
+// rung up, whether or not their items are still in the item master: the printed lines always
+// add up to the bill's total.
 QList<BillSheetLine> BillLinesForPrint(TDm& dm, const BillKey& bill);
 
 // Everything the printed bill holds. The company is the one the counter works in (the

@@ -2,6 +2,7 @@
 
 #include "app/roster.h"
 #include "app/splashScreen.h"
+#include "bills/billprint.h"
 #include "bills/billsheet.h"
 #include "bills/customerhistory.h"
 #include "bills/old_billpas.h"
@@ -322,6 +323,9 @@ void Told_bill::Button2Click()
     Roster& r = roster();
     const BillKey bill { selectedTerminalId(), selectedBillNo() };
     if (bill.billNo.isEmpty())
+        return;
+    const PrintInProgress print;
+    if (!print.isFirst())
         return;
     HoldSplash(1);
     LogWrite(S("Print Bill..."), 0);

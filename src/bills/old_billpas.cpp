@@ -101,7 +101,8 @@ QString SearchOldBills(TDm& dm, const OldBillSearch& search)
 TQuery& OldBillLines(TDm& dm, const BillKey& bill)
 {
     TQuery& q = dm.MyQCustdetails;
-    q.exec(S("select * from temp_ordergrid") + billWhere(q, bill));
+    q.exec(S("select itemname,rate,quantity,price,itax,isubtotal,discount,total from temp_ordergrid")
+        + billWhere(q, bill) + S(" order by id"));
     return q;
 }
 
@@ -123,7 +124,7 @@ BillSheet ReadDuplicateBill(TDm& dm, const BillKey& bill, const QString& company
 
     // the bill's own lines, the figures its sub total adds up
     q.exec(S("select itemname,rate,quantity,price,itax,isubtotal,discount,total from temp_ordergrid")
-        + billWhere(q, bill));
+        + billWhere(q, bill) + S(" order by id"));
     Numbers::Value subTotal = 0;
     for (q.first(); !q.eof(); q.next()) {
         b.lines.append({ q.text(S("itemname")), q.text(S("rate")), q.text(S("quantity")), q.text(S("price")),

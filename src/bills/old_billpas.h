@@ -34,7 +34,7 @@ struct OldBillSearch {
 // key that is not a terminal id, "/" and a bill number.
 QString SearchOldBills(TDm& dm, const OldBillSearch& search);
 
-// The bill's saved lines (temp_ordergrid), in the order they were saved.
+// The bill's saved lines (temp_ordergrid), in the order they were rung up.
 TQuery& OldBillLines(TDm& dm, const BillKey& bill);
 
 // The date of bill 1 of terminal 1, where the default range starts; a null date when there is no

@@ -81,7 +81,7 @@ bool TakeBillForPayment(TDm& dm, const BillKey& bill, const QString& holder)
         q.exec(S("delete  from tordergrid") + where);
         q.exec(S("insert into tordergrid (itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
                  "select itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno from temp_ordergrid")
-            + where);
+            + where + S(" order by id"));
         return true;
     });
 }

@@ -212,8 +212,13 @@ public:
     bool joined() const { return m_joined; }
 
     // Whether a transaction that ended in this error may be run again from its start: the server
-    // chose it as the victim of a deadlock and undid all of it.
+    // chose it as the victim of a deadlock, or a cluster refused it at its commit for a change
+    // another node committed first, and undid all of it. Before it runs again the caller waits a
+    // random while that grows with each attempt, so that terminals that met do not meet again.
     static bool mayRunAgain(const EDatabaseError& error, int attempt);
+    static void waitBeforeAttempt(int attempt);
+    // Transactions run again so far in this process.
+    static quint64 retries();
 
 private:
     void rollback() noexcept;
@@ -224,7 +229,8 @@ private:
 
 // Runs `body` as one transaction on the connection and commits it; when body throws, its changes
 // are rolled back and the exception goes on. Inside an open transaction body joins it. A
-// transaction the server undid to break a deadlock is run again from its start (a few times), so
+// transaction the server undid to break a deadlock is run again from its start (after a short
+// random wait, up to a couple of seconds in all), so
 // body must read what it needs inside and have no effects outside the database before it ends.
 // Every statement of body must go through query objects of this connection.
 template <typename Body> auto InTransaction(TConnection& connection, Isolation isolation, Body&& body)
@@ -246,6 +252,7 @@ template <typename Body> auto InTransaction(TConnection& connection, Isolation i
             if (connection.inTransaction() || !TTransaction::mayRunAgain(e, attempt))
                 throw;
         }
+        TTransaction::waitBeforeAttempt(attempt + 1);
     }
 }
 

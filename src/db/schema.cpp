@@ -12,7 +12,8 @@ namespace Schema {
 namespace {
 
     // Columns and keys by table. In the general_stores variant the order grids have no terminal
-    // column and no key names the terminal.
+    // column and no key names the terminal. The order grids' lines are keyed by the order they
+    // were rung up in (id), which every copy and every reading of them keeps.
     struct TableDef {
         const char* name;
         const char* columns;
@@ -40,14 +41,14 @@ namespace {
             "itemname VARCHAR(45) NOT NULL, rate VARCHAR(45) NOT NULL, quantity VARCHAR(45) NOT NULL, "
             "price VARCHAR(45) NOT NULL, itax VARCHAR(45) NOT NULL, isubtotal VARCHAR(45) NOT NULL, "
             "discount VARCHAR(45) NOT NULL, total VARCHAR(45) NOT NULL, pcid int(5) not NULL, "
-            "billno integer(16) NOT NULL, bool_access CHAR",
-            "", "" },
+            "billno integer(16) NOT NULL, bool_access CHAR, id bigint NOT NULL auto_increment",
+            "id", "id" },
         { "temp_ordergrid",
             "itemname VARCHAR(45) NOT NULL, rate VARCHAR(45) NOT NULL, quantity VARCHAR(45) NOT NULL, "
             "price VARCHAR(45) NOT NULL, itax VARCHAR(45) NOT NULL, isubtotal VARCHAR(45) NOT NULL, "
             "discount VARCHAR(45) NOT NULL, total VARCHAR(45) NOT NULL, pcid int(5) not NULL, "
-            "billno integer(16) NOT NULL",
-            "", "" },
+            "billno integer(16) NOT NULL, id bigint NOT NULL auto_increment",
+            "id", "id" },
         // Bill numbers are per terminal, so the terminal belongs to the delivery key as well.
         { "delivery",
             "sdate date NOT NULL, customer_name char(30) default NULL, stime time default NULL, "
@@ -95,11 +96,11 @@ namespace {
             "billno integer NOT NULL default 0, custmer_name varchar(45) not null default \"l\", "
             "total integer NOT NULL default 5, aount_paid integer not null default 0, "
             "payment_type varchar(45) not null default \"c\", pcid int(5) not NULL, "
-            "delivery varchar(45) not null default \"t\"",
-            "", "" },
+            "delivery varchar(45) not null default \"t\", id bigint NOT NULL auto_increment",
+            "id", "id" },
         { "tax", "taxcode int(11) NOT NULL auto_increment, sdate date NOT NULL, rate " AMOUNT " NOT NULL default '0'",
             "taxcode,sdate", "taxcode,sdate" },
-        { "sales_settings", "Name char(30) NOT NULL, value_ varchar(45) NOT NULL", "", "" },
+        { "sales_settings", "Name char(30) NOT NULL, value_ varchar(45) NOT NULL", "Name", "Name" },
     };
 
     struct IndexDef {
@@ -265,7 +266,8 @@ QString generalStoresScript2()
 
 QString dbnameTableStatement()
 {
-    return QStringLiteral("CREATE TABLE  dbname.dbname (   cname char(30) NOT NULL)") + kEngine + QStringLiteral("; ");
+    return QStringLiteral("CREATE TABLE  dbname.dbname (   cname char(30) NOT NULL, PRIMARY KEY (cname))") + kEngine
+        + QStringLiteral("; ");
 }
 
 QString pcmacTableStatement()

@@ -14,7 +14,7 @@ QString S(const char* text)
     return QString::fromLatin1(text);
 }
 
-constexpr int kCurrentVersion = 2;
+constexpr int kCurrentVersion = 3;
 const QLatin1String kUpgradeLock("pos_schema_upgrade");
 // A terminal starting while another upgrades large tables waits this long for it.
 constexpr int kLockWaitSeconds = 300;
@@ -206,10 +206,66 @@ QStringList toVersion2(TQuery& q, const QString& company)
     return notes;
 }
 
+// The primary key of a table, as its columns; empty when it has none.
+QString primaryKey(TQuery& q, const QString& database, const QString& table)
+{
+    q.exec(S("select group_concat(column_name order by seq_in_index) as k from information_schema.statistics where "
+             "table_schema=")
+        + q.quote(database) + S(" and table_name=") + q.quote(table) + S(" and index_name='PRIMARY'"));
+    return q.text(S("k"));
+}
+
+// Gives a table its natural key. Rows that hold a key twice leave the table as it was; the note
+// names them, for the shop to remove one.
+QString addNaturalKey(TQuery& q, const QString& database, const QString& table, const QString& column)
+{
+    if (!primaryKey(q, database, table).isEmpty())
+        return {};
+    const QString name = TQuery::ident(database) + QLatin1Char('.') + table;
+    try {
+        q.exec(S("alter table ") + name + S(" ADD PRIMARY KEY (") + column + QLatin1Char(')'));
+    } catch (const EDatabaseError& e) {
+        if (e.serverCode() != kDuplicateEntry)
+            throw;
+        q.exec(S("select group_concat(distinct v separator ', ') as twice from (select ") + column + S(" as v from ")
+            + name + S(" group by ") + column + S(" having count(*)>1 limit 10) d"));
+        return S("%1 holds %2 more than once (%3): it has no key until one of each is removed.")
+            .arg(database == QLatin1String("dbname")
+                    ? S("The list of companies")
+                    : S("The settings of company ") + QString(database).replace(QLatin1Char('_'), QLatin1Char(' ')),
+                column, q.text(S("twice")));
+    }
+    return {};
+}
+
+// Version 2 to 3: every table has a primary key. The lines of the order grids (and the bill list
+// table) are numbered in the order they were written, and the number is their key; the lines a
+// grid holds already are numbered in the order the table keeps them, which is the order they
+// were written in. The settings are keyed by their name. Each table changes in one statement,
+// only while it has no key, so a step broken off part-way is taken up again at the next start.
+QStringList toVersion3(TQuery& q, const QString& company)
+{
+    const QHash<QString, QString> types = columnTypes(q, company);
+    if (types.isEmpty())
+        throw EDatabaseError(S("its database or its tables are missing"));
+    for (const char* table : { "tordergrid", "temp_ordergrid", "vbilldetails" }) {
+        if (types.contains(key(S(table), S("id"))))
+            continue;
+        q.exec(S("alter table ") + TQuery::ident(company) + QLatin1Char('.') + S(table) + S(" ADD COLUMN ")
+            + Schema::columnDefinition(S(table), S("id")) + S(", ADD PRIMARY KEY (id)"));
+    }
+    QStringList notes;
+    const QString note = addNaturalKey(q, company, S("sales_settings"), S("Name"));
+    if (!note.isEmpty())
+        notes << note;
+    upsertVersion(q, company, 3, QString());
+    return notes;
+}
+
 // A step returns what the shop should know of it (rows it could not bring in line), to show.
 using Step = QStringList (*)(TQuery&, const QString&);
 // The step that brings a company from version n-1 to n is kSteps[n - 2].
-const Step kSteps[] = { toVersion2 };
+const Step kSteps[] = { toVersion2, toVersion3 };
 static_assert(std::size(kSteps) == kCurrentVersion - 1, "one step per version");
 
 bool isMissing(const EDatabaseError& e)
@@ -311,7 +367,11 @@ UpgradeReport upgradeCompanies(TDm& dm)
                                .arg(kLockWaitSeconds);
         return report;
     }
-    catalogue.exec(S("select d.cname, coalesce(v.version,1) as version from dbname.dbname d left join "
+    // the list of companies is keyed by the name, as every table
+    const QString catalogueNote = addNaturalKey(catalogue, S("dbname"), S("dbname"), S("cname"));
+    if (!catalogueNote.isEmpty())
+        report.messages << catalogueNote;
+    catalogue.exec(S("select distinct d.cname, coalesce(v.version,1) as version from dbname.dbname d left join "
                      "dbname.schema_version v on v.cname=d.cname"));
     QList<QPair<QString, int>> companies;
     for (catalogue.first(); !catalogue.eof(); catalogue.next())

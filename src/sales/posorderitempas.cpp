@@ -398,7 +398,7 @@ TQuery& RefreshOrderGrid(TDm& dm, const QString& terminalId, const QString& bill
 {
     TQuery& q = dm.MyQposorderitem;
     q.exec(S("select itemname,rate,quantity,price,itax,isubtotal,discount,total from tordergrid where pcid=")
-        + q.quote(terminalId) + S(" and billno=") + q.quote(billNo));
+        + q.quote(terminalId) + S(" and billno=") + q.quote(billNo) + S(" order by id"));
     return q;
 }
 
@@ -496,13 +496,14 @@ void SnapshotBillLines(TQuery& q, const QString& terminalId, const QString& bill
     q.exec(S("delete from temp_ordergrid") + bill);
     q.exec(S("insert into temp_ordergrid (itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
              "select itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno  from tordergrid")
-        + bill);
+        + bill + S(" order by id"));
 }
 
 QStringList OrderLogLines(TDm& dm, const QString& terminalId, const QString& billNo)
 {
     TQuery& q = dm.MyQposorderitem;
-    q.exec(S("select * from tordergrid where pcid=") + q.quote(terminalId) + S(" and billno=") + q.quote(billNo));
+    q.exec(S("select * from tordergrid where pcid=") + q.quote(terminalId) + S(" and billno=") + q.quote(billNo)
+        + S(" order by id"));
     QStringList lines;
     static const char* const columns[]
         = { "itemname", "rate", "quantity", "price", "itax", "isubtotal", "discount", "total", "billno" };

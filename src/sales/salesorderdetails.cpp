@@ -551,6 +551,9 @@ void Tfmsalesorderdtls::btnsaveClick()
 
 void Tfmsalesorderdtls::btnprintbillClick()
 {
+    const PrintInProgress print;
+    if (!print.isFirst())
+        return;
     BillOnScreen shown;
     shown.bill = bill();
     shown.date = ui->lbldate->text();

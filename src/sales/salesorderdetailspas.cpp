@@ -108,7 +108,7 @@ void snapshotLines(TDm& dm, const BillKey& bill)
     q.exec(S("delete from temp_ordergrid") + where + S(" and exists (select 1 from tordergrid") + where + S(")"));
     q.exec(S("insert into temp_ordergrid (itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
              "select itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno from tordergrid")
-        + where);
+        + where + S(" order by id"));
 }
 
 bool isWholeNumber(const QString& text)
@@ -225,7 +225,7 @@ TQuery& ShowBillGrid(TDm& dm, const BillKey& bill)
 {
     TQuery& q = dm.MyQsalesdetails;
     q.exec(S("select itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno from tordergrid")
-        + billWhere(q, bill));
+        + billWhere(q, bill) + S(" order by id"));
     return q;
 }
 

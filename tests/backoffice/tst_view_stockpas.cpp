@@ -18,6 +18,28 @@ QDate day(const char* text)
     return QDate::fromString(QLatin1String(text), Qt::ISODate);
 }
 
+// A grid of `rows` ledger rows made up as they are read, so that a million of them cost nothing.
+class ManyRows : public QAbstractTableModel {
+public:
+    explicit ManyRows(int rows)
+        : m_rows(rows)
+    {
+    }
+    int rowCount(const QModelIndex& = {}) const override { return m_rows; }
+    int columnCount(const QModelIndex& = {}) const override { return int(StockViewFields().size()); }
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (role != Qt::DisplayRole)
+            return {};
+        const QStringList row { QStringLiteral("01-08-2011"), QStringLiteral("RICE"), QString::number(index.row()),
+            QStringLiteral("1"), QString::number(index.row() + 1), QStringLiteral("True") };
+        return row.value(index.column());
+    }
+
+private:
+    int m_rows;
+};
+
 } // namespace
 
 class TestViewStockPas : public QObject {
@@ -188,6 +210,25 @@ private Q_SLOTS:
         }
         // fitted: the caption "CLOSING STOCK" in 16 points is wider than the standard column
         QVERIFY(o.value(QStringLiteral("widths")).toObject().value(QStringLiteral("E")).toDouble() > 15);
+    }
+
+    // Rows beyond the last row of a worksheet are refused before anything is written: the
+    // day's earlier export stays as it was.
+    void exportBeyondAWorksheetIsRefused()
+    {
+        const QString file = StockExportPath(QStringLiteral("MAIN STORE"), day("2026-12-09"));
+        QFile earlier(file);
+        QVERIFY(earlier.open(QIODevice::WriteOnly));
+        earlier.write("earlier export");
+        earlier.close();
+        const ManyRows rows(kMaxRows);
+        QString error;
+        QVERIFY(!ExportStockToExcel(rows, file, &error));
+        // the message names the rows listed and the rows a worksheet takes
+        QVERIFY2(
+            error.contains(QLatin1String("1048576")) && error.contains(QLatin1String("1048575")), qPrintable(error));
+        QVERIFY(earlier.open(QIODevice::ReadOnly));
+        QCOMPARE(earlier.readAll(), QByteArray("earlier export"));
     }
 };
 

@@ -11,6 +11,8 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLabel>
+#include <QTableView>
+#include <QTimer>
 
 namespace {
 
@@ -79,6 +81,36 @@ class TestBillPrint : public QObject, CounterFixture {
             QFile::remove(path);
         }
     }
+    // Types one line on the order screen (F1 from the menu opens it): item, quantity, "ADD".
+    void typeLine(const QString& item, const QString& quantity)
+    {
+        Roster& r = roster();
+        if (!r.fmorderitem->isVisible())
+            key(r.frmmenupos, Qt::Key_F1);
+        auto* name = find<QComboBox>(r.fmorderitem, "CboxItem");
+        name->setFocus();
+        name->lineEdit()->selectAll();
+        QTest::keyClicks(name, item);
+        auto* count = find<QLineEdit>(r.fmorderitem, "EQuan");
+        count->setFocus();
+        count->selectAll();
+        QTest::keyClicks(count, quantity);
+        QTest::mouseClick(find<QAbstractButton>(r.fmorderitem, "BtnradioACD"), Qt::LeftButton);
+    }
+    // Processes the typed order and pays it in cash, typed in full: the settlement screen then
+    // offers "PRINT BILL".
+    Tfmsalesorderdtls* processAndPay()
+    {
+        Roster& r = roster();
+        QTest::mouseClick(find<QAbstractButton>(r.fmorderitem, "btnprocessorder"), Qt::LeftButton);
+        QCoreApplication::processEvents();
+        Tfmsalesorderdtls* screen = r.fmsalesorderdtls;
+        auto* amount = find<QLineEdit>(screen, "EAmtpaidcas");
+        amount->setFocus();
+        QTest::keyClicks(amount, find<QLabel>(screen, "lblbalrs")->text());
+        QTest::mouseClick(find<QAbstractButton>(screen, "BtnCash"), Qt::LeftButton);
+        return screen;
+    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -127,12 +159,13 @@ private Q_SLOTS:
         QTest::addColumn<bool>("home");
         QTest::addColumn<QString>("change");
         QTest::addColumn<QStringList>("cells");
-        // lines by name, a removed item among them; the 21-character name takes rows 9 and 10
+        // lines as they were saved, a removed item among them; the 21-character name takes rows 9
+        // and 10
         QTest::newRow("take-away") << false << QString()
-                                   << QStringList { "A8=ABCDEFGHIJKLMNOPQRST", "A9=ABCDEFGHIJKLMNOPQRSTU", "C9=10",
-                                          "A10=", "C10=", "A11=GONE FROM THE MASTER", "I11=135.00", "A12=SALT",
-                                          "C17=4 items", "C18=Rs.238.1", "C19=Rs.11.9", "C20=Rs.250", "H17=No",
-                                          "H18=Rs.-", "H19=Rs.250", "H20=Rs.0", "G22=Rs.250" };
+                                   << QStringList { "A8=SALT", "A9=ABCDEFGHIJKLMNOPQRSTU", "C9=10",
+                                          "A10=", "C10=", "A11=GONE FROM THE MASTER", "I11=135.00",
+                                          "A12=ABCDEFGHIJKLMNOPQRST", "C17=4 items", "C18=Rs.238.1", "C19=Rs.11.9",
+                                          "C20=Rs.250", "H17=No", "H18=Rs.-", "H19=Rs.250", "H20=Rs.0", "G22=Rs.250" };
         QTest::newRow("nothing paid") << false << S("update $db.sales_order set amount_paid=null")
                                       << QStringList { "H19=Rs.0" };
         QTest::newRow("home delivery: latest charges")
@@ -237,6 +270,91 @@ private Q_SLOTS:
         const QStringList cells { "D1=COUNTER", "F3=ANNA", "H3= 1/1 ", "A8=RICE", "C14=Rs.150", "C15=Rs.15",
             "C16=Rs.165", "G18=Rs.165" };
         QCOMPARE(cellsOf(programFile(S("COUNTER1.xls")), cells), cells);
+        QVERIFY(QFile::exists(programFile(S("COUNTER1.pdf"))));
+    }
+
+    // The bill prints its lines in the order they were rung up, a second entry of an item adding
+    // to that item's line where it stands; a line whose item has been removed since still prints,
+    // so that the lines add up to the printed total. Terminal 2's bill of the same number comes
+    // first, with other lines.
+    void linesPrintInTheOrderTheyWereRungUp()
+    {
+        openCounter();
+        removeOutput(S("COUNTER1"));
+        exec(S("insert into $db.tax(sdate,rate) values('2026-01-01',0)"));
+        SalesFixture::addItem(db(), 2, S("TV"), S("12345.67"), S("0"), S("0"), 0, 5);
+        SalesFixture::addItem(db(), 3, S("FAN"), S("2345.67"), S("0"), S("0"), 0, 5);
+        exec(S("insert into $db.temp_ordergrid(itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
+               "values('AAA OTHER TERMINAL','1','1','1','0','1','0','1',2,1)"));
+
+        typeLine(S("TV"), S("1"));
+        typeLine(S("RICE"), S("2"));
+        typeLine(S("FAN"), S("1"));
+        typeLine(S("RICE"), S("1"));
+        Tfmsalesorderdtls* screen = processAndPay();
+        QCOMPARE(scalar(S("select group_concat(itemname,' ',quantity order by id separator ', ') from "
+                          "$db.temp_ordergrid where pcid=1")),
+            S("TV 1, RICE 3, FAN 1"));
+        // the settlement screen's grid lists them so too
+        auto* grid = find<QTableView>(screen, "DBGrid1");
+        QStringList shown;
+        for (int row = 0; row < grid->model()->rowCount(); ++row)
+            shown << grid->model()->index(row, 0).data().toString();
+        QCOMPARE(shown, QStringList({ "TV", "RICE", "FAN" }));
+
+        exec(S("delete from $db.item where itemname='FAN'"));
+        env->dialogs->clear();
+        QCoreApplication::processEvents();
+        key(find(screen, "EAmtpaidcas"), Qt::Key_P, Qt::ControlModifier);
+        QCOMPARE(env->dialogs->texts().value(0), S("Bill is ready for printing"));
+        const QString paid = scalar(S("select amount_paid from $db.sales_order where pcid=1"));
+        QCOMPARE(paid, S("14841.34"));
+        const QStringList cells { "A8=TV", "I8=12345.67", "A9=RICE", "D9=3", "I9=150.00", "A10=FAN", "I10=2345.67",
+            "A11=", "C15=3 items", "C18=Rs." + paid, "G20=Rs." + paid };
+        QCOMPARE(cellsOf(programFile(S("COUNTER1.xls")), cells), cells);
+    }
+
+    // "PRINT BILL" pressed again, or Ctrl+P typed again, while the bill prints (the splash's
+    // second lets window events through) is ignored: one workbook, one printout, and the steps
+    // after the print once.
+    void aSecondPrintDuringThePrintIsIgnored_data()
+    {
+        QTest::addColumn<bool>("byKeys");
+        QTest::newRow("PRINT BILL clicked twice") << false;
+        QTest::newRow("Ctrl+P typed twice") << true;
+    }
+    void aSecondPrintDuringThePrintIsIgnored()
+    {
+        QFETCH(bool, byKeys);
+        openCounter();
+        removeOutput(S("COUNTER1"));
+        exec(S("insert into $db.tax(sdate,rate) values('2026-01-01',0)"));
+        typeLine(S("RICE"), S("2"));
+        Tfmsalesorderdtls* screen = processAndPay();
+        auto* button = find<QAbstractButton>(screen, "btnprintbill");
+        QWidget* focus = find(screen, "EAmtpaidcas");
+        const auto press = [&] {
+            if (byKeys)
+                QTest::keyClick(focus, Qt::Key_P, Qt::ControlModifier);
+            else
+                QTest::mouseClick(button, Qt::LeftButton);
+        };
+        env->clock->setStep(100); // the splash's second takes several rounds of window events
+        env->dialogs->clear();
+        const qsizetype logged = logText().count(S(" Print Bill..."));
+        QCoreApplication::processEvents();
+        int pressedDuringPrint = 0;
+        QTimer::singleShot(0, screen, [&] {
+            ++pressedDuringPrint;
+            press();
+        });
+        press();
+        env->clock->setStep(600);
+        QCOMPARE(pressedDuringPrint, 1);
+        QCOMPARE(env->dialogs->texts().count(S("Bill is ready for printing")), 1);
+        QCOMPARE(env->dialogs->texts().size(), 2); // and where the printout went
+        QCOMPARE(logText().count(S(" Print Bill...")), logged + 1);
+        QVERIFY(roster().fmorderitem->isVisible() && !screen->isVisible());
         QVERIFY(QFile::exists(programFile(S("COUNTER1.pdf"))));
     }
 

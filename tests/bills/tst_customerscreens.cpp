@@ -323,8 +323,10 @@ private Q_SLOTS:
                             "balance,payment_status,delivery,pcid) values('2026-12-09','09.00.00.000',5,17,12345.67,"
                             "12345.67,12345.67,12345.67,'Hold','Take Away',2),('2026-12-09','09.00.00.000',5,9,"
                             "12345.67,12345.67,12345.67,12345.67,'Hold','Take Away',1)"));
-        exec(QStringLiteral("insert into $db.temp_ordergrid values('TV','12345.67','1','12345.67','0','12345.67','0',"
-                            "'12345.67',2,5),('TV','12345.67','1','12345.67','0','12345.67','0','12345.67',1,5)"));
+        exec(QStringLiteral(
+            "insert into $db.temp_ordergrid(itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
+            "values('TV','12345.67','1','12345.67','0','12345.67','0',"
+            "'12345.67',2,5),('TV','12345.67','1','12345.67','0','12345.67','0','12345.67',1,5)"));
         SalesFixture::addItem(
             db(), 2, QStringLiteral("TV"), QStringLiteral("12345.67"), QStringLiteral("0"), QStringLiteral("0"), 0, 5);
 

@@ -79,7 +79,9 @@ class TestPaymentDetails : public QObject, CounterFixture {
                  .arg(status)
                  .arg(pcid)
                  .arg(access));
-        exec(QStringLiteral("insert into $db.temp_ordergrid values('RICE','50','%1','%2','0','%2','0','%2',%3,%4)")
+        exec(QStringLiteral(
+            "insert into $db.temp_ordergrid(itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
+            "values('RICE','50','%1','%2','0','%2','0','%2',%3,%4)")
                  .arg(quantity)
                  .arg(total)
                  .arg(pcid)
@@ -96,8 +98,10 @@ class TestPaymentDetails : public QObject, CounterFixture {
                  .arg(status)
                  .arg(pcid)
                  .arg(quantity));
-        exec(QStringLiteral("insert into $db.temp_ordergrid select 'SAFE','12345.67','%1',t,'0',t,'0',t,%2,%3 from "
-                            "(select cast(12345.67*%1 as char) as t) x")
+        exec(QStringLiteral(
+            "insert into $db.temp_ordergrid(itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
+            "select 'SAFE','12345.67','%1',t,'0',t,'0',t,%2,%3 from "
+            "(select cast(12345.67*%1 as char) as t) x")
                  .arg(quantity)
                  .arg(pcid)
                  .arg(billno));
@@ -441,7 +445,9 @@ private Q_SLOTS:
                                         << "" << QStringList { "1/57" }
                                         << "Bill 2/57 no longer exists; nothing is changed.";
         QTest::newRow("a line's item is gone")
-            << true << "insert into $db.temp_ordergrid values('OLD TEA','5','2','10','0','10','0','10',2,57)"
+            << true
+            << "insert into $db.temp_ordergrid(itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
+               "values('OLD TEA','5','2','10','0','10','0','10',2,57)"
             << "13"
             << "N" << QStringList { "1/20" } << "";
     }
@@ -496,7 +502,9 @@ private Q_SLOTS:
         exec(QStringLiteral("insert into $db.item values(2,'TEA',10,0,0,0,'0')"));
         exec(QStringLiteral("insert into $db.stock_details values('2026-12-01',2,10,0,10,0)"));
         addBill(2, 57, "Hold", 3);
-        exec(QStringLiteral("insert into $db.temp_ordergrid values('TEA','10','2','20','0','20','0','20',2,57)"));
+        exec(QStringLiteral(
+            "insert into $db.temp_ordergrid(itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
+            "values('TEA','10','2','20','0','20','0','20',2,57)"));
         // what an earlier resume left in the bill's terminal's grid
         exec(
             QStringLiteral("insert into $db.tordergrid(itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,"

@@ -170,7 +170,8 @@ private Q_SLOTS:
         QFETCH(QString, value);
         TQuery& q = dm->MyQItemDetails;
         dm->setCompanyDatabase(QStringLiteral("SHOP_A"), false);
-        q.exec(QStringLiteral("insert into sales_settings values (%1, %2)").arg(q.quote(QStringLiteral("k")), q.quote(value)));
+        q.exec(QStringLiteral("insert into sales_settings values (%1, %2)")
+                   .arg(q.quote(QStringLiteral("k")), q.quote(value)));
         q.exec(QStringLiteral("select value_ from sales_settings where value_=%1").arg(q.quote(value)));
         QCOMPARE(q.recordCount(), 1);
         QCOMPARE(q.text(QStringLiteral("value_")), value);
@@ -580,6 +581,55 @@ private Q_SLOTS:
         // without a transaction it happens at once
         q.connection().afterCommit([&] { ++actions; });
         QCOMPARE(actions, done + 1);
+    }
+
+    // A transaction refused again and again (terminals on several cluster nodes meeting on one
+    // item) runs until it is kept, waiting a little longer each time; one that never gets through
+    // ends in the server's error, once.
+    void refusedTransactionRunsAgainUntilKept_data()
+    {
+        QTest::addColumn<int>("refusals");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("a dozen times") << 12 << true;
+        QTest::newRow("every time") << 1000 << false;
+    }
+    void refusedTransactionRunsAgainUntilKept()
+    {
+        QFETCH(int, refusals);
+        QFETCH(bool, kept);
+        TQuery& q = dm->MyQsalesdetails;
+        dm->setCompanyDatabase(QStringLiteral("SHOP_A"), false);
+        int tries = 0;
+        const quint64 retriesBefore = TTransaction::retries();
+        QString error;
+        try {
+            InTransaction(q.connection(), Isolation::ReadCommitted, [&] {
+                ++tries;
+                q.exec(QStringLiteral("insert into sales_settings values ('retried','1')"));
+                if (tries <= refusals)
+                    throw EDatabaseError(QStringLiteral("Deadlock found"), QStringLiteral("1213"));
+            });
+        } catch (const EDatabaseError& e) {
+            error = e.serverCode();
+        }
+        QCOMPARE(error, kept ? QString() : QStringLiteral("1213"));
+        if (kept)
+            QCOMPARE(tries, refusals + 1);
+        QCOMPARE(TTransaction::retries() - retriesBefore, quint64(tries - 1));
+        QCOMPARE(TestServer::count(QStringLiteral("select count(*) from SHOP_A.sales_settings where Name='retried'")),
+            kept ? 1 : 0);
+    }
+
+    // Every session reads what the whole cluster committed before the read (a single server has
+    // nothing to wait for), also a session opened again after a lost connection.
+    void sessionsWaitForTheClustersCommits()
+    {
+        TQuery& q = dm->MyQview;
+        for (int session = 0; session < 2; ++session) {
+            q.exec(QStringLiteral("select @@session.wsrep_sync_wait as w"));
+            QCOMPARE(q.text(QStringLiteral("w")), QStringLiteral("1"));
+            q.connection().close();
+        }
     }
 
     void failuresCarryTheServersMessage()

@@ -22,12 +22,18 @@ private Q_SLOTS:
         QTest::addColumn<bool>("generalHasTerminal");
         QTest::addColumn<QString>("companyKey");
         QTest::addColumn<QString>("generalKey");
-        QTest::newRow("card_details") << "card_details" << true << "billno,cardno,pcid" << "billno,cardno";
-        QTest::newRow("tordergrid") << "tordergrid" << false << "" << "";
-        QTest::newRow("temp_ordergrid") << "temp_ordergrid" << false << "" << "";
-        QTest::newRow("delivery") << "delivery" << true << "sdate,billno,pcid" << "sdate,billno";
-        QTest::newRow("sales_order") << "sales_order" << true << "sdate,billno,pcid" << "sdate,billno";
-        QTest::newRow("vbilldetails") << "vbilldetails" << true << "" << "";
+        QTest::newRow("card_details") << "card_details" << true << "billno,cardno,pcid"
+                                      << "billno,cardno";
+        QTest::newRow("tordergrid") << "tordergrid" << false << "id"
+                                    << "id";
+        QTest::newRow("temp_ordergrid") << "temp_ordergrid" << false << "id"
+                                        << "id";
+        QTest::newRow("delivery") << "delivery" << true << "sdate,billno,pcid"
+                                  << "sdate,billno";
+        QTest::newRow("sales_order") << "sales_order" << true << "sdate,billno,pcid"
+                                     << "sdate,billno";
+        QTest::newRow("vbilldetails") << "vbilldetails" << true << ""
+                                      << "";
         QTest::newRow("sales_order_details") << "sales_order_details" << true << "billno,itemcode,stime,pcid"
                                              << "billno,itemcode,stime";
     }

@@ -41,7 +41,11 @@ QStringList firstVersionCompany(const QString& db)
     s << QStringLiteral("alter table %1.cheque_details modify chequeno int(11) NOT NULL").arg(db)
       << QStringLiteral("alter table %1.sales_order drop column lock_pcid").arg(db)
       << QStringLiteral("alter table %1.item drop index item_name, add index item_name (itemname)").arg(db)
-      << QStringLiteral("alter table %1.tax drop index tax_date").arg(db);
+      << QStringLiteral("alter table %1.tax drop index tax_date").arg(db)
+      << QStringLiteral("alter table %1.tordergrid drop column id").arg(db)
+      << QStringLiteral("alter table %1.temp_ordergrid drop column id").arg(db)
+      << QStringLiteral("alter table %1.vbilldetails drop column id").arg(db)
+      << QStringLiteral("alter table %1.sales_settings drop primary key").arg(db);
     return s;
 }
 
@@ -65,12 +69,25 @@ QStringList firstVersionRows(const QString& db)
         QStringLiteral("insert into %1.sales_order_details values('2026-12-09','10.00.00.000','1','1','33333.33','3',"
                        "'99999.99','12.5','99999.99','7.5','1234.56','1')")
             .arg(db),
+        // a held bill's saved lines and another terminal's open lines, in the order they were rung up
+        QStringLiteral("insert into %1.temp_ordergrid values('ZEBRA','1','1','1','0','1','0','1',1,7),"
+                       "('APPLE','2','1','2','0','2','0','2',1,7),('MANGO','3','1','3','0','3','0','3',1,7)")
+            .arg(db),
+        QStringLiteral("insert into %1.tordergrid values('PEAR','4','1','4','0','4','0','4',2,3,NULL),"
+                       "('FIG','5','1','5','0','5','0','5',2,3,NULL)")
+            .arg(db),
     };
 }
 
 QString scalar(const QString& sql)
 {
     return TestServer::scalar(QString(sql).replace(QStringLiteral("$db"), kShop));
+}
+
+// The version the upgrade leaves, with no columns pending.
+QString upToDate()
+{
+    return QString::number(SchemaVersion::current()) + QStringLiteral("|-");
 }
 
 int floatColumns(const QString& db)
@@ -122,7 +139,7 @@ private Q_SLOTS:
         QCOMPARE(floatColumns(kShop), 0);
         QCOMPARE(scalar(QStringLiteral("select concat_ws('|',version,coalesce(pending,'-')) from "
                                        "dbname.schema_version where cname='$db'")),
-            QStringLiteral("2|-"));
+            upToDate());
         // a bill's lock names its terminal; item names and tax days are unique
         QCOMPARE(scalar(QStringLiteral("select count(*) from information_schema.columns where table_schema='$db' and "
                                        "table_name='sales_order' and column_name='lock_pcid'")),
@@ -149,6 +166,18 @@ private Q_SLOTS:
         QCOMPARE(scalar(QStringLiteral("select concat_ws('|',rate,quantity,price,itax,isubtotal,discount,total) from "
                                        "$db.sales_order_details")),
             QStringLiteral("33333.33|3|99999.99|12.5|99999.99|7.5|1234.56"));
+
+        // the order grids' lines are numbered in the order they were rung up, and the number is their key
+        QCOMPARE(scalar(QStringLiteral("select group_concat(itemname order by id) from $db.temp_ordergrid")),
+            QStringLiteral("ZEBRA,APPLE,MANGO"));
+        QCOMPARE(scalar(QStringLiteral("select group_concat(itemname order by id) from $db.tordergrid")),
+            QStringLiteral("PEAR,FIG"));
+        // every table has a key, the list of companies too
+        QCOMPARE(scalar(QStringLiteral("select count(*) from information_schema.tables t where table_schema in "
+                                       "('$db','dbname') and not exists (select 1 from information_schema.statistics "
+                                       "s where s.table_schema=t.table_schema and s.table_name=t.table_name and "
+                                       "s.index_name='PRIMARY')")),
+            QStringLiteral("0"));
 
         // after it, what the counter writes is kept exactly
         TestServer::exec({ QStringLiteral("update %1.sales_order set total='1234567.89',balance='1234567.89' where "
@@ -193,7 +222,49 @@ private Q_SLOTS:
             QStringLiteral("12345.67,50000"));
         QCOMPARE(
             scalar(QStringLiteral("select concat_ws('|',version,coalesce(pending,'-')) from dbname.schema_version")),
-            QStringLiteral("2|-"));
+            upToDate());
+    }
+
+    // A company the previous version brought up to date takes only the steps after its own; its
+    // grid lines get their numbers in the order they were written.
+    void laterStepsOnlyFromTheCompanysVersion()
+    {
+        startServer({ kShop });
+        TestServer::exec(firstVersionCompany(kShop) + firstVersionRows(kShop));
+        TestServer::exec({ QStringLiteral("create table dbname.schema_version (cname char(30) NOT NULL, version int "
+                                          "NOT NULL, pending text, PRIMARY KEY (cname)) ENGINE=InnoDB"),
+            QStringLiteral("insert into dbname.schema_version values('%1',2,NULL)").arg(kShop) });
+        QCOMPARE(SchemaVersion::upgradeCompanies(*dm).upgraded, QStringList { kShop });
+        QVERIFY(floatColumns(kShop) > 0); // the step to version 2 was not taken again
+        QCOMPARE(scalar(QStringLiteral("select group_concat(concat(itemname,':',id) order by id) from "
+                                       "$db.temp_ordergrid")),
+            QStringLiteral("ZEBRA:1,APPLE:2,MANGO:3"));
+        // new lines follow the old ones
+        TestServer::exec({ QStringLiteral("insert into %1.temp_ordergrid(itemname,rate,quantity,price,itax,isubtotal,"
+                                          "discount,total,pcid,billno) values('KIWI','1','1','1','0','1','0','1',1,7)")
+                               .arg(kShop) });
+        QCOMPARE(
+            scalar(QStringLiteral("select id from $db.temp_ordergrid where itemname='KIWI'")), QStringLiteral("4"));
+        QCOMPARE(
+            scalar(QStringLiteral("select concat_ws('|',version,coalesce(pending,'-')) from dbname.schema_version")),
+            upToDate());
+    }
+
+    // Settings or companies listed twice keep their rows, with a note; the rest of the step is done.
+    void rowsListedTwiceAreNamed()
+    {
+        startServer({ kShop, kShop });
+        TestServer::exec(firstVersionCompany(kShop)
+            << QStringLiteral("insert into %1.sales_settings values('quantity','10'),('quantity','20')").arg(kShop));
+        const SchemaVersion::UpgradeReport report = SchemaVersion::upgradeCompanies(*dm);
+        QCOMPARE(report.messages.size(), 2);
+        QVERIFY2(report.messages.at(0).contains(kShop), qPrintable(report.messages.at(0)));
+        QVERIFY2(report.messages.at(1).contains(QLatin1String("quantity")), qPrintable(report.messages.at(1)));
+        QCOMPARE(scalar(QStringLiteral("select count(*) from $db.sales_settings")), QStringLiteral("2"));
+        QCOMPARE(scalar(QStringLiteral("select count(*) from dbname.dbname")), QStringLiteral("2"));
+        QCOMPARE(scalar(QStringLiteral("select group_concat(itemname order by id) from $db.tordergrid")), QString());
+        QCOMPARE(scalar(QStringLiteral("select version from dbname.schema_version")),
+            QString::number(SchemaVersion::current()));
     }
 
     // Names or days stored twice before they were kept unique are left as they are, with a note
@@ -230,7 +301,9 @@ private Q_SLOTS:
         QCOMPARE(report.messages.size(), 1);
         QVERIFY(report.messages.first().contains(QLatin1String("GONE SHOP")));
         QCOMPARE(floatColumns(kShop), 0);
-        QCOMPARE(TestServer::count(QStringLiteral("select count(*) from dbname.schema_version where version=2")), 1);
+        QCOMPARE(TestServer::count(QStringLiteral("select count(*) from dbname.schema_version where version=%1")
+                                       .arg(SchemaVersion::current())),
+            1);
     }
 
     // A terminal of an older version refuses to start against newer databases, before it writes

@@ -106,7 +106,8 @@ void addBill(const QString& db, int billNo, int terminal, const QDate& day, cons
             .arg(billNo)
             .arg(terminal) };
     for (const Line& l : lines)
-        s << S("insert into %1.temp_ordergrid values ('%2','1','%3','1','0','1','0','1',%4,%5)")
+        s << S("insert into %1.temp_ordergrid(itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
+               "values ('%2','1','%3','1','0','1','0','1',%4,%5)")
                  .arg(db, l.item, l.quantity)
                  .arg(terminal)
                  .arg(billNo);

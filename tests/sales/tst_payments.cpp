@@ -126,7 +126,8 @@ class TestPayments : public QObject {
     {
         exec(QStringLiteral("delete from $db.tordergrid where pcid=%1").arg(key.terminalId));
         exec(QStringLiteral("insert into $db.tordergrid (itemname,rate,quantity,price,itax,isubtotal,discount,total,"
-                            "pcid,billno) select * from $db.temp_ordergrid where billno=%1 and pcid=%2")
+                            "pcid,billno) select itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,"
+                            "billno from $db.temp_ordergrid where billno=%1 and pcid=%2 order by id")
                  .arg(key.billNo, key.terminalId));
     }
     // "hold", or a payment such as "card 60"; returns whether it was recorded or held
@@ -544,8 +545,10 @@ private Q_SLOTS:
 
         // a saved line whose quantity is no whole number, and an item without any ledger row
         addItem(kDb, 3, QStringLiteral("SALT"), QStringLiteral("5"), QStringLiteral("0"), QStringLiteral("0"), 0, -1);
-        exec(QStringLiteral("insert into $db.temp_ordergrid values('RICE','50','2.5','125','0','125','0','125',1,9),"
-                            "('SALT','5','1','5','0','5','0','5',1,9)"));
+        exec(QStringLiteral(
+            "insert into $db.temp_ordergrid(itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
+            "values('RICE','50','2.5','125','0','125','0','125',1,9),"
+            "('SALT','5','1','5','0','5','0','5',1,9)"));
         MoveBillStock(*dm, { QStringLiteral("1"), QStringLiteral("9") }, -1);
         QCOMPARE(riceStock(), QStringLiteral("17"));
         QVERIFY(logText().contains(QLatin1String("Stock not moved for RICE of bill 1/9: quantity \"2.5\"")));
@@ -572,7 +575,9 @@ private Q_SLOTS:
         QVERIFY(hold(key));
         exec(QStringLiteral("delete from $db.item where itemcode=2"));
         // a saved line whose quantity is no whole number, and a minimum that is no number
-        exec(QStringLiteral("insert into $db.temp_ordergrid values('RICE','50','2.5','125','0','125','0','125',1,1)"));
+        exec(QStringLiteral(
+            "insert into $db.temp_ordergrid(itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
+            "values('RICE','50','2.5','125','0','125','0','125',1,1)"));
         exec(QStringLiteral("update $db.sales_settings set value_='none' where Name='minimal value'"));
         const QString line = QStringLiteral("Stock not moved for TEA of bill 1/1");
         const QString part = QStringLiteral("Stock not moved for RICE of bill 1/1: quantity \"2.5\"");
@@ -661,7 +666,9 @@ private Q_SLOTS:
     // holds the new row, so a third terminal's check waits for it as on every other check.
     void purchaseOpensTheDaysRowMeanwhile()
     {
-        exec(QStringLiteral("insert into $db.temp_ordergrid values('RICE','50','3','150','0','150','0','150',2,1)"));
+        exec(QStringLiteral(
+            "insert into $db.temp_ordergrid(itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
+            "values('RICE','50','3','150','0','150','0','150',2,1)"));
         const auto waiting = [](int sessions) {
             // sessions in the middle of a statement: the ones waiting for a lock
             const QString sql = QStringLiteral("select count(*) from information_schema.processlist where "
@@ -746,8 +753,10 @@ private Q_SLOTS:
     {
         // terminal 1's bill takes 1 unit at a time, terminal 2's 2 units; each moves 300 times
         exec(QStringLiteral("update $db.stock_details set closing_stock=1000 where itemcode=1"));
-        exec(QStringLiteral("insert into $db.temp_ordergrid values('RICE','50','1','50','0','50','0','50',1,1),"
-                            "('RICE','50','2','100','0','100','0','100',2,1)"));
+        exec(QStringLiteral(
+            "insert into $db.temp_ordergrid(itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
+            "values('RICE','50','1','50','0','50','0','50',1,1),"
+            "('RICE','50','2','100','0','100','0','100',2,1)"));
         auto terminal = [](const QString& id) {
             return QThread::create([id] {
                 TDm own(TestServer::settings());

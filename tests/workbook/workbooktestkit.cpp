@@ -1,8 +1,12 @@
 #include "workbooktestkit.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QProcess>
+#include <QStandardPaths>
+#include <QUrl>
 #include <zip.h>
 
 namespace Kit {
@@ -42,6 +46,60 @@ print(json.dumps({'sheets': wb.sheetnames, 'title': ws.title, 'cells': cells,
             return QString();
         }
         return QString::fromUtf8(p.readAllStandardOutput());
+    }
+
+    quint16 u16(const QByteArray& b, qsizetype at)
+    {
+        return static_cast<quint16>(quint8(b[at]) | quint8(b[at + 1]) << 8);
+    }
+
+    quint32 u32(const QByteArray& b, qsizetype at)
+    {
+        return u16(b, at) | static_cast<quint32>(u16(b, at + 2)) << 16;
+    }
+
+    QList<quint16> extraIds(const QByteArray& b, qsizetype at, qsizetype length)
+    {
+        QList<quint16> ids;
+        for (qsizetype i = at; i + 4 <= at + length && i + 4 <= b.size(); i += 4 + u16(b, i + 2))
+            ids << u16(b, i);
+        return ids;
+    }
+
+    // Rows of CSV text as a spreadsheet program writes them: fields in double quotes may hold
+    // commas, quotes (doubled) and line breaks.
+    QList<QStringList> parseCsv(const QString& text)
+    {
+        QList<QStringList> rows;
+        QStringList row;
+        QString field;
+        bool quoted = false;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const QChar c = text[i];
+            if (quoted) {
+                if (c == QLatin1Char('"') && i + 1 < text.size() && text[i + 1] == QLatin1Char('"'))
+                    field += text[++i];
+                else if (c == QLatin1Char('"'))
+                    quoted = false;
+                else
+                    field += c;
+            } else if (c == QLatin1Char('"')) {
+                quoted = true;
+            } else if (c == QLatin1Char(',')) {
+                row << field;
+                field.clear();
+            } else if (c == QLatin1Char('\n')) {
+                row << field;
+                rows << row;
+                row.clear();
+                field.clear();
+            } else if (c != QLatin1Char('\r')) {
+                field += c;
+            }
+        }
+        if (!field.isEmpty() || !row.isEmpty())
+            rows << (row << field);
+        return rows;
     }
 
 } // namespace
@@ -122,6 +180,91 @@ QJsonObject openpyxl(const QString& path, QString* error)
     const QString out
         = run(QStringLiteral(POS_PYTHON3), { QStringLiteral("-c"), QString::fromUtf8(kReader), path }, error);
     return QJsonDocument::fromJson(out.toUtf8()).object();
+}
+
+QList<ZipRecord> zipRecords(const QString& path, bool* zip64End, QString* error)
+{
+    const auto fail = [&](const QString& why) {
+        if (error)
+            *error = path + QStringLiteral(": ") + why;
+        return QList<ZipRecord>();
+    };
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return fail(f.errorString());
+    const QByteArray b = f.readAll();
+    const qsizetype end = b.lastIndexOf(QByteArray("PK\x05\x06", 4));
+    if (end < 0 || end + 22 > b.size())
+        return fail(QStringLiteral("no end of the central directory"));
+    // a Zip64 end record is found through its locator, right before the end record
+    if (zip64End)
+        *zip64End = end >= 20 && b.mid(end - 20, 4) == QByteArray("PK\x06\x07", 4);
+    QList<ZipRecord> records;
+    qsizetype p = u32(b, end + 16);
+    for (int i = 0, n = u16(b, end + 10); i < n; ++i) {
+        if (p + 46 > b.size() || u32(b, p) != 0x02014b50)
+            return fail(QStringLiteral("a broken central directory"));
+        ZipRecord r;
+        const int nameLength = u16(b, p + 28), extraLength = u16(b, p + 30), commentLength = u16(b, p + 32);
+        r.name = QString::fromUtf8(b.mid(p + 46, nameLength));
+        r.centralVersion = u16(b, p + 6);
+        r.centralFlags = u16(b, p + 8);
+        r.centralCrc = u32(b, p + 16);
+        r.centralCompressed = u32(b, p + 20);
+        r.centralSize = u32(b, p + 24);
+        r.centralExtras = extraIds(b, p + 46 + nameLength, extraLength);
+        const qsizetype local = u32(b, p + 42);
+        if (local + 30 > b.size() || u32(b, local) != 0x04034b50)
+            return fail(QStringLiteral("no local header for ") + r.name);
+        r.localVersion = u16(b, local + 4);
+        r.localFlags = u16(b, local + 6);
+        r.localCrc = u32(b, local + 14);
+        r.localCompressed = u32(b, local + 18);
+        r.localSize = u32(b, local + 22);
+        r.localExtras = extraIds(b, local + 30 + u16(b, local + 26), u16(b, local + 28));
+        records << r;
+        p += 46 + nameLength + extraLength + commentLength;
+    }
+    return records;
+}
+
+QMap<QString, QList<QStringList>> spreadsheetCells(const QStringList& files, const QString& work, QString* error)
+{
+    QMap<QString, QList<QStringList>> cells;
+    const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+    if (soffice.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("soffice is missing: scripts/deps.sh libreoffice-calc-nogui installs it");
+        return cells;
+    }
+    const QString out = QDir(work).filePath(QStringLiteral("csv"));
+    // cells as shown (number formats applied), UTF-8, comma separated, texts in double quotes
+    QStringList args { QStringLiteral("-env:UserInstallation=")
+            + QUrl::fromLocalFile(QDir(work).filePath(QStringLiteral("profile"))).toString(),
+        QStringLiteral("--headless"), QStringLiteral("--norestore"), QStringLiteral("--convert-to"),
+        QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,true"), QStringLiteral("--outdir"),
+        out };
+    args << files;
+    QProcess p;
+    p.start(soffice, args);
+    if (!p.waitForFinished(240000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        if (error)
+            *error = QStringLiteral("soffice: ") + QString::fromUtf8(p.readAllStandardError()) + p.errorString();
+        p.kill();
+        p.waitForFinished();
+        return cells;
+    }
+    for (const QString& file : files) {
+        QFile csv(QDir(out).filePath(QFileInfo(file).completeBaseName() + QStringLiteral(".csv")));
+        if (!csv.open(QIODevice::ReadOnly)) {
+            if (error)
+                *error = QStringLiteral("soffice wrote no CSV of ") + file + QStringLiteral(": ")
+                    + QString::fromUtf8(p.readAllStandardError() + p.readAllStandardOutput());
+            return {};
+        }
+        cells.insert(QFileInfo(file).fileName(), parseCsv(QString::fromUtf8(csv.readAll())));
+    }
+    return cells;
 }
 
 QString pdfText(const QString& pdf, QString* error)
