@@ -21,20 +21,41 @@ constexpr int kBarcodeWidth = 45;
 // The server's answer to an insert that meets a key already taken.
 const QLatin1String kDuplicateKey("1062");
 
-// A decimal field's text as it is stored: empty when it does not read as a number (a lone
-// "."), and "12.0" for "12.".
+// A decimal field's text as it is stored, "12.0" for "12."; empty for a text its keys could not
+// have typed (a lone ".", a sign, an exponent).
 QString decimalValue(const QString& text)
 {
     const QString t = text.trimmed();
-    if (!Numbers::isNumber(t))
+    if (!Numbers::isPlainDecimal(t))
         return {};
     return t.endsWith(QLatin1Char('.')) ? t + QLatin1Char('0') : t;
 }
 
-QString decimalOrZero(const QString& text)
+// What the decimal keys can type: digits and at most one point (empty and a lone "." too).
+bool decimalTyped(const QString& text)
 {
+    const QString t = text.trimmed();
+    return t.isEmpty() || t == QLatin1String(".") || Numbers::isPlainDecimal(t);
+}
+
+// A discount or tax per cent as stored: "0" for an empty field or a lone point; none for a text
+// the field would never have held (a sign, an exponent, above 100).
+std::optional<QString> percentValue(const QString& text)
+{
+    if (!decimalTyped(text))
+        return std::nullopt;
     const QString v = decimalValue(text);
-    return v.isEmpty() ? S("0") : v;
+    if (v.isEmpty())
+        return S("0");
+    if (Numbers::parse(v) > 100)
+        return std::nullopt;
+    return v;
+}
+
+// The minimal field holds digits only; empty takes the floor.
+bool minimalTyped(const QString& text)
+{
+    return text.trimmed().isEmpty() || Numbers::isPlainWhole(text.trimmed());
 }
 
 bool isDigits(const QString& text)
@@ -123,7 +144,11 @@ TQuery& ItemGrid(TDm& dm)
 
 QString AddItem(TDm& dm, ItemEntry& entry, const QString& minimalFloor)
 {
-    entry.minimal = ItemFields::minimalFloor(entry.minimal, minimalFloor);
+    // A negative or malformed figure (pasted, or from another caller) is refused like a missing
+    // one: a floor or a zero put in its place would store what nobody typed.
+    const bool minimalOk = minimalTyped(entry.minimal);
+    if (minimalOk)
+        entry.minimal = ItemFields::minimalFloor(entry.minimal, minimalFloor);
     if (entry.discount.isEmpty())
         entry.discount = S("0");
     if (entry.tax.isEmpty())
@@ -132,7 +157,9 @@ QString AddItem(TDm& dm, ItemEntry& entry, const QString& minimalFloor)
 
     const QString name = entry.name.trimmed().toUpper().left(kNameWidth);
     const QString rate = decimalValue(entry.rate);
-    if (name.isEmpty() || rate.isEmpty() || !Numbers::isInteger(entry.minimal))
+    const auto discount = percentValue(entry.discount);
+    const auto tax = percentValue(entry.tax);
+    if (name.isEmpty() || rate.isEmpty() || !minimalOk || !Numbers::isInteger(entry.minimal) || !discount || !tax)
         return S("Enter the item details");
 
     TQuery& q = dm.MyQItemDetails;
@@ -154,8 +181,8 @@ QString AddItem(TDm& dm, ItemEntry& entry, const QString& minimalFloor)
     }
     try {
         q.exec(S("insert into item(itemname,rate,discount,tax,minimal,barcode) values (") + q.quote(name) + ','
-            + q.quote(rate) + ',' + q.quote(decimalOrZero(entry.discount)) + ',' + q.quote(decimalOrZero(entry.tax))
-            + ',' + q.quote(entry.minimal.trimmed()) + ',' + q.quote(barcode) + ')');
+            + q.quote(rate) + ',' + q.quote(*discount) + ',' + q.quote(*tax) + ',' + q.quote(entry.minimal.trimmed())
+            + ',' + q.quote(barcode) + ')');
     } catch (const EDatabaseError& e) {
         // another administrator added the name since it was checked: the name's key refuses it
         if (e.serverCode() == kDuplicateKey)
@@ -183,6 +210,10 @@ ItemEntry LoadItemForChange(TDm& dm, const QString& name)
 
 ChangeOutcome UpdateItem(TDm& dm, const QString& name, const ItemEntry& entry, const QString& minimalFloor)
 {
+    const auto discount = percentValue(entry.discount);
+    const auto tax = percentValue(entry.tax);
+    if (!decimalTyped(entry.rate) || !discount || !tax || !minimalTyped(entry.minimal))
+        return { false, S("Enter the item details") };
     const QString rate = decimalValue(entry.rate);
     if (name.isEmpty() || rate.isEmpty())
         return {};
@@ -199,9 +230,9 @@ ChangeOutcome UpdateItem(TDm& dm, const QString& name, const ItemEntry& entry, c
     QString minimal = ItemFields::minimalFloor(entry.minimal, minimalFloor);
     if (!Numbers::isInteger(minimal))
         minimal = S("0");
-    q.exec(S("update item set rate=") + q.quote(rate) + S(",discount=") + q.quote(decimalOrZero(entry.discount))
-        + S(", tax=") + q.quote(decimalOrZero(entry.tax)) + S(",minimal=") + q.quote(minimal.trimmed())
-        + S(" ,barcode=") + q.quote(barcode) + S(" where itemname=") + q.quote(name));
+    q.exec(S("update item set rate=") + q.quote(rate) + S(",discount=") + q.quote(*discount) + S(", tax=")
+        + q.quote(*tax) + S(",minimal=") + q.quote(minimal.trimmed()) + S(" ,barcode=") + q.quote(barcode)
+        + S(" where itemname=") + q.quote(name));
     return { true, QString() };
 }
 
@@ -217,8 +248,9 @@ void RemoveItem(TDm& dm, const QString& name)
 QString SaveOverallTax(TDm& dm, const QDate& day, const QString& rate, const QString& shownDate)
 {
     LogWrite(S("Overall Tax added --TAX: ") + rate + S(" on ") + shownDate, 0);
+    // as the field holds it: a plain decimal of at most 100 per cent
     const QString value = decimalValue(rate);
-    if (value.isEmpty())
+    if (value.isEmpty() || Numbers::parse(value) > 100)
         return S("Please Enter the Tax");
     TQuery& q = dm.MyQItemDetails;
     const QString d = q.quote(day.toString(S("yyyy-MM-dd")));

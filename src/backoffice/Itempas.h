@@ -37,7 +37,9 @@ struct ItemEntry {
 
 // ADD: gives an empty or too low minimal the floor and an empty discount or tax "0" (the entry
 // shows what was applied), writes the log line, then checks and inserts the item under its
-// trimmed, upper-cased name. Returns the message to show; empty when the item was added.
+// trimmed, upper-cased name. A figure the fields could not hold (a sign, an exponent, a per cent
+// above 100) is refused as "Enter the item details". Returns the message to show; empty when the
+// item was added.
 QString AddItem(TDm& dm, ItemEntry& entry, const QString& minimalFloor);
 
 // The stored fields of an item (name as given); all empty when there is no such item.
@@ -46,7 +48,7 @@ ItemEntry LoadItemForChange(TDm& dm, const QString& name);
 // CHANGE: refuses a barcode another item has ("Barcode Already Exist", nothing written), else
 // writes the log line and updates the item's rate, discount, tax, minimal and barcode. An empty
 // discount or tax is stored as "0", an empty minimal as the floor. Nothing happens without a name
-// or with an empty rate.
+// or with an empty rate; a figure the fields could not hold gets "Enter the item details".
 struct ChangeOutcome {
     bool written = false;
     QString message;
@@ -57,7 +59,8 @@ ChangeOutcome UpdateItem(TDm& dm, const QString& name, const ItemEntry& entry, c
 void RemoveItem(TDm& dm, const QString& name);
 
 // The overall tax of a day: "TAX is added" for the day's first, "Tax is changed" after that
-// (one row per day), "Please Enter the Tax" for an empty rate. shownDate goes to the log line.
+// (one row per day), "Please Enter the Tax" for an empty rate or one the field could not hold
+// (a sign, above 100). shownDate goes to the log line.
 QString SaveOverallTax(TDm& dm, const QDate& day, const QString& rate, const QString& shownDate);
 
 // The rate and date of the latest tax row as shown: rate "##.00" (0.5 as .50), date

@@ -58,8 +58,10 @@ QString itemCode(TQuery& q, const QString& itemName)
 // A whole-number text; empty (and anything that is not one) counts as 0.
 qint64 wholeNumber(const QString& text)
 {
-    return Numbers::isInteger(text) ? Numbers::parseInt(text) : 0;
+    return Numbers::isInteger(text) && text.trimmed().size() < 19 ? Numbers::parseInt(text) : 0;
 }
+
+constexpr qint64 kOpeningLimit = 1000;
 
 } // namespace
 
@@ -136,11 +138,24 @@ ClosingEstimate ComputeClosingStock(
     return estimate;
 }
 
-QString StoreOpeningStock(TDm& dm, const QString& itemName, const QString& previous, const QString& opening)
+QString OpeningStockRefusal(const QString& opening)
 {
+    if (!opening.isEmpty() && !Numbers::isPlainWhole(opening))
+        return S("Enter the opening stock");
+    // nine digits and more are above the limit as well
+    if (opening.size() > 9 || wholeNumber(opening) > kOpeningLimit)
+        return S("Cannot purchase more than 1000 items");
+    return {};
+}
+
+OpeningOutcome StoreOpeningStock(TDm& dm, const QString& itemName, const QString& previous, const QString& opening)
+{
+    const QString refusal = OpeningStockRefusal(opening);
+    if (!refusal.isEmpty())
+        return { QString(), refusal };
     TQuery& q = dm.MyQPur;
     const qint64 change = wholeNumber(opening) - wholeNumber(previous);
-    return InTransaction(q.connection(), Isolation::ReadCommitted, [&]() -> QString {
+    return InTransaction(q.connection(), Isolation::ReadCommitted, [&]() -> OpeningOutcome {
         const QString code = itemCode(q, itemName);
         if (code.isEmpty())
             return {};
@@ -158,7 +173,7 @@ QString StoreOpeningStock(TDm& dm, const QString& itemName, const QString& previ
             q.exec(S("update stock_details set opening_stock=opening_stock+(") + QString::number(change)
                 + S("),closing_stock=closing_stock+(") + QString::number(change) + ')' + where);
         q.exec(S("select closing_stock from stock_details") + where);
-        return quantityText(q.field(S("closing_stock")));
+        return { quantityText(q.field(S("closing_stock"))), QString() };
     });
 }
 
@@ -194,6 +209,9 @@ BookingOutcome bookPurchase(TQuery& q, const QString& day, const QString& itemNa
         + S(",bill_recieved=") + flag);
     if (q.rowsAffected() == 0) {
         // the item's first booking: its opening stock as typed
+        outcome.message = OpeningStockRefusal(openingEntry);
+        if (!outcome.message.isEmpty())
+            return outcome;
         const qint64 opening = wholeNumber(openingEntry);
         const QString o = QString::number(opening);
         q.exec(S("insert into stock_details set opening_stock=") + o + S(",purchase=") + p + S(",closing_stock=")
@@ -219,6 +237,12 @@ BookingOutcome bookPurchase(TQuery& q, const QString& day, const QString& itemNa
 BookingOutcome BookPurchase(TDm& dm, const QString& day, const QString& itemName, qint64 purchase,
     const QString& openingEntry, bool billReceived)
 {
+    // What the purchase field would have refused: nothing, a negative figure, one above the limit.
+    if (purchase <= 0)
+        return { false, S("Enter the Details"), QString() };
+    const QString limit = ReadPurchaseLimit(dm);
+    if (Numbers::isInteger(limit) && purchase > Numbers::parseInt(limit))
+        return { false, S("Cannot purchase more  items"), QString() };
     // One transaction: the day's row, the later rows it raises and the day's remark are kept
     // together or not at all. Repeatable read makes the copy of the latest row's closing stock
     // wait for a sale moving it at that moment.

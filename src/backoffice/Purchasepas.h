@@ -49,8 +49,16 @@ ClosingEstimate ComputeClosingStock(
 // the opening and the closing stock of the item's latest ledger row move by the difference, so
 // the purchases and sales already in that row stay in its closing stock. Earlier rows keep their
 // figures. Returns the row's closing stock afterwards; an item without a ledger gets nothing (its
-// first booking starts from the typed figure) and an empty text.
-QString StoreOpeningStock(TDm& dm, const QString& itemName, const QString& previous, const QString& opening);
+// first booking starts from the typed figure) and an empty text. An opening the entry would not
+// have held (a sign, not digits, above 1000) changes nothing and gets the entry's message.
+struct OpeningOutcome {
+    QString closing;
+    QString message;
+};
+OpeningOutcome StoreOpeningStock(TDm& dm, const QString& itemName, const QString& previous, const QString& opening);
+// Why the opening stock entry would not hold the text ("Enter the opening stock", "Cannot purchase
+// more than 1000 items"); empty when it would (empty counts as 0).
+QString OpeningStockRefusal(const QString& opening);
 
 struct BookingOutcome {
     bool stored = false;
@@ -61,7 +69,9 @@ struct BookingOutcome {
 // its first row from the typed opening stock, and its snapshot. Otherwise the day's row gets the
 // purchase added, or a new row for the day opens with the latest row's closing stock, read in
 // the same statement. When the item has rows after the day, those are raised by the purchase
-// and the day's remark records it.
+// and the day's remark records it. A purchase the field would have refused (0, negative, above
+// the purchase limit) or a first booking's opening stock the entry would not hold stores nothing
+// and gets the field's message.
 BookingOutcome BookPurchase(TDm& dm, const QString& day, const QString& itemName, qint64 purchase,
     const QString& openingEntry, bool billReceived);
 

@@ -48,12 +48,12 @@ Tfmcomment::Tfmcomment(QWidget* parent)
     setObjectName(S("Tfmcomment"));
     ui->DateTimePicker1->setDate(services().clock().today());
 
-    KeyFilter::install(
-        ui->editComment, [](const QString&, QChar key) { return key != QLatin1Char('\''); },
-        [this] {
-            if (ui->editComment->text().isEmpty())
-                showPlaceholder();
-        });
+    const auto commentKey = [](const QString&, QChar key) { return key != QLatin1Char('\''); };
+    KeyFilter::holdOnly(ui->editComment, KeyFilter::typed(commentKey));
+    KeyFilter::install(ui->editComment, commentKey, [this] {
+        if (ui->editComment->text().isEmpty())
+            showPlaceholder();
+    });
     // after the key filter, so that this screen sees the keys first
     ui->editComment->installEventFilter(this);
 

@@ -93,6 +93,8 @@ void TFitemdetails::installFieldRules()
         }
         return true;
     });
+    KeyFilter::holdOnly(
+        ui->EItemName, KeyFilter::typed([](const QString& text, QChar) { return text.size() < kNameKeys; }));
 
     auto twoDecimalsWhileTyping = [this](QLineEdit* field) {
         connect(
@@ -113,6 +115,14 @@ void TFitemdetails::installFieldRules()
         KeyFilter::install(minimal, wholeNumberKey, afterRelease(minimal, minimalCut));
     KeyFilter::install(ui->ebarcode, barcodeKey);
     KeyFilter::install(ui->ebar, barcodeKey);
+    // pasted, dropped or typed over a selection: only what the keys could have typed
+    for (QLineEdit* decimal :
+        { ui->EIRate, ui->EIRate2, ui->EDiscount, ui->EITax, ui->EIDiscount2, ui->ETaxItem2, ui->ETax })
+        KeyFilter::holdOnly(decimal, KeyFilter::typed(decimalKey));
+    for (QLineEdit* minimal : { ui->EMinimal, ui->EMinimal1 })
+        KeyFilter::holdOnly(minimal, KeyFilter::typed(wholeNumberKey));
+    for (QLineEdit* barcode : { ui->ebarcode, ui->ebar })
+        KeyFilter::holdOnly(barcode, KeyFilter::typed(barcodeKey));
 
     for (QLineEdit* left : { ui->EIRate, ui->EDiscount, ui->EITax, ui->EMinimal, ui->ebarcode, ui->EMinimal1 })
         left->installEventFilter(this);

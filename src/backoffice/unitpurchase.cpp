@@ -11,7 +11,6 @@
 #include "platform/services.h"
 #include "ui_unitpurchase.h"
 
-#include <QRegularExpressionValidator>
 #include <QShowEvent>
 #include <limits>
 
@@ -52,8 +51,10 @@ TFpurchase::TFpurchase(QWidget* parent)
     // quantities are int columns: nine digits always fit
     ui->Edit2->setMaxLength(9);
     ui->EOpstock->setMaxLength(4);
-    // the key rule as typed; the validator keeps pasted or dropped text to digits as well
-    ui->EOpstock->setValidator(new QRegularExpressionValidator(QRegularExpression(S("[0-9]*")), ui->EOpstock));
+    // the key rule as typed; pasted, dropped or overtyped text is kept to digits as well
+    for (QLineEdit* quantity : { ui->EOpstock, ui->Edit2 })
+        KeyFilter::holdOnly(
+            quantity, KeyFilter::typed([](const QString&, QChar key) { return digitOrBackspace(key); }));
     m_purchaseLimit = StoredPurchaseLimit();
     installFieldRules();
     ui->Edit2->installEventFilter(this);
@@ -111,8 +112,14 @@ void TFpurchase::openingKeyReleased()
     // was (the Tab that moved the focus here, an arrow, a dropped key) moves nothing.
     const QString item = chosenItem();
     QString closing;
-    if (!item.isEmpty())
-        closing = StoreOpeningStock(*roster().Dm, item, m_openingText, opening);
+    if (!item.isEmpty()) {
+        const OpeningOutcome stored = StoreOpeningStock(*roster().Dm, item, m_openingText, opening);
+        if (!stored.message.isEmpty()) {
+            ShowMsg(stored.message);
+            return;
+        }
+        closing = stored.closing;
+    }
     m_openingText = opening;
     ui->Edit1->setText(opening);
     ui->Edit5->setText(closing.isEmpty() ? opening : closing);

@@ -50,9 +50,15 @@ Tfmcustdetails::Tfmcustdetails(QWidget* parent)
         }
         return key == QLatin1Char('\b') || key.isLetter() || key == QLatin1Char(' ') || key == QLatin1Char('.');
     });
-    KeyFilter::install(ui->EPhoneNo, [](const QString&, QChar key) {
+    const auto phoneKey = [](const QString&, QChar key) {
         return key == QLatin1Char('\b') || (key >= QLatin1Char('0') && key <= QLatin1Char('9'));
-    });
+    };
+    KeyFilter::install(ui->EPhoneNo, phoneKey);
+    // pasted, dropped or typed over a selection: only what the keys could have typed
+    KeyFilter::holdOnly(ui->ECustName, KeyFilter::typed([](const QString& text, QChar key) {
+        return text.size() <= kNameLength && (key.isLetter() || key == QLatin1Char(' ') || key == QLatin1Char('.'));
+    }));
+    KeyFilter::holdOnly(ui->EPhoneNo, KeyFilter::typed(phoneKey));
 
     connect(ui->btn_search, &QPushButton::clicked, this, &Tfmcustdetails::btn_searchClick);
     connect(ui->btnAddCust, &QPushButton::clicked, this, &Tfmcustdetails::btnAddCustClick);

@@ -29,7 +29,6 @@ bool isAsciiLetter(QChar key)
 }
 
 constexpr int kNameLength = 45;
-constexpr int kPhoneLength = 13;
 constexpr int kBillKeyLength = 6;
 
 } // namespace
@@ -41,24 +40,16 @@ Tfmhomedelivery::Tfmhomedelivery(QWidget* parent)
     ui->setupUi(this);
     setObjectName(S("Tfmhomedelivery"));
 
-    KeyFilter::install(ui->ECustNameH, [](const QString& text, QChar key) {
+    const auto nameKey = [](const QString& text, QChar key) {
         if (key == QLatin1Char('\b'))
             return true;
         return text.size() < kNameLength && (isAsciiLetter(key) || key == QLatin1Char(' ') || key == QLatin1Char('.'));
-    });
-    // a mobile number: 7, 8, 9 or an international "+" first, digits after it
-    KeyFilter::install(ui->EPhoneNoH, [](const QString& text, QChar key) {
-        if (key == QLatin1Char('\b'))
-            return true;
-        if (text.size() >= kPhoneLength)
-            return false;
-        if (text.isEmpty())
-            return key == QLatin1Char('7') || key == QLatin1Char('8') || key == QLatin1Char('9')
-                || key == QLatin1Char('+');
-        return isDigit(key);
-    });
-    KeyFilter::install(ui->EHCharges,
-        [](const QString&, QChar key) { return key == QLatin1Char('\b') || isDigit(key) || key == QLatin1Char('.'); });
+    };
+    KeyFilter::install(ui->ECustNameH, nameKey);
+    KeyFilter::install(ui->EPhoneNoH, HomeDeliveryPhoneKey);
+    const auto chargesKey
+        = [](const QString&, QChar key) { return key == QLatin1Char('\b') || isDigit(key) || key == QLatin1Char('.'); };
+    KeyFilter::install(ui->EHCharges, chargesKey);
     KeyFilter::install(ui->EBillNoh, [this](const QString& text, QChar key) {
         if (text.size() > kBillKeyLength) {
             ui->EBillNoh->backspace();
@@ -66,6 +57,13 @@ Tfmhomedelivery::Tfmhomedelivery(QWidget* parent)
         }
         return key == QLatin1Char('\b') || isDigit(key);
     });
+    // Pasted, dropped, typed over a selection or before the first character: only what the keys
+    // could have typed (a phone that starts with 6 cannot be had by Home and a key either).
+    KeyFilter::holdOnly(ui->ECustNameH, KeyFilter::typed(nameKey));
+    KeyFilter::holdOnly(ui->EPhoneNoH, KeyFilter::typed(HomeDeliveryPhoneKey));
+    KeyFilter::holdOnly(ui->EHCharges, KeyFilter::typed(chargesKey));
+    // The bill field holds the bill key the screen puts there ("1/57"), which no key types: it
+    // takes no pasted text at all.
     ui->EHCharges->installEventFilter(this);
 
     connect(ui->btnokdeliveryadd, &QPushButton::clicked, this, &Tfmhomedelivery::btnokdeliveryaddClick);

@@ -26,6 +26,10 @@ struct DeliveryView {
 };
 DeliveryView OpenDelivery(TDm& dm, const BillKey& bill, const QString& settlementName);
 
+// Key rule of the delivery phone: a mobile number, "7", "8", "9" or an international "+" first,
+// digits after it, at most 13 characters. Backspace is always taken.
+bool HomeDeliveryPhoneKey(const QString& text, QChar key);
+
 // The screen's "OK".
 struct DeliveryEntry {
     QString billKey; // the bill field: terminal id + "/" + bill number

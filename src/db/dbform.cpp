@@ -18,12 +18,12 @@ Tdbform::Tdbform(QWidget* parent)
     const QString octet = QStringLiteral("(25[0-5]|2[0-4]\\d|1\\d\\d|[1-9]?\\d)");
     ui->edt_server->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("^(%1(\\.%1(\\.%1(\\.%1)?)?)?)?$").arg(octet)), ui->edt_server));
-    KeyFilter::install(
-        ui->edt_port, [](const QString&, QChar key) { return PortKeyAllowed(key); },
-        [this] {
-            if (PortTooLarge(ui->edt_port->text()))
-                ui->edt_port->clear();
-        });
+    const auto portKey = [](const QString&, QChar key) { return PortKeyAllowed(key); };
+    KeyFilter::holdOnly(ui->edt_port, KeyFilter::typed(portKey));
+    KeyFilter::install(ui->edt_port, portKey, [this] {
+        if (PortTooLarge(ui->edt_port->text()))
+            ui->edt_port->clear();
+    });
     connect(ui->btn_connect, &QPushButton::clicked, this, &Tdbform::btn_connectClick);
 }
 

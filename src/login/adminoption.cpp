@@ -43,6 +43,7 @@ Tfrmadminoptions::Tfrmadminoptions(QWidget* parent)
     for (QLineEdit* e : { ui->Edit1, ui->Edit2 }) {
         e->setMaxLength(45);
         KeyFilter::install(e, CompanyNameKeyAllowed);
+        KeyFilter::holdOnly(e, CompanyNameAccepted);
     }
     ui->Edit2->installEventFilter(this);
     connect(ui->Button1, &QPushButton::clicked, this, &Tfrmadminoptions::Button1Click);

@@ -126,6 +126,15 @@ bool CompanyNameKeyAllowed(const QString& text, QChar key)
         || key == QLatin1Char(' ') || key == QLatin1Char('@');
 }
 
+bool CompanyNameAccepted(const QString& text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text.at(i) == QLatin1Char('\b') || !CompanyNameKeyAllowed(text.left(i), text.at(i)))
+            return false;
+    }
+    return true;
+}
+
 QString CompanyDatabaseName(const QString& typed)
 {
     return typed.toUpper().replace(QLatin1Char(' '), QLatin1Char('_'));
@@ -135,6 +144,10 @@ QString CheckNewCompany(TDm& dm, const QString& typed)
 {
     if (typed.isEmpty())
         return S("Enter the company name");
+    // A name that arrived without typing ("Ram & Sons", "Café", "A-B") is refused before
+    // anything is made: the server would take no database of that name.
+    if (!CompanyNameAccepted(typed))
+        return S("Company name can hold only letters, blanks, \"@\" and one \"(\" and \")\"");
     const QString name = CompanyDatabaseName(typed);
     // The catalogue holds 30 characters, and the server takes no point in a database name.
     if (name.size() > kCompanyNameWidth)

@@ -28,10 +28,13 @@ void AddCompanyDatabase(TDm& dm, const QString& company, QString* terminalId);
 // Key rule of the company name fields: letters, blank, "(", ")", "." and "@", at most one of
 // each of "(", ")" and "." in the field, at most 45 characters. Backspace is always taken.
 bool CompanyNameKeyAllowed(const QString& text, QChar key);
+// A whole name the key rule lets the fields hold (empty included).
+bool CompanyNameAccepted(const QString& text);
 // The database name of a typed company name: upper case, blanks as "_".
 QString CompanyDatabaseName(const QString& typed);
 // Checks a typed name before a company is added; returns the message that refuses it
-// ("Enter the company name", "Company already exist", or a name the server cannot hold),
+// ("Enter the company name", "Company already exist", or a name the key rule would not have
+// let the field hold, or one the server or the catalogue cannot hold),
 // empty when the company may be added.
 QString CheckNewCompany(TDm& dm, const QString& typed);
 

@@ -37,6 +37,8 @@ Tfmlogin::Tfmlogin(QWidget* parent)
 
     KeyFilter::install(ui->username, LoginNameKeyAllowed);
     KeyFilter::install(ui->password, PasswordKeyAllowed);
+    KeyFilter::holdOnly(ui->username, KeyFilter::typed(LoginNameKeyAllowed));
+    KeyFilter::holdOnly(ui->password, KeyFilter::typed(PasswordKeyAllowed));
     connect(ui->btnlogin, &QPushButton::clicked, this, &Tfmlogin::btnloginClick);
     connect(ui->Image2, &QToolButton::clicked, this, [] { services().help().showTopic(QStringLiteral("Login.htm")); });
 

@@ -158,6 +158,18 @@ qint64 parseInt(const QString& text)
     return v;
 }
 
+bool isPlainWhole(const QString& text)
+{
+    static const QRegularExpression re(QStringLiteral(R"(^[0-9]+$)"));
+    return re.match(text).hasMatch();
+}
+
+bool isPlainDecimal(const QString& text)
+{
+    static const QRegularExpression re(QStringLiteral(R"(^([0-9]+\.?[0-9]*|\.[0-9]+)$)"));
+    return re.match(text).hasMatch();
+}
+
 QString general(Value value)
 {
     const long double v = value.rounded();

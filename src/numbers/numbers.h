@@ -79,6 +79,11 @@ bool isNumber(const QString& text);
 qint64 parseInt(const QString& text);
 bool isInteger(const QString& text);
 
+// What the number keys of a field type: digits only (a whole number), or digits with at most one
+// point (a decimal); at least one digit, no sign, blank or exponent.
+bool isPlainWhole(const QString& text);
+bool isPlainDecimal(const QString& text);
+
 // General format: 15 significant digits, no trailing zeros or point, "." as point (75, 70.2, 0.4).
 QString general(Value v);
 // Fixed-point with the given number of decimals (70.20 for 70.2 and 2).

@@ -1,6 +1,6 @@
 // The back-office menu and its working screens driven through their widgets.
-#include "app/posapplication.h"
 #include "admin/aducashier.h"
+#include "app/posapplication.h"
 #include "app/roster.h"
 #include "backoffice/menuback.h"
 #include "backoffice/unitcomment.h"
@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -62,6 +63,30 @@ class TestBackOffice : public QObject {
         QApplication::sendEvent(w<QLineEdit>(screen, name), &out);
     }
     QStringList messages() { return env->dialogs->texts(); }
+    // Text that arrives without typing at the end: pasted by either key, dropped at the end of
+    // the field, or typed after Home.
+    void arrive(QLineEdit* field, const QString& how, const QString& text)
+    {
+        field->setFocus();
+        if (how == QLatin1String("drop")) {
+            QMimeData data;
+            data.setText(text);
+            const QPoint at(field->width() - 2, field->height() / 2);
+            QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(field, &enter);
+            QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(field, &dropped);
+        } else if (how == QLatin1String("Home")) {
+            QTest::keyClick(field, Qt::Key_Home);
+            QTest::keyClicks(field, text);
+        } else {
+            QGuiApplication::clipboard()->setText(text);
+            if (how == QLatin1String("Ctrl+V"))
+                QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+            else
+                QTest::keyClick(field, Qt::Key_Insert, Qt::ShiftModifier);
+        }
+    }
     void choose(QComboBox* box, const QString& name)
     {
         box->lineEdit()->clear();
@@ -270,6 +295,108 @@ private Q_SLOTS:
         QCOMPARE(text(items, field), kept);
     }
 
+    // Pasted by either key, dropped, or typed before the figure: a field of the item screen keeps
+    // only what its keys could have typed, and cuts a figure as a key would.
+    void itemFiguresArriveOnlyAsTyped_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("arriving");
+        QTest::addColumn<QString>("kept");
+        const auto row = [](const char* name, const char* mode, const char* field, const char* before, const char* how,
+                             const char* arriving, const char* kept) {
+            QTest::newRow(name) << mode << field << before << how << arriving << kept;
+        };
+        row("negative rate by Ctrl+V", "Add", "EIRate", "", "Ctrl+V", "-5", "");
+        row("negative rate by Shift+Insert", "Add", "EIRate", "", "Shift+Insert", "-5", "");
+        row("negative rate dropped", "Add", "EIRate", "", "drop", "-12345.67", "");
+        row("minus typed before a rate", "Add", "EIRate", "12345.67", "Home", "-", "12345.67");
+        row("rate with paise pasted", "Add", "EIRate", "", "Ctrl+V", "12345.67", "12345.67");
+        row("rate with an exponent", "Add", "EIRate", "", "Shift+Insert", "1e4", "");
+        row("rate above the limit dropped", "Add", "EIRate", "", "drop", "1234567", "12345");
+        row("negative discount", "Add", "EDiscount", "", "Ctrl+V", "-5", "");
+        row("discount above 100 dropped", "Add", "EDiscount", "", "drop", "150", "15");
+        row("negative tax", "Add", "EITax", "", "Shift+Insert", "-0.5", "");
+        row("negative minimal", "Add", "EMinimal", "", "Ctrl+V", "-3", "");
+        row("barcode with letters", "Add", "ebarcode", "", "Shift+Insert", "12ab", "");
+        row("name beyond 45", "Add", "EItemName", "", "Ctrl+V", "ABCDEFGHIJABCDEFGHIJABCDEFGHIJABCDEFGHIJABCDEF",
+            "ABCDEFGHIJABCDEFGHIJABCDEFGHIJABCDEFGHIJABCDE");
+        row("negative change rate", "Change", "EIRate2", "", "drop", "-99999.99", "");
+        row("second point in a change discount", "Change", "EIDiscount2", "1.5", "Ctrl+V", ".5", "1.5");
+        row("negative overall tax by Ctrl+V", "Tax", "ETax", "", "Ctrl+V", "-5", "");
+        row("negative overall tax by Shift+Insert", "Tax", "ETax", "", "Shift+Insert", "-5", "");
+        row("overall tax pasted", "Tax", "ETax", "", "Shift+Insert", "12.5", "12.5");
+    }
+    void itemFiguresArriveOnlyAsTyped()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QString, field);
+        QFETCH(QString, before);
+        QFETCH(QString, how);
+        QFETCH(QString, arriving);
+        TFitemdetails* items = roster().Fitemdetails;
+        click(menu(), QStringLiteral("btnItemDetails"));
+        click(items, QStringLiteral("RadioGroup1") + mode);
+        type(items, field, before);
+        arrive(w<QLineEdit>(items, field), how, arriving);
+        QTEST(text(items, field), "kept");
+    }
+
+    // A rate and an overall tax that arrive by paste are stored as pasted.
+    void pastedFiguresAreStored()
+    {
+        TFitemdetails* items = roster().Fitemdetails;
+        click(menu(), QStringLiteral("btnItemDetails"));
+        type(items, QStringLiteral("EItemName"), QStringLiteral("dal"));
+        arrive(w<QLineEdit>(items, QStringLiteral("EIRate")), QStringLiteral("Ctrl+V"), QStringLiteral("99999.99"));
+        arrive(w<QLineEdit>(items, QStringLiteral("EDiscount")), QStringLiteral("Ctrl+V"), QStringLiteral("-5"));
+        click(items, QStringLiteral("BtnAdd"));
+        QCOMPARE(count(QStringLiteral("select count(*) from $db.item where itemname='DAL' and rate=99999.99 and "
+                                      "discount=0")),
+            1);
+        click(items, QStringLiteral("RadioGroup1Tax"));
+        arrive(w<QLineEdit>(items, QStringLiteral("ETax")), QStringLiteral("Shift+Insert"), QStringLiteral("-12.5"));
+        click(items, QStringLiteral("BtnTax"));
+        QCOMPARE(env->dialogs->lastText(), QStringLiteral("Please Enter the Tax"));
+        QCOMPARE(count(QStringLiteral("select count(*) from $db.tax")), 0);
+        arrive(w<QLineEdit>(items, QStringLiteral("ETax")), QStringLiteral("Shift+Insert"), QStringLiteral("12.5"));
+        click(items, QStringLiteral("BtnTax"));
+        QCOMPARE(count(QStringLiteral("select count(*) from $db.tax where rate=12.5")), 1);
+    }
+
+    // A purchase that arrives without typing: a negative one is never taken, a dropped one is
+    // booked as typed.
+    void purchaseArrivesOnlyAsTyped()
+    {
+        addLedgerRow(1, QStringLiteral("2026-12-05"), 12345, 0, 12345);
+        TFpurchase* purchase = roster().Fpurchase;
+        click(menu(), QStringLiteral("btnPurchase"));
+        choose(w<QComboBox>(purchase, QStringLiteral("ComboBox1")), QStringLiteral("sugar"));
+        auto* entry = w<QLineEdit>(purchase, QStringLiteral("Edit2"));
+        entry->setFocus();
+        QTest::keyClick(entry, Qt::Key_End);
+        QTest::keyClick(entry, Qt::Key_Home, Qt::ShiftModifier);
+        for (const char* how : { "Ctrl+V", "Shift+Insert", "drop" })
+            arrive(entry, QLatin1String(how), QStringLiteral("-5"));
+        QCOMPARE(entry->text(), QStringLiteral("0"));
+        QTest::keyClick(entry, Qt::Key_Home);
+        QTest::keyClick(entry, Qt::Key_Minus);
+        QCOMPARE(entry->text(), QStringLiteral("0"));
+        env->dialogs->answers = { Dialogs::Answer::Yes };
+        click(purchase, QStringLiteral("BtnAddDetails"));
+        QCOMPARE(count(QStringLiteral("select count(*) from $db.stock_details")), 1);
+
+        // dropped after the 0: the closing stock follows as after a key
+        entry->clear();
+        arrive(entry, QStringLiteral("drop"), QStringLiteral("7"));
+        QCOMPARE(text(purchase, QStringLiteral("Edit5")), QStringLiteral("12352"));
+        click(purchase, QStringLiteral("BtnAddDetails"));
+        QCOMPARE(env->dialogs->lastText(), QStringLiteral("Item is updated"));
+        QCOMPARE(ledgerRow(1, QStringLiteral("2026-12-09")), QStringLiteral("12345,7,12352,1"));
+    }
+
     void itemScreen()
     {
         TFitemdetails* items = roster().Fitemdetails;
@@ -411,20 +538,25 @@ private Q_SLOTS:
         QCOMPARE(QApplication::focusWidget(), entry);
         QCOMPARE(ledgerRow(1, today), QStringLiteral("25,12345,10024,0"));
 
-        // Ctrl+V is a key the entry drops; Shift+Insert pastes digits over the selected figure,
-        // and nothing else
+        // Ctrl+V and Shift+Insert paste digits over the selected figure, and nothing else
         QGuiApplication::clipboard()->setText(QStringLiteral("7"));
         key(Qt::Key_V, Qt::ControlModifier);
-        QCOMPARE(entry->text(), QStringLiteral("25"));
-        QCOMPARE(ledgerRow(1, today), QStringLiteral("25,12345,10024,0"));
-        key(Qt::Key_Insert, Qt::ShiftModifier);
         QCOMPARE(entry->text(), QStringLiteral("7"));
         QCOMPARE(ledgerRow(1, today), QStringLiteral("7,12345,10006,0"));
-        QGuiApplication::clipboard()->setText(QStringLiteral("1x"));
-        key(Qt::Key_Home, Qt::ShiftModifier);
-        key(Qt::Key_Insert, Qt::ShiftModifier);
+        for (const char* pasted : { "1x", "-5" }) {
+            QGuiApplication::clipboard()->setText(QLatin1String(pasted));
+            key(Qt::Key_Home, Qt::ShiftModifier);
+            key(Qt::Key_Insert, Qt::ShiftModifier);
+            key(Qt::Key_Home, Qt::ShiftModifier);
+            key(Qt::Key_V, Qt::ControlModifier);
+            QCOMPARE(entry->text(), QStringLiteral("7"));
+            QCOMPARE(ledgerRow(1, today), QStringLiteral("7,12345,10006,0"));
+        }
+        // a minus before the figure is no key of the entry either
+        key(Qt::Key_Home);
+        key(Qt::Key_Minus);
         QCOMPARE(entry->text(), QStringLiteral("7"));
-        QCOMPARE(ledgerRow(1, today), QStringLiteral("7,12345,10006,0"));
+        key(Qt::Key_End);
 
         key(Qt::Key_Backspace);
         QCOMPARE(ledgerRow(1, today), QStringLiteral("0,12345,9999,0"));

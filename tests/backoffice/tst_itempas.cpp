@@ -110,6 +110,79 @@ private Q_SLOTS:
         QCOMPARE(itemRow(QStringLiteral("SALT")), QStringLiteral("SALT,8.5,2.25,4,7,12345678901"));
     }
 
+    // Figures a field's keys could never have typed (pasted, or from another caller) are refused,
+    // never stored nor turned into a floor or a zero; rupees and paise are stored as typed.
+    void figuresOnlyAsTheFieldsHoldThem_data()
+    {
+        QTest::addColumn<QString>("rate");
+        QTest::addColumn<QString>("discount");
+        QTest::addColumn<QString>("tax");
+        QTest::addColumn<QString>("minimal");
+        QTest::addColumn<bool>("stored");
+        QTest::newRow("rupees and paise") << "12345.67"
+                                          << "12.5"
+                                          << "99.99"
+                                          << "7" << true;
+        QTest::newRow("five digits") << "99999.99"
+                                     << "100"
+                                     << ""
+                                     << "" << true;
+        QTest::newRow("negative rate") << "-12345.67"
+                                       << ""
+                                       << ""
+                                       << "7" << false;
+        QTest::newRow("rate with a plus") << "+5"
+                                          << ""
+                                          << ""
+                                          << "7" << false;
+        QTest::newRow("rate with an exponent") << "1e3"
+                                               << ""
+                                               << ""
+                                               << "7" << false;
+        QTest::newRow("negative discount") << "10"
+                                           << "-5"
+                                           << ""
+                                           << "7" << false;
+        QTest::newRow("discount above 100") << "10"
+                                            << "100.01"
+                                            << ""
+                                            << "7" << false;
+        QTest::newRow("negative tax") << "10"
+                                      << ""
+                                      << "-0.5"
+                                      << "7" << false;
+        QTest::newRow("negative minimal") << "10"
+                                          << ""
+                                          << ""
+                                          << "-3" << false;
+    }
+    void figuresOnlyAsTheFieldsHoldThem()
+    {
+        QFETCH(QString, rate);
+        QFETCH(QString, discount);
+        QFETCH(QString, tax);
+        QFETCH(QString, minimal);
+        QFETCH(bool, stored);
+        const QString refused = stored ? QString() : QStringLiteral("Enter the item details");
+        const QString matches = QStringLiteral("select count(*) from $db.item where itemname='%1' and rate=%2");
+
+        ItemEntry rice { QStringLiteral("RICE"), rate, discount, tax, minimal, QString() };
+        QCOMPARE(AddItem(*dm, rice, QStringLiteral("5")), refused);
+        QCOMPARE(count(QStringLiteral("select count(*) from $db.item where itemname='RICE'")), stored ? 1 : 0);
+        if (stored)
+            QCOMPARE(count(matches.arg(QStringLiteral("RICE"), rate)), 1);
+
+        // the same figures as a change of SUGAR (rate 10)
+        const ChangeOutcome out = UpdateItem(
+            *dm, QStringLiteral("SUGAR"), { {}, rate, discount, tax, minimal, QString() }, QStringLiteral("5"));
+        QCOMPARE(out.message, refused);
+        QCOMPARE(out.written, stored);
+        QCOMPARE(count(matches.arg(QStringLiteral("SUGAR"), stored ? rate : QStringLiteral("10"))), 1);
+        QCOMPARE(count(QStringLiteral("select count(*) from $db.item where discount<0 or tax<0 or minimal<0 or rate<0 "
+                                      "or discount>100 or tax>100")),
+            0);
+    }
+
     void change()
     {
         addItem(3, QStringLiteral("RICE"), 5, QStringLiteral("500000000002"));
@@ -169,6 +242,9 @@ private Q_SLOTS:
         const QDate day(2026, 12, 9);
         QCOMPARE(SaveOverallTax(*dm, day, QString(), QString()), QStringLiteral("Please Enter the Tax"));
         QCOMPARE(SaveOverallTax(*dm, day, QStringLiteral("."), QString()), QStringLiteral("Please Enter the Tax"));
+        // what the field could never hold
+        for (const char* rate : { "-5", "-0.5", "+5", "1e1", "100.5" })
+            QCOMPARE(SaveOverallTax(*dm, day, QLatin1String(rate), QString()), QStringLiteral("Please Enter the Tax"));
         QVERIFY(!ShowLatestTax(*dm));
 
         QCOMPARE(SaveOverallTax(*dm, day, QStringLiteral("0.5"), QString()), QStringLiteral("TAX is added"));

@@ -105,7 +105,7 @@ private Q_SLOTS:
     {
         QCOMPARE(ShowItemStock(*dm, kToday, kSugar).message,
             QStringLiteral("No items Exist. So Please ADD OPENING STOCK to SELECTED ITEM"));
-        QCOMPARE(StoreOpeningStock(*dm, kSugar, QString(), QStringLiteral("20")), QString());
+        QCOMPARE(StoreOpeningStock(*dm, kSugar, QString(), QStringLiteral("20")).closing, QString());
         QCOMPARE(count(QStringLiteral("select count(*) from $db.stock_details")), 0);
         QCOMPARE(
             ComputeClosingStock(*dm, kSugar, QStringLiteral("5"), QStringLiteral("20")).closing, QStringLiteral("25"));
@@ -243,11 +243,11 @@ private Q_SLOTS:
         addLedgerRow(1, QStringLiteral("2026-12-01"), 40, 0, 0);
         const QStringList row = latestRow.split(QLatin1Char(','));
         addLedgerRow(1, latestDay, row[0].toInt(), row[1].toInt(), row[2].toInt());
-        QCOMPARE(StoreOpeningStock(*dm, kSugar, previous, typed), closing);
+        QCOMPARE(StoreOpeningStock(*dm, kSugar, previous, typed).closing, closing);
         QCOMPARE(ledgerRow(1, latestDay), after);
         QCOMPARE(ledgerRow(1, QStringLiteral("2026-12-01")), QStringLiteral("40,0,0,0"));
         // an item without a ledger gets nothing: its first booking takes the typed figure
-        QCOMPARE(StoreOpeningStock(*dm, QStringLiteral("RICE"), QString(), typed), QString());
+        QCOMPARE(StoreOpeningStock(*dm, QStringLiteral("RICE"), QString(), typed).closing, QString());
         QCOMPARE(count(QStringLiteral("select count(*) from $db.stock_details where itemcode=2")), 0);
     }
 
@@ -265,6 +265,53 @@ private Q_SLOTS:
         QCOMPARE(ledgerRow(1, QStringLiteral("2026-12-05")), QStringLiteral("10,0,0,0"));
         QCOMPARE(ledgerRow(1, kToday), QStringLiteral("5,2,7,1"));
         QCOMPARE(ledgerRow(2, QStringLiteral("2026-12-05")), QStringLiteral("3,0,3,0"));
+    }
+
+    // What the purchase and opening stock fields would not hold (pasted, or from another caller)
+    // moves no stock: the message is the field's.
+    void refusesWhatTheFieldsWouldNotHold_data()
+    {
+        QTest::addColumn<qint64>("purchase");
+        QTest::addColumn<QString>("opening");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("negative purchase") << qint64(-5) << "20"
+                                           << "Enter the Details";
+        QTest::newRow("no purchase") << qint64(0) << "20"
+                                     << "Enter the Details";
+        QTest::newRow("above the purchase limit") << qint64(10001) << "20"
+                                                  << "Cannot purchase more  items";
+        QTest::newRow("negative opening") << qint64(5) << "-5"
+                                          << "Enter the opening stock";
+        QTest::newRow("opening with a plus") << qint64(5) << "+5"
+                                             << "Enter the opening stock";
+        QTest::newRow("opening above 1000") << qint64(5) << "1001"
+                                            << "Cannot purchase more than 1000 items";
+    }
+    void refusesWhatTheFieldsWouldNotHold()
+    {
+        QFETCH(qint64, purchase);
+        QFETCH(QString, opening);
+        QFETCH(QString, message);
+        const bool openingRefused
+            = message != QLatin1String("Enter the Details") && message != QLatin1String("Cannot purchase more  items");
+        // the first booking of RICE takes the opening stock; SUGAR has its row
+        addLedgerRow(1, QStringLiteral("2026-12-05"), 12345, 0, 12345);
+        const BookingOutcome first = BookPurchase(*dm, kToday, QStringLiteral("RICE"), purchase, opening, false);
+        QVERIFY(!first.stored);
+        QCOMPARE(first.message, message);
+        QCOMPARE(count(QStringLiteral("select count(*) from $db.stock_details where itemcode=2")), 0);
+        QCOMPARE(count(QStringLiteral("select count(*) from $db.itemdetails")), 0);
+
+        const BookingOutcome booked = BookPurchase(*dm, kToday, kSugar, purchase, opening, false);
+        QCOMPARE(booked.stored, openingRefused);
+        QCOMPARE(ledgerRow(1, QStringLiteral("2026-12-05")), QStringLiteral("12345,0,12345,0"));
+        QCOMPARE(ledgerRow(1, kToday), openingRefused ? QStringLiteral("12345,5,12350,0") : QString());
+
+        const OpeningOutcome entry = StoreOpeningStock(*dm, kSugar, QStringLiteral("0"), opening);
+        QCOMPARE(entry.message, openingRefused ? message : QString());
+        QCOMPARE(count(QStringLiteral("select count(*) from $db.stock_details where opening_stock<0 or "
+                                      "closing_stock<0 or purchase<0")),
+            0);
     }
 
     void billMarkTouchesTheLatestRowOnly()

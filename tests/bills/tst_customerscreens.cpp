@@ -7,8 +7,10 @@
 #include "bills/paymentdetails.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDateEdit>
 #include <QLabel>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTableView>
 
@@ -172,6 +174,119 @@ private Q_SLOTS:
         find<QLineEdit>(screen, name.constData())->clear();
         type(screen, name.constData(), typed);
         QTEST(text(screen, name.constData()), "kept");
+    }
+
+    // Pasted by either key, dropped, typed over the whole text or before its first character:
+    // a field keeps only what its keys could have typed.
+    void textThatArrivesWithoutTyping_data()
+    {
+        QTest::addColumn<bool>("onDelivery");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("arriving");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("delivery phone: 6 over the whole number") << true << "EPhoneNoH"
+                                                                 << "9876543210"
+                                                                 << "overtype"
+                                                                 << "6"
+                                                                 << "9876543210";
+        QTest::newRow("delivery phone: 6 before the number") << true << "EPhoneNoH"
+                                                             << "9876543210"
+                                                             << "Home"
+                                                             << "6"
+                                                             << "9876543210";
+        QTest::newRow("delivery phone: 8 before the number") << true << "EPhoneNoH"
+                                                             << "987654321"
+                                                             << "Home"
+                                                             << "8"
+                                                             << "8987654321";
+        QTest::newRow("delivery phone: pasted with 6 first") << true << "EPhoneNoH"
+                                                             << ""
+                                                             << "Ctrl+V"
+                                                             << "6123456789"
+                                                             << "";
+        QTest::newRow("delivery phone: pasted international") << true << "EPhoneNoH"
+                                                              << ""
+                                                              << "Shift+Insert"
+                                                              << "+919876543210"
+                                                              << "+919876543210";
+        QTest::newRow("delivery name: pasted ampersand") << true << "ECustNameH"
+                                                         << ""
+                                                         << "Ctrl+V"
+                                                         << "Ram & Sons"
+                                                         << "";
+        QTest::newRow("delivery charges: pasted negative") << true << "EHCharges"
+                                                           << ""
+                                                           << "Shift+Insert"
+                                                           << "-30"
+                                                           << "";
+        QTest::newRow("delivery charges: dropped rupees and paise") << true << "EHCharges"
+                                                                    << ""
+                                                                    << "drop"
+                                                                    << "12345.67"
+                                                                    << "12345.67";
+        QTest::newRow("delivery bill field: no paste") << true << "EBillNoh"
+                                                       << ""
+                                                       << "Ctrl+V"
+                                                       << "57"
+                                                       << "";
+        QTest::newRow("customer phone: pasted with a plus") << false << "EPhoneNo"
+                                                            << ""
+                                                            << "Ctrl+V"
+                                                            << "+919876543210"
+                                                            << "";
+        QTest::newRow("customer phone: dropped digits") << false << "EPhoneNo"
+                                                        << "98"
+                                                        << "drop"
+                                                        << "76543210"
+                                                        << "9876543210";
+        QTest::newRow("customer name: pasted dash") << false << "ECustName"
+                                                    << ""
+                                                    << "Shift+Insert"
+                                                    << "Ann-Marie"
+                                                    << "";
+    }
+    void textThatArrivesWithoutTyping()
+    {
+        QFETCH(bool, onDelivery);
+        QFETCH(QString, field);
+        QFETCH(QString, before);
+        QFETCH(QString, how);
+        QFETCH(QString, arriving);
+        QWidget* screen = onDelivery ? static_cast<QWidget*>(delivery()) : customers();
+        if (onDelivery) {
+            ringUpAndProcess(1);
+            openDeliveryScreen();
+        } else {
+            key(roster().frmmenupos, Qt::Key_F4);
+        }
+        const QByteArray name = field.toLatin1();
+        auto* edit = find<QLineEdit>(screen, name.constData());
+        edit->clear();
+        type(screen, name.constData(), before);
+        if (how == QLatin1String("overtype") || how == QLatin1String("Home")) {
+            // overtyping: the whole text selected, as Shift+Home does from its end
+            QTest::keyClick(edit, Qt::Key_End);
+            QTest::keyClick(
+                edit, Qt::Key_Home, how == QLatin1String("overtype") ? Qt::ShiftModifier : Qt::KeyboardModifiers());
+            type(screen, name.constData(), arriving);
+        } else if (how == QLatin1String("drop")) {
+            QMimeData data;
+            data.setText(arriving);
+            const QPoint at(edit->width() - 2, edit->height() / 2);
+            QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(edit, &enter);
+            QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(edit, &dropped);
+        } else {
+            QGuiApplication::clipboard()->setText(arriving);
+            if (how == QLatin1String("Ctrl+V"))
+                QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
+            else
+                QTest::keyClick(edit, Qt::Key_Insert, Qt::ShiftModifier);
+        }
+        QTEST(edit->text(), "kept");
     }
 
     void deliveryOfAPartPaidBill()

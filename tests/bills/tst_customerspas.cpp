@@ -196,6 +196,10 @@ private Q_SLOTS:
                                      << "Road"
                                      << "987654321"
                                      << "Invalid Phone number" << 1;
+        QTest::newRow("phone with a sign") << "Ann"
+                                           << "Road"
+                                           << "-987654321"
+                                           << "Invalid Phone number" << 1;
         QTest::newRow("the same name and phone") << "sample name"
                                                  << "Road"
                                                  << "9876543210"
@@ -340,6 +344,22 @@ private Q_SLOTS:
         QTest::newRow("charges no number") << "charges"
                                            << "1.2.3"
                                            << "Enter the home delivery charges" << true;
+        // what the fields' keys could never have typed
+        QTest::newRow("phone starting with 6") << "phone"
+                                               << "6123456789"
+                                               << "Invalid Phone number" << false;
+        QTest::newRow("plus after the first digit") << "phone"
+                                                    << "91+2345678"
+                                                    << "Invalid Phone number" << false;
+        QTest::newRow("fourteen characters") << "phone"
+                                             << "+9123456789012"
+                                             << "Invalid Phone number" << false;
+        QTest::newRow("negative charges") << "charges"
+                                          << "-30"
+                                          << "Enter the home delivery charges" << true;
+        QTest::newRow("charges with an exponent") << "charges"
+                                                  << "3e1"
+                                                  << "Enter the home delivery charges" << true;
     }
     void deliveryChecks()
     {

@@ -12,6 +12,7 @@
 #include "sales/posorderitem.h"
 #include "testsupport.h"
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QLineEdit>
@@ -95,7 +96,8 @@ private Q_SLOTS:
         for (const char* db : { "MAIN_ROAD", "SIDE_SHOP", "A_SHOP", "B_SHOP", "NEW_SHOP" })
             TestServer::exec({ S("drop database if exists ") + QLatin1String(db) });
         TestServer::exec({ S("delete from dbname.dbname") });
-        for (QWidget* w : { static_cast<QWidget*>(screen()), static_cast<QWidget*>(roster().frmmenu), static_cast<QWidget*>(roster().frmmenupos) })
+        for (QWidget* w : { static_cast<QWidget*>(screen()), static_cast<QWidget*>(roster().frmmenu),
+                 static_cast<QWidget*>(roster().frmmenupos) })
             w->hide();
         env->dialogs->clear();
         env->dialogs->answers.clear();
@@ -164,6 +166,41 @@ private Q_SLOTS:
         QCOMPARE(schemata(), databases);
         QCOMPARE(TestServer::count(S("select count(*) from dbname.dbname")), 1);
         QCOMPARE(edit("Edit1")->text(), typed);
+    }
+
+    // A name the server cannot take as a database name never reaches it: pasted or dropped, the
+    // field does not take it; given to the check, it is refused before anything is made.
+    void namesTheServerCannotTake_data()
+    {
+        QTest::addColumn<QString>("name");
+        row("ampersand", S("Ram & Sons"));
+        row("accented letter", S("Café"));
+        row("dash", S("A-B"));
+        row("digit", S("Shop 2"));
+        row("two brackets", S("A((B"));
+    }
+    void namesTheServerCannotTake()
+    {
+        QFETCH(QString, name);
+        showScreen();
+        const int databases = schemata();
+        for (const char* how : { "Ctrl+V", "Shift+Insert" }) {
+            QGuiApplication::clipboard()->setText(name);
+            edit("Edit1")->clear();
+            edit("Edit1")->setFocus();
+            if (QLatin1String(how) == QLatin1String("Ctrl+V"))
+                QTest::keyClick(edit("Edit1"), Qt::Key_V, Qt::ControlModifier);
+            else
+                QTest::keyClick(edit("Edit1"), Qt::Key_Insert, Qt::ShiftModifier);
+            QCOMPARE(edit("Edit1")->text(), QString());
+        }
+        click("Button1");
+        QCOMPARE(env->dialogs->texts(), QStringList { S("Enter the company name") });
+        QCOMPARE(CheckNewCompany(*roster().Dm, name),
+            S("Company name can hold only letters, blanks, \"@\" and one \"(\" and \")\""));
+        QCOMPARE(schemata(), databases);
+        QCOMPARE(TestServer::count(S("select count(*) from dbname.dbname")), 0);
+        QVERIFY(!ProgramTerminated());
     }
 
     void addCreatesTheCompany()
