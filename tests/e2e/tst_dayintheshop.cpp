@@ -313,6 +313,7 @@ private Q_SLOTS:
         }
         QCOMPARE(env->dialogs->questions,
             (QStringList { S("Set the shop's Superpassword"), S("Retype the Superpassword") }));
+        env->dialogs->questions.clear();
         QCOMPARE(TestServer::scalar(S("select group_concat(concat_ws(':',username,role) order by username) "
                                       "from general_stores.login")),
             S("boss:admin,meera:cashier"));
