@@ -40,5 +40,5 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries come from dpkg-shlibdeps; the database driver is a plugin and the client a program
 # the program runs, so neither shows in the binary's links.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-mysql, mariadb-client")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-mysql, mariadb-client, libsodium23")
 include(CPack)

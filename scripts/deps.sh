@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libqt6sql6-mysql libmariadb-dev libgl-dev
-  mariadb-server mariadb-client libzip-dev libpugixml-dev python3 xvfb xauth
+  mariadb-server mariadb-client libzip-dev libpugixml-dev libsodium-dev pkg-config python3 xvfb xauth
   python3-openpyxl poppler-utils "$@")
 
 # The Debian package (cpack): dpkg-shlibdeps finds the libraries, file finds the programs.

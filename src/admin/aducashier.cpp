@@ -204,8 +204,9 @@ void Tfrmaducashier::StringGrid1SelectCell(int row)
     Roster& r = roster();
     const UserRow u = ReadUser(*r.Dm, item->text());
     ui->username->setText(u.name);
-    ui->password->setText(u.password);
-    ui->E_re_password->setText(u.password);
+    // a stored password is never shown: it is typed to remove the user or to set a new one
+    ui->password->clear();
+    ui->E_re_password->clear();
     ui->combo_user->setCurrentIndex(ui->combo_user->findText(u.role));
     // A logged-on cashier cannot be changed; nobody removes the user logged in here.
     if (u.online && u.role != S("admin"))
@@ -248,11 +249,47 @@ void Tfrmaducashier::clearUserFields(bool withRetype)
         ui->E_re_password->clear();
 }
 
+QString Tfrmaducashier::currentUser() const
+{
+    return roster().fmlogin ? roster().fmlogin->CurrentUser : QString();
+}
+
+Tfrmaducashier::NewSuperPassword Tfrmaducashier::askNewSuperPassword()
+{
+    Dialogs& dialogs = services().dialogs();
+    for (;;) {
+        QString first;
+        QString second;
+        if (!dialogs.askPassword(S("Set the shop's Superpassword"), first) || first == S("%%%"))
+            return NewSuperPassword::Cancelled;
+        if (first.size() < kSuperPasswordMinLength) {
+            ShowMsg(S("The Superpassword needs at least %1 characters").arg(kSuperPasswordMinLength));
+            continue;
+        }
+        if (!dialogs.askPassword(S("Retype the Superpassword"), second) || second == S("%%%"))
+            return NewSuperPassword::Cancelled;
+        if (second != first) {
+            ShowMsg(S("Superpasswords do not match"));
+            continue;
+        }
+        if (StoreSuperPassword(*roster().Dm, first, currentUser()))
+            return NewSuperPassword::Set;
+        ShowMsg(S("Another terminal has set the Superpassword meanwhile"));
+        return NewSuperPassword::SetElsewhere;
+    }
+}
+
 void Tfrmaducashier::Button2Click()
 {
     if (detailsMissing(true))
         return;
-    ShowMsg(AddUser(*roster().Dm, ui->username->text(), ui->password->text(), role()));
+    // The shop's first administrator sets the shop's super-password; no administrator without it.
+    if (AddingNeedsSuperPassword(*roster().Dm, ui->username->text(), role())
+        && askNewSuperPassword() == NewSuperPassword::Cancelled) {
+        ShowMsg(S("An administrator is added only once the shop's Superpassword is set"));
+        return;
+    }
+    ShowMsg(AddUser(*roster().Dm, ui->username->text(), ui->password->text(), role(), currentUser()));
     clearUserFields(true);
     refreshstringgrid();
 }
@@ -271,8 +308,10 @@ void Tfrmaducashier::Button3Click()
     if (!UserWithRoleExists(dm, name, role())) {
         ShowMsg(S("User with this privilege does not exist"));
     } else if (services().dialogs().askYesNo(S("Are you sure you want to change password? ")) == Dialogs::Answer::Yes) {
-        ChangePassword(dm, name, ui->password->text(), role());
-        ShowMsg(S("Password changed!!!"));
+        if (ChangePassword(dm, name, ui->password->text(), role(), currentUser()))
+            ShowMsg(S("Password changed!!!"));
+        else // removed or given another role meanwhile
+            ShowMsg(S("User with this privilege does not exist"));
         ui->E_re_password->clear();
     }
     clearUserFields(false);
@@ -286,7 +325,8 @@ void Tfrmaducashier::Button1Click()
     TDm& dm = *roster().Dm;
     const QString name = ui->username->text();
     const QString password = ui->password->text();
-    switch (CheckRemoval(dm, name, password, role())) {
+    QString stored;
+    switch (CheckRemoval(dm, name, password, role(), &stored)) {
     case RemovalCheck::NoSuchUser:
         ShowMsg(S("User does not exist"));
         clearUserFields(true);
@@ -296,12 +336,20 @@ void Tfrmaducashier::Button1Click()
         ShowMsg(S("Superpassword is incorrect"));
         return;
     case RemovalCheck::NeedsSuperPassword:
+        // A shop without one yet (an installation from before) sets it here, first.
+        if (!SuperPasswordSet(dm)) {
+            const NewSuperPassword set = askNewSuperPassword();
+            if (set == NewSuperPassword::Cancelled)
+                return;
+            if (set == NewSuperPassword::Set)
+                break;
+        }
         for (;;) {
             QString typed;
             // cancelling ends the removal without a word, the fields kept
             if (!services().dialogs().askPassword(S("Please Enter the Superpassword"), typed) || typed == S("%%%"))
                 return;
-            if (IsSuperPassword(typed))
+            if (IsSuperPassword(dm, typed))
                 break;
         }
         break;
@@ -310,7 +358,9 @@ void Tfrmaducashier::Button1Click()
     }
     if (services().dialogs().askYesNo(S("Are you sure you want to delete user? ")) != Dialogs::Answer::Yes)
         return;
-    RemoveUser(dm, name, password, role());
+    // the password may have been changed, or the user removed, meanwhile
+    if (!RemoveUser(dm, name, role(), stored, currentUser()))
+        ShowMsg(S("User does not exist"));
     clearUserFields(true);
     refreshstringgrid();
 }

@@ -46,6 +46,11 @@ private:
     void loadSettings();
     void showLogo(const QString& file);
     void E_re_passwordExit();
+    // The user logged in here (empty for the first-user login).
+    QString currentUser() const;
+    // Asks for the shop's super-password, typed twice, and stores it.
+    enum class NewSuperPassword { Set, SetElsewhere, Cancelled };
+    NewSuperPassword askNewSuperPassword();
 
     std::unique_ptr<Ui::Tfrmaducashier> ui;
     bool m_browsing = false;

@@ -6,6 +6,7 @@
 #include "login/posloginpas.h"
 #include "numbers/numbers.h"
 #include "platform/errors.h"
+#include "platform/passwordhash.h"
 #include "platform/registry.h"
 
 #include <QDir>
@@ -21,27 +22,49 @@ QString S(const char* text)
 }
 
 // Column widths of general_stores.login, sales_settings.value_ and pcmac.path_img.path_: the
-// server refuses longer texts in strict mode.
+// server refuses longer texts in strict mode. A password is hashed whole up to 15 characters,
+// the length the table once kept.
 constexpr int kUserNameWidth = 10;
-constexpr int kPasswordWidth = 15;
+constexpr int kPasswordLength = 15;
 constexpr int kSettingWidth = 45;
 constexpr int kFolderWidth = 245;
 
 const QString kLogins = QStringLiteral("general_stores.login");
+const QString kSuperPassword = QStringLiteral("dbname.super_password");
 
 QString userName(const QString& name)
 {
     return name.left(kUserNameWidth);
 }
 
+// What the login compares: the typed password without blanks around it (the login trims what
+// is typed).
 QString password(const QString& text)
 {
-    return text.left(kPasswordWidth);
+    return text.left(kPasswordLength).trimmed();
+}
+
+QString byWhom(const QString& by)
+{
+    return by.isEmpty() ? S("the first-user login") : by;
 }
 
 UserRow currentUser(const TQuery& q)
 {
-    return { q.text(S("username")), q.text(S("password")), q.text(S("role")), q.text(S("u_loggedon")) == S("t") };
+    return { q.text(S("username")), q.text(S("role")), q.text(S("u_loggedon")) == S("t") };
+}
+
+// The stored password of the user of that name and role when the typed one matches it; a null
+// text when there is no such user or the password differs.
+QString matchingStoredPassword(TDm& dm, const QString& name, const QString& pass, const QString& role)
+{
+    TQuery& q = dm.MyQLogin;
+    q.exec(S("select password,role from ") + kLogins + S(" where username=") + q.quote(name) + S(" and role=")
+        + q.quote(role));
+    if (q.isEmpty() || q.field(S("password")).isNull())
+        return QString();
+    const QString stored = q.text(S("password"));
+    return PasswordMatches(stored, pass) ? stored : QString();
 }
 
 } // namespace
@@ -49,7 +72,7 @@ UserRow currentUser(const TQuery& q)
 QList<UserRow> ListUsers(TDm& dm)
 {
     TQuery& q = dm.MyQLogin;
-    q.exec(S("select * from ") + kLogins + S(" order by u_loggedon desc"));
+    q.exec(S("select username,role,u_loggedon from ") + kLogins + S(" order by u_loggedon desc"));
     QList<UserRow> users;
     for (q.first(); !q.eof(); q.next())
         users << currentUser(q);
@@ -59,26 +82,22 @@ QList<UserRow> ListUsers(TDm& dm)
 UserRow ReadUser(TDm& dm, const QString& name)
 {
     TQuery& q = dm.MyQLogin;
-    q.exec(S("select * from ") + kLogins + S(" where username=") + q.quote(name));
+    q.exec(S("select username,role,u_loggedon from ") + kLogins + S(" where username=") + q.quote(name));
     return currentUser(q);
 }
 
-QString AddUser(TDm& dm, const QString& name, const QString& pass, const QString& role)
+QString AddUser(TDm& dm, const QString& name, const QString& pass, const QString& role, const QString& by)
 {
     TQuery& q = dm.MyQLogin;
     const QString user = userName(name);
-    const QString secret = password(pass);
     // The key compares names without regard to letter case or trailing blanks: any row found
     // is the same name.
     q.exec(S("select username from ") + kLogins + S(" where username=") + q.quote(user.trimmed()));
     if (!q.isEmpty())
         return S("Username already exist");
-    q.exec(S("select * from ") + kLogins + S(" where username=") + q.quote(user) + S(" and password=") + q.quote(secret)
-        + S(" and role=") + q.quote(role) + QLatin1Char(' '));
-    if (!q.isEmpty())
-        return S("User already Exist");
+    const QString hash = HashPassword(password(pass));
     try {
-        q.exec(S("insert into ") + kLogins + S(" values(") + q.quote(user) + QLatin1Char(',') + q.quote(secret)
+        q.exec(S("insert into ") + kLogins + S(" values(") + q.quote(user) + QLatin1Char(',') + q.quote(hash)
             + QLatin1Char(',') + q.quote(role) + S(",\"\")"));
     } catch (const EDatabaseError& e) {
         // another administrator added the name since it was checked
@@ -86,8 +105,17 @@ QString AddUser(TDm& dm, const QString& name, const QString& pass, const QString
             return S("Username already exist");
         throw;
     }
-    LogAdd(S("NEW user added -->username: ") + user + S("Password :") + Md5Text(secret) + S(" Role :") + role);
+    LogAdd(S("NEW user added -->username: ") + user + S(" Role :") + role + S(", password set by ") + byWhom(by));
     return S("New User created");
+}
+
+bool AddingNeedsSuperPassword(TDm& dm, const QString& name, const QString& role)
+{
+    if (role != S("admin") || SuperPasswordSet(dm))
+        return false;
+    TQuery& q = dm.MyQLogin;
+    q.exec(S("select username from ") + kLogins + S(" where username=") + q.quote(userName(name).trimmed()));
+    return q.isEmpty();
 }
 
 bool UserWithRoleExists(TDm& dm, const QString& name, const QString& role)
@@ -98,52 +126,75 @@ bool UserWithRoleExists(TDm& dm, const QString& name, const QString& role)
     return !q.isEmpty();
 }
 
-void ChangePassword(TDm& dm, const QString& name, const QString& pass, const QString& role)
+bool ChangePassword(TDm& dm, const QString& name, const QString& pass, const QString& role, const QString& by)
 {
     TQuery& q = dm.MyQLogin;
-    const QString secret = password(pass);
-    LogAdd(S("password changedd -->username: ") + name + S("Password :") + Md5Text(secret) + S(" Role :") + role);
-    q.exec(S("update ") + kLogins + S(" set password=") + q.quote(secret) + S(" where role=") + q.quote(role)
-        + S("  and username=") + q.quote(name));
+    q.exec(S("update ") + kLogins + S(" set password=") + q.quote(HashPassword(password(pass))) + S(" where role=")
+        + q.quote(role) + S("  and username=") + q.quote(name));
+    if (q.rowsAffected() == 0)
+        return false;
+    LogAdd(
+        S("password changedd -->username: ") + name + S(" Role :") + role + S(", password changed by ") + byWhom(by));
+    return true;
 }
 
-RemovalCheck CheckRemoval(TDm& dm, const QString& name, const QString& pass, const QString& role)
+RemovalCheck CheckRemoval(TDm& dm, const QString& name, const QString& pass, const QString& role, QString* stored)
 {
-    TQuery& q = dm.MyQLogin;
-    q.exec(S("select * from ") + kLogins + S(" where username=") + q.quote(name) + S(" and password=") + q.quote(pass)
-        + S(" and role=") + q.quote(role) + QLatin1Char(' '));
-    if (q.isEmpty())
+    *stored = matchingStoredPassword(dm, name, pass, role);
+    if (stored->isNull())
         return RemovalCheck::NoSuchUser;
-    const QString stored = q.text(S("role"));
-    if (stored == S("admin"))
+    const QString storedRole = dm.MyQLogin.text(S("role"));
+    if (storedRole == S("admin"))
         return RemovalCheck::NeedsSuperPassword;
-    if (stored == S("cashier"))
+    if (storedRole == S("cashier"))
         return RemovalCheck::Allowed;
     return RemovalCheck::UnknownRole;
 }
 
-void RemoveUser(TDm& dm, const QString& name, const QString& pass, const QString& role)
+bool RemoveUser(TDm& dm, const QString& name, const QString& role, const QString& stored, const QString& by)
 {
     TQuery& q = dm.MyQLogin;
-    LogAdd(S("user removed -->username: ") + name + S(" Role :") + role);
-    q.exec(S("delete from ") + kLogins + S(" where username=") + q.quote(name) + S(" and password=") + q.quote(pass)
-        + S(" and role=") + q.quote(role));
+    // letter for letter: a password kept as typed may have been changed to another case
+    q.exec(S("delete from ") + kLogins + S(" where username=") + q.quote(name) + S(" and role=") + q.quote(role)
+        + S(" and password=binary ") + q.quote(stored));
+    if (q.rowsAffected() == 0)
+        return false;
+    LogAdd(S("user removed -->username: ") + name + S(" Role :") + role + S(" by ") + byWhom(by));
+    return true;
 }
 
-QString UnscrambleText(const QByteArray& scrambled)
+bool SuperPasswordSet(TDm& dm)
 {
-    QString plain;
-    plain.reserve(scrambled.size());
-    for (auto it = scrambled.crbegin(); it != scrambled.crend(); ++it)
-        plain += QChar(uchar(~uchar(*it)));
-    return plain;
+    TQuery& q = dm.MyQLogin;
+    q.exec(S("select password from ") + kSuperPassword + S(" where id=1"));
+    return !q.isEmpty() && !q.field(S("password")).isNull() && !q.text(S("password")).isEmpty();
 }
 
-bool IsSuperPassword(const QString& typed)
+bool StoreSuperPassword(TDm& dm, const QString& superPassword, const QString& by)
 {
-    static const unsigned char kScrambled[12]
-        = { 0x85, 0x8b, 0xdc, 0xc6, 0xae, 0x8d, 0x9e, 0x92, 0xde, 0xcb, 0x87, 0xa9 };
-    return typed == UnscrambleText(QByteArray(reinterpret_cast<const char*>(kScrambled), sizeof kScrambled));
+    TQuery& q = dm.MyQLogin;
+    try {
+        // the key decides: a second terminal's row is refused, the first one's stands
+        q.exec(S("insert into ") + kSuperPassword + S(" (id,password) values (1,")
+            + q.quote(HashPassword(superPassword)) + QLatin1Char(')'));
+    } catch (const EDatabaseError& e) {
+        if (e.serverCode() == QLatin1String("1062"))
+            return false;
+        throw;
+    }
+    LogAdd(S("Superpassword set by ") + byWhom(by));
+    return true;
+}
+
+bool IsSuperPassword(TDm& dm, const QString& typed)
+{
+    TQuery& q = dm.MyQLogin;
+    q.exec(S("select password from ") + kSuperPassword + S(" where id=1"));
+    if (q.isEmpty() || q.field(S("password")).isNull())
+        return false;
+    const QString stored = q.text(S("password"));
+    // only a hash is ever stored here
+    return IsPasswordHash(stored) && PasswordMatches(stored, typed);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -10,9 +10,9 @@ class TDm;
 
 // ---- users ----
 
+// A user as the list shows it; the stored password never leaves the procedures.
 struct UserRow {
     QString name;
-    QString password;
     QString role;
     bool online = false;
 };
@@ -22,23 +22,38 @@ QList<UserRow> ListUsers(TDm& dm);
 // The user of that name; an empty row when there is none.
 UserRow ReadUser(TDm& dm, const QString& name);
 
-// Adds a user and answers the message to show: "Username already exist" (also for a name that
-// differs only in letter case, which the table's key counts as the same, and for a name another
-// administrator added meanwhile), "User already Exist" or "New User created".
-QString AddUser(TDm& dm, const QString& name, const QString& password, const QString& role);
+// Adds a user, the password kept as its hash, and answers the message to show: "Username
+// already exist" (also for a name that differs only in letter case, which the table's key counts
+// as the same, and for a name another administrator added meanwhile) or "New User created".
+// The log line names who set the password, never the password or its hash.
+QString AddUser(TDm& dm, const QString& name, const QString& password, const QString& role, const QString& by);
+// True when adding this user must first set the shop's super-password: an administrator whose
+// name is free, in a shop that has none yet.
+bool AddingNeedsSuperPassword(TDm& dm, const QString& name, const QString& role);
 // True when a user of this name has this role.
 bool UserWithRoleExists(TDm& dm, const QString& name, const QString& role);
-void ChangePassword(TDm& dm, const QString& name, const QString& password, const QString& role);
+// Stores the new password's hash; false when no user of that name and role is left to change.
+bool ChangePassword(TDm& dm, const QString& name, const QString& password, const QString& role, const QString& by);
 
-// What removing a user needs, from the stored row that matches name, password and role.
+// What removing a user needs, from the stored row of that name and role whose password matches
+// the typed one exactly (a hash, or a password kept as typed, letter case counting). *stored
+// receives the stored password the removal then goes by.
 enum class RemovalCheck { NoSuchUser, NeedsSuperPassword, Allowed, UnknownRole };
-RemovalCheck CheckRemoval(TDm& dm, const QString& name, const QString& password, const QString& role);
-void RemoveUser(TDm& dm, const QString& name, const QString& password, const QString& role);
+RemovalCheck CheckRemoval(TDm& dm, const QString& name, const QString& password, const QString& role, QString* stored);
+// Removes the user while the row still holds the stored password CheckRemoval found: one
+// changed meanwhile, on any terminal, keeps the user. False when nothing was removed.
+bool RemoveUser(TDm& dm, const QString& name, const QString& role, const QString& stored, const QString& by);
 
-// The secret that removing an administrator asks for. It is kept scrambled (characters in
-// reverse order, every bit inverted) and only unscrambled for the comparison.
-QString UnscrambleText(const QByteArray& scrambled);
-bool IsSuperPassword(const QString& typed);
+// The shop's super-password, which removing an administrator asks for. It is kept only as its
+// hash, in the catalogue; a shop sets it when its first administrator is created.
+bool SuperPasswordSet(TDm& dm);
+// Stores the shop's super-password unless one is stored already (another terminal may have set
+// it meanwhile): false then, and the stored one stands.
+bool StoreSuperPassword(TDm& dm, const QString& superPassword, const QString& by);
+// False when none is stored.
+bool IsSuperPassword(TDm& dm, const QString& typed);
+// The shortest super-password taken.
+constexpr int kSuperPasswordMinLength = 6;
 
 // ---- limits ----
 

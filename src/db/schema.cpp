@@ -62,8 +62,9 @@ namespace {
             "itemcode", "itemcode" },
         { "itemdetails", "itemcode int(11) NOT NULL, closing_stock int(11) default NULL, date_stock date default NULL",
             "itemcode", "itemcode" },
+        // a password is kept as its Argon2id hash (about 100 characters)
         { "login",
-            "username char(10) NOT NULL, password char(15) default NULL, role char(10) default NULL, "
+            "username char(10) NOT NULL, password varchar(128) default NULL, role char(10) default NULL, "
             "u_loggedon char default NULL",
             "username", "username" },
         { "payment_details",
@@ -268,6 +269,13 @@ QString dbnameTableStatement()
 {
     return QStringLiteral("CREATE TABLE  dbname.dbname (   cname char(30) NOT NULL, PRIMARY KEY (cname))") + kEngine
         + QStringLiteral("; ");
+}
+
+QString superPasswordTableStatement()
+{
+    return QStringLiteral("CREATE TABLE IF NOT EXISTS dbname.super_password (id int NOT NULL, "
+                          "password varchar(128) NOT NULL, PRIMARY KEY (id))")
+        + kEngine;
 }
 
 QString pcmacTableStatement()

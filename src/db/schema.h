@@ -24,6 +24,8 @@ QString generalStoresScript1();
 QString generalStoresScript2();
 
 QString dbnameTableStatement();
+// The shop's super-password, one row (id 1) holding its hash; made at every start when missing.
+QString superPasswordTableStatement();
 QString pcmacTableStatement();
 QString pathImgTableStatement();
 

@@ -2,6 +2,7 @@
 
 #include "db/datamodulepos.h"
 #include "login/posloginpas.h"
+#include "platform/passwordhash.h"
 #include "platform/registry.h"
 
 bool LoginNameKeyAllowed(const QString& text, QChar key)
@@ -30,27 +31,42 @@ bool UsersExist(TDm& dm)
 LoginResult LoginCheck(TDm& dm, const QString& name, const QString& password)
 {
     TQuery& q = dm.MyQLogin;
-    q.exec(QStringLiteral("select username,password,role from login where username=%1 and password=%2 ")
-               .arg(q.quote(name), q.quote(password)));
-    // The server compares without regard to letter case; the user name and the password must
-    // match as typed.
+    q.exec(QStringLiteral("select username,password,role from login where username=%1").arg(q.quote(name)));
+    // The server compares names without regard to letter case; the name must match as typed,
+    // and the password exactly, whether the row holds its hash or, from an earlier version, the
+    // password itself.
+    if (q.isEmpty() || q.field(QStringLiteral("password")).isNull())
+        return LoginResult::NoMatch;
     const QString user = q.text(QStringLiteral("username"));
     const QString role = q.text(QStringLiteral("role"));
     const QString stored = q.text(QStringLiteral("password"));
-    if (user != name || stored != password)
+    if (user != name || !PasswordMatches(stored, password))
         return LoginResult::NoMatch;
 
+    LoginResult result = LoginResult::NoMatch;
     if (role == QLatin1String("cashier")) {
         q.exec(QStringLiteral("update login set u_loggedon=\"t\" where username=%1 and "
                               "(u_loggedon is null or u_loggedon<>\"t\")")
                    .arg(q.quote(name)));
-        return q.rowsAffected() == 1 ? LoginResult::Cashier : LoginResult::AlreadyLoggedOn;
-    }
-    if (role == QLatin1String("admin")) {
+        result = q.rowsAffected() == 1 ? LoginResult::Cashier : LoginResult::AlreadyLoggedOn;
+    } else if (role == QLatin1String("admin")) {
         q.exec(QStringLiteral("update login set u_loggedon=\"t\" where username=%1").arg(q.quote(name)));
-        return LoginResult::Admin;
+        result = LoginResult::Admin;
     }
-    return LoginResult::NoMatch;
+    if (result == LoginResult::Cashier || result == LoginResult::Admin)
+        UpgradeStoredPassword(dm, name, stored, password);
+    return result;
+}
+
+bool UpgradeStoredPassword(TDm& dm, const QString& name, const QString& storedPlain, const QString& password)
+{
+    if (IsPasswordHash(storedPlain) || storedPlain != password)
+        return false;
+    TQuery& q = dm.MyQLogin;
+    // Only while the row still holds that very password: one changed meanwhile stays as set.
+    q.exec(QStringLiteral("update login set password=%1 where username=%2 and password=binary %3")
+               .arg(q.quote(HashPassword(password)), q.quote(name), q.quote(storedPlain)));
+    return q.rowsAffected() == 1;
 }
 
 BootstrapResult CheckBootstrapLogin(const QString& name, const QString& password)

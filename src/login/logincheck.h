@@ -17,10 +17,15 @@ bool UsersExist(TDm& dm);
 enum class LoginResult { Cashier, Admin, AlreadyLoggedOn, NoMatch };
 
 // Checks a user against the users table and marks a user let in as logged on ("t"). The name and
-// the stored password must match exactly, letter case included. A cashier already logged on
-// somewhere is refused; the check and the marking are one statement, so two terminals cannot
-// both let the same cashier in.
+// the password must match exactly, letter case included; the table holds the password's hash,
+// or, in a row from an earlier version, the password itself, which a user let in has replaced by
+// its hash. A cashier already logged on somewhere is refused; the check and the marking are one
+// statement, so two terminals cannot both let the same cashier in.
 LoginResult LoginCheck(TDm& dm, const QString& name, const QString& password);
+
+// Replaces a password kept as typed by its hash, provided the row still holds it; true when it
+// did. Nothing happens to a hash or when the password given is not the stored one.
+bool UpgradeStoredPassword(TDm& dm, const QString& name, const QString& storedPlain, const QString& password);
 
 enum class BootstrapResult { Ok, IncorrectPassword, IncorrectUsername, IncorrectUsernameAndPassword };
 

@@ -277,6 +277,13 @@ QString RunStartupProvisioning(TDm& dm)
         WriteCommandFile(script2, Schema::generalStoresScript2());
         writeAndRunBatch(QStringLiteral("posdbgentables1.bat"), script1);
         writeAndRunBatch(QStringLiteral("posdbgentables2.bat"), script2);
+        // the shop's super-password beside the companies (on the users' connection, which needs
+        // general_stores)
+        try {
+            dm.MyQLogin.exec(Schema::superPasswordTableStatement());
+        } catch (const std::exception& e) {
+            remember(e);
+        }
         // 7. this terminal
         const QString address = Macaddress();
         const QString computerName = ComputerName();

@@ -23,7 +23,7 @@ QString LogoFile(const QString& folder, const QString& companyDb)
 QString UserRole(TDm& dm, const QString& userName)
 {
     TQuery& q = dm.MyQLogin;
-    q.exec(S("select username,password,role from general_stores.login where username =") + q.quote(userName));
+    q.exec(S("select username,role from general_stores.login where username =") + q.quote(userName));
     return q.text(S("role")).trimmed();
 }
 

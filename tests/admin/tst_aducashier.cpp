@@ -12,6 +12,7 @@
 #include "login/poslogin.h"
 #include "login/posloginpas.h"
 #include "platform/errors.h"
+#include "platform/passwordhash.h"
 #include "platform/registry.h"
 #include "testsupport.h"
 
@@ -33,11 +34,18 @@ QString S(const char* text)
     return QString::fromLatin1(text);
 }
 
-// The super-password as the program holds it, scrambled.
-const QByteArray kScrambled = QByteArray::fromHex("858bdcc6ae8d9e92decb87a9");
+// The shop's super-password in these tests.
+const QString kSuper = QStringLiteral("Owner#2026");
 
-const QString kUsers = QStringLiteral(
-    "select group_concat(concat(username,':',password,':',role) order by username) from general_stores.login");
+// The users; a password kept as its hash shows as "#".
+const QString kUsers = QStringLiteral("select group_concat(concat(username,':',if(password like '$argon2id$%','#',"
+                                      "password),':',role) order by username) from general_stores.login");
+
+QString storedPassword(const QString& user)
+{
+    return TestServer::scalar(
+        QStringLiteral("select password from general_stores.login where username='%1'").arg(user));
+}
 const QString kSettings
     = QStringLiteral("select group_concat(concat(Name,'=',value_) separator '|') from SHOP.sales_settings");
 
@@ -129,7 +137,7 @@ private Q_SLOTS:
     void init()
     {
         QStringList s { S("delete from general_stores.login"), S("delete from pcmac.path_img"),
-            S("delete from SHOP.sales_settings") };
+            S("delete from SHOP.sales_settings"), S("delete from dbname.super_password") };
         for (const auto& [name, value] : InitialCompanySettings())
             s << S("insert into SHOP.sales_settings values ('%1','%2')").arg(name, value);
         TestServer::exec(s);
@@ -159,7 +167,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("question");
         QTest::addColumn<QString>("users");
         QTest::addColumn<bool>("cleared");
-        const QString same = S("anna:Secret1:cashier,boss:Boss1:admin,odd:Odd1:ADMIN");
+        const QString same = S("anna:Secret1:cashier,boss:Boss1:admin,hana:#:cashier,odd:Odd1:ADMIN");
         const QString change = S("Are you sure you want to change password? ");
         const QString remove = S("Are you sure you want to delete user? ");
         const QString details = S("Please Enter the Details");
@@ -170,7 +178,7 @@ private Q_SLOTS:
         user("add without name", "Button2", "|x|x|cashier", "", details, "", same, false);
         user("add without retype", "Button2", "carl|x||cashier", "", details, "", same, false);
         user("add", "Button2", "carl|Pw1|Pw1|cashier", "", S("New User created"), "",
-            S("anna:Secret1:cashier,boss:Boss1:admin,carl:Pw1:cashier,odd:Odd1:ADMIN"), true);
+            S("anna:Secret1:cashier,boss:Boss1:admin,carl:#:cashier,hana:#:cashier,odd:Odd1:ADMIN"), true);
         user("add a taken name", "Button2", "anna|Pw1|Pw1|admin", "", S("Username already exist"), "", same, true);
         user("add a name in other case", "Button2", "ANNA|Secret1|Secret1|cashier", "", S("Username already exist"), "",
             same, true);
@@ -180,12 +188,18 @@ private Q_SLOTS:
         user("change, other role", "Button3", "anna|New1|New1|admin", "", S("User with this privilege does not exist"),
             "", same, true);
         user("change, Yes", "Button3", "anna|New1|New1|cashier", "Y", S("Password changed!!!"), change,
-            S("anna:New1:cashier,boss:Boss1:admin,odd:Odd1:ADMIN"), true);
+            S("anna:#:cashier,boss:Boss1:admin,hana:#:cashier,odd:Odd1:ADMIN"), true);
         user("change, No", "Button3", "anna|New1|New1|cashier", "N", "", change, same, true);
         user("remove, wrong password", "Button1", "anna|Secret2|Secret2|cashier", "", S("User does not exist"), "",
             same, true);
+        user("remove, password in other case", "Button1", "anna|SECRET1|SECRET1|cashier", "", S("User does not exist"),
+            "", same, true);
+        user("remove, hashed password in other case", "Button1", "hana|hana1|hana1|cashier", "",
+            S("User does not exist"), "", same, true);
         user("remove a cashier, Yes", "Button1", "anna|Secret1|Secret1|cashier", "Y", "", remove,
-            S("boss:Boss1:admin,odd:Odd1:ADMIN"), true);
+            S("boss:Boss1:admin,hana:#:cashier,odd:Odd1:ADMIN"), true);
+        user("remove a hashed cashier, Yes", "Button1", "hana|Hana1|Hana1|cashier", "Y", "", remove,
+            S("anna:Secret1:cashier,boss:Boss1:admin,odd:Odd1:ADMIN"), true);
         user("remove a cashier, No", "Button1", "anna|Secret1|Secret1|cashier", "N", "", remove, same, false);
         user("remove, unknown stored role", "Button1", "odd|Odd1|Odd1|admin", "", S("Superpassword is incorrect"), "",
             same, false);
@@ -200,8 +214,8 @@ private Q_SLOTS:
         QFETCH(QString, question);
         QFETCH(QString, users);
         QFETCH(bool, cleared);
-        addUsers(
-            { S("'anna','Secret1','cashier','f'"), S("'boss','Boss1','admin','f'"), S("'odd','Odd1','ADMIN',''") });
+        addUsers({ S("'anna','Secret1','cashier','f'"), S("'boss','Boss1','admin','f'"), S("'odd','Odd1','ADMIN',''"),
+            S("'hana','%1','cashier','f'").arg(HashPassword(S("Hana1"))) });
         showScreen();
         if (!answer.isEmpty())
             env->dialogs->answers = { answer == S("Y") ? Dialogs::Answer::Yes : Dialogs::Answer::No };
@@ -212,28 +226,41 @@ private Q_SLOTS:
         QCOMPARE(env->dialogs->questions.join(QLatin1Char('|')), question);
         QCOMPARE(TestServer::scalar(kUsers), users);
         QCOMPARE(edit("username")->text().isEmpty(), cleared || f[0].isEmpty());
+        // a password set here is kept only as its hash
+        for (const QString& name : { S("anna"), S("carl") }) {
+            const QString stored = storedPassword(name);
+            if (IsPasswordHash(stored))
+                QVERIFY(PasswordMatches(stored, f[1]));
+        }
     }
 
+    // Removing an administrator asks for the shop's super-password until it is right or
+    // cancelled; a shop without one (an installation from before) sets it first.
     void superPasswordLoop_data()
     {
+        QTest::addColumn<bool>("stored");
         QTest::addColumn<QStringList>("typed");
         QTest::addColumn<bool>("confirm");
         QTest::addColumn<int>("prompts");
         QTest::addColumn<bool>("removed");
-        const QString right = UnscrambleText(kScrambled);
-        row("cancelled", QStringList {}, true, 1, false);
-        row("wrong, then cancelled", QStringList { "guess" }, true, 2, false);
-        row("typed marker counts as cancel", QStringList { "%%%", right }, true, 1, false);
-        row("wrong, then right", QStringList { "guess", right.toUpper(), right }, true, 3, true);
-        row("right, then No", QStringList { right }, false, 1, false);
+        row("cancelled", true, QStringList {}, true, 1, false);
+        row("wrong, then cancelled", true, QStringList { "guess" }, true, 2, false);
+        row("typed marker counts as cancel", true, QStringList { "%%%", kSuper }, true, 1, false);
+        row("wrong, other case, then right", true, QStringList { "guess", kSuper.toUpper(), kSuper }, true, 3, true);
+        row("right, then No", true, QStringList { kSuper }, false, 1, false);
+        row("none stored: set, then removed", false, QStringList { kSuper, kSuper }, true, 0, true);
+        row("none stored: setting cancelled", false, QStringList {}, true, 0, false);
     }
 
     void superPasswordLoop()
     {
+        QFETCH(bool, stored);
         QFETCH(QStringList, typed);
         QFETCH(bool, confirm);
         QFETCH(int, prompts);
         QFETCH(bool, removed);
+        if (stored)
+            QVERIFY(StoreSuperPassword(*roster().Dm, kSuper, S("boss")));
         addUsers({ S("'boss','Boss1','admin','f'"), S("'dora','Dora1','admin','f'") });
         showScreen();
         env->dialogs->passwords = typed;
@@ -241,19 +268,115 @@ private Q_SLOTS:
         fillUser(S("dora"), S("Dora1"), S("Dora1"), S("admin"));
         click("Button1");
         QCOMPARE(env->dialogs->questions.count(S("Please Enter the Superpassword")), prompts);
+        QCOMPARE(env->dialogs->questions.count(S("Set the shop's Superpassword")), stored ? 0 : 1);
         QVERIFY(env->dialogs->messages.isEmpty());
         QCOMPARE(
             TestServer::count(S("select count(*) from general_stores.login where username='dora'")), removed ? 0 : 1);
         // a cancelled removal keeps what was typed
         QCOMPARE(edit("username")->text(), removed ? QString() : S("dora"));
+        QCOMPARE(IsSuperPassword(*roster().Dm, kSuper), stored || !typed.isEmpty());
     }
 
-    void unscrambling()
+    // The first administrator added sets the shop's super-password, typed twice; without it
+    // no administrator is added. It is kept only as its hash.
+    void firstAdministratorSetsTheSuperPassword_data()
     {
-        QCOMPARE(UnscrambleText(QByteArray::fromHex("9c9d9e")), S("abc"));
-        QVERIFY(IsSuperPassword(UnscrambleText(kScrambled)));
-        QVERIFY(!IsSuperPassword(UnscrambleText(kScrambled).left(11)));
-        QVERIFY(!IsSuperPassword(QString()));
+        QTest::addColumn<QString>("role");
+        QTest::addColumn<bool>("storedBefore");
+        QTest::addColumn<QStringList>("typed");
+        QTest::addColumn<QString>("messages");
+        QTest::addColumn<int>("asked");
+        QTest::addColumn<bool>("added");
+        const QString created = S("New User created");
+        row("set", "admin", false, QStringList { kSuper, kSuper }, created, 1, true);
+        row("too short, then set", "admin", false, QStringList { "Ab1!x", kSuper, kSuper },
+            S("The Superpassword needs at least 6 characters|") + created, 2, true);
+        row("retyped otherwise, then set", "admin", false, QStringList { kSuper, kSuper.toLower(), kSuper, kSuper },
+            S("Superpasswords do not match|") + created, 2, true);
+        row("cancelled", "admin", false, QStringList {},
+            S("An administrator is added only once the shop's Superpassword is set"), 1, false);
+        row("retype cancelled", "admin", false, QStringList { kSuper },
+            S("An administrator is added only once the shop's Superpassword is set"), 1, false);
+        row("a cashier needs none", "cashier", false, QStringList {}, created, 0, true);
+        row("set before", "admin", true, QStringList {}, created, 0, true);
+        row("a taken name is refused first", "admin", false, QStringList {}, S("Username already exist"), 0, false);
+    }
+
+    void firstAdministratorSetsTheSuperPassword()
+    {
+        QFETCH(QString, role);
+        QFETCH(bool, storedBefore);
+        QFETCH(QStringList, typed);
+        QFETCH(QString, messages);
+        QFETCH(int, asked);
+        QFETCH(bool, added);
+        if (storedBefore)
+            QVERIFY(StoreSuperPassword(*roster().Dm, kSuper, S("boss")));
+        env->dialogs->passwords = typed;
+        const bool taken = QString::fromLatin1(QTest::currentDataTag()).contains(QLatin1String("taken"));
+        if (taken)
+            addUsers({ S("'carl','Carl1','cashier','f'") });
+        fillUser(S("carl"), S("Carl#12345"), S("Carl#12345"), role);
+        click("Button2");
+        QCOMPARE(env->dialogs->texts().join(QLatin1Char('|')), messages);
+        QCOMPARE(env->dialogs->questions.count(S("Set the shop's Superpassword")), asked);
+        QCOMPARE(TestServer::count(S("select count(*) from general_stores.login where username='carl'")),
+            added || taken ? 1 : 0);
+        const QString stored = TestServer::scalar(S("select password from dbname.super_password"));
+        if (role == S("cashier")) {
+            QVERIFY(stored.isEmpty());
+            return;
+        }
+        QCOMPARE(stored.isEmpty(), !added);
+        if (added) {
+            QVERIFY(stored.startsWith(S("$argon2id$")));
+            QVERIFY(IsSuperPassword(*roster().Dm, kSuper));
+            QVERIFY(!IsSuperPassword(*roster().Dm, kSuper.toLower()));
+        }
+    }
+
+    // Two terminals setting the shop's super-password at once: the first one stored stands.
+    void superPasswordIsSetOnce()
+    {
+        TDm first(TestServer::settings());
+        TDm second(TestServer::settings());
+        QVERIFY(!SuperPasswordSet(second));
+        QVERIFY(StoreSuperPassword(first, kSuper, S("boss")));
+        QVERIFY(!StoreSuperPassword(second, S("Another#1"), S("dora")));
+        QVERIFY(IsSuperPassword(second, kSuper));
+        QVERIFY(!IsSuperPassword(second, S("Another#1")));
+        QCOMPARE(TestServer::count(S("select count(*) from dbname.super_password")), 1);
+        QVERIFY(logText().contains(S("Superpassword set by boss")));
+        QVERIFY(!logText().contains(S("Superpassword set by dora")));
+    }
+
+    // Two terminals: a removal goes by the password it checked; one changed meanwhile on
+    // another terminal keeps the user.
+    void removalGoesByThePasswordItChecked_data()
+    {
+        QTest::addColumn<QString>("change"); // what the other terminal stores in between
+        QTest::addColumn<bool>("removed");
+        row("unchanged", QString(), true);
+        row("changed on this version", "New#2026", false);
+        row("in other case, by an older terminal", "SECRET1", false);
+    }
+
+    void removalGoesByThePasswordItChecked()
+    {
+        QFETCH(QString, change);
+        QFETCH(bool, removed);
+        addUsers({ S("'anna','Secret1','cashier','f'") });
+        TDm here(TestServer::settings());
+        TDm other(TestServer::settings());
+        QString stored;
+        QCOMPARE(CheckRemoval(here, S("anna"), S("Secret1"), S("cashier"), &stored), RemovalCheck::Allowed);
+        if (change == S("SECRET1"))
+            other.MyQLogin.exec(S("update general_stores.login set password='SECRET1' where username='anna'"));
+        else if (!change.isEmpty())
+            QVERIFY(ChangePassword(other, S("anna"), change, S("cashier"), S("boss")));
+        QCOMPARE(RemoveUser(here, S("anna"), S("cashier"), stored, S("boss")), removed);
+        QCOMPARE(
+            TestServer::count(S("select count(*) from general_stores.login where username='anna'")), removed ? 0 : 1);
     }
 
     void userList()
@@ -284,13 +407,15 @@ private Q_SLOTS:
         choose(S("anna")); // a logged-on cashier
         QCOMPARE(buttons(), S("000"));
         QCOMPARE(edit("username")->text(), S("anna"));
-        QCOMPARE(edit("E_re_password")->text(), S("Secret1"));
+        // a stored password is never shown
+        QVERIFY(edit("password")->text().isEmpty());
+        QVERIFY(edit("E_re_password")->text().isEmpty());
         QCOMPARE(child<QComboBox>("combo_user")->currentText(), S("cashier"));
         choose(S("boss")); // the user logged in here
         QCOMPARE(buttons(), S("110"));
         choose(S("carl"));
         QCOMPARE(buttons(), S("111"));
-        QCOMPARE(edit("password")->text(), S("Carl1"));
+        QVERIFY(edit("password")->text().isEmpty());
         choose(S("dora"));
         QCOMPARE(buttons(), S("111"));
         // the arrow keys choose as a click does
@@ -312,24 +437,30 @@ private Q_SLOTS:
         QCOMPARE(grid->rowCount(), 0);
     }
 
-    void logLinesCarryDigestsOnly()
+    // The log book says who set or changed a password; neither the password nor any digest or
+    // hash of it.
+    void logLinesNameWhoSetThePassword()
     {
+        roster().fmlogin->CurrentUser = S("boss");
+        const auto restore = qScopeGuard([] { roster().fmlogin->CurrentUser.clear(); });
         fillUser(S("carl"), S("Pa55word"), S("Pa55word"), S("cashier"));
         click("Button2");
+        const QString added = storedPassword(S("carl"));
         env->dialogs->answers = { Dialogs::Answer::Yes };
         fillUser(S("carl"), S("N3wpass"), S("N3wpass"), S("cashier"));
         click("Button3");
+        const QString changed = storedPassword(S("carl"));
+        QVERIFY(PasswordMatches(changed, S("N3wpass")));
         env->dialogs->answers = { Dialogs::Answer::Yes };
         fillUser(S("carl"), S("N3wpass"), S("N3wpass"), S("cashier"));
         click("Button1");
         const QString log = logText();
-        QVERIFY(log.contains(
-            S("NEW user added -->username: carlPassword :") + Md5Text(S("Pa55word")) + S(" Role :cashier")));
-        QVERIFY(log.contains(
-            S("password changedd -->username: carlPassword :") + Md5Text(S("N3wpass")) + S(" Role :cashier")));
-        QVERIFY(log.contains(S("user removed -->username: carl Role :cashier")));
-        QVERIFY(!log.contains(S("Pa55word")));
-        QVERIFY(!log.contains(S("N3wpass")));
+        QVERIFY(log.contains(S("NEW user added -->username: carl Role :cashier, password set by boss")));
+        QVERIFY(log.contains(S("password changedd -->username: carl Role :cashier, password changed by boss")));
+        QVERIFY(log.contains(S("user removed -->username: carl Role :cashier by boss")));
+        for (const QString& secret : { S("Pa55word"), S("N3wpass"), Md5Text(S("Pa55word")), Md5Text(S("N3wpass")),
+                 added, changed, S("$argon2") })
+            QVERIFY2(!log.contains(secret), qPrintable(secret));
     }
 
     // Keys that type nothing never take a character away; a character too many is dropped from a

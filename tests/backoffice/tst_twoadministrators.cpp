@@ -8,6 +8,7 @@
 #include "db/datamodulepos.h"
 #include "log/U_LogBook.h"
 #include "platform/errors.h"
+#include "platform/passwordhash.h"
 
 #include <QThread>
 #include <QtTest>
@@ -22,7 +23,7 @@ const QDate kDay(2026, 12, 9);
 QString add(TDm& dm, const QString& what, const QString& value)
 {
     if (what == QLatin1String("user"))
-        return AddUser(dm, QStringLiteral("meera"), value, QStringLiteral("cashier"));
+        return AddUser(dm, QStringLiteral("meera"), value, QStringLiteral("cashier"), QStringLiteral("boss"));
     if (what == QLatin1String("comment"))
         return AddComment(dm, kDay.toString(Qt::ISODate), value);
     if (what == QLatin1String("item")) {
@@ -91,8 +92,7 @@ private Q_SLOTS:
                                 << expected << loggedOnce;
         };
         row("the same user", "user", QString(), "first", "New User created", "second", "Username already exist",
-            "select group_concat(concat(username,' ',password)) from general_stores.login", "meera first",
-            "NEW user added -->username: meera");
+            "select group_concat(username) from general_stores.login", "meera", "NEW user added -->username: meera");
         row("the day's first remark", "comment", QString(), "first", QString(), "second",
             "Comment updated Successfully...", "select group_concat(scomment) from $db.comment", "first.second");
         row("the day's remark extended by both", "comment", "insert into $db.comment values('2026-12-09','counted')",
@@ -149,6 +149,9 @@ private Q_SLOTS:
         QCOMPARE(error, QString());
         QCOMPARE(answer, secondAnswer);
         QCOMPARE(scalar(stored), expected);
+        // the first one's password stands (kept as its hash)
+        if (what == QLatin1String("user"))
+            QVERIFY(PasswordMatches(scalar(QStringLiteral("select password from general_stores.login")), firstValue));
         setLogBook(nullptr);
         if (!loggedOnce.isEmpty()) {
             QFile file(log.fileName());

@@ -13,6 +13,7 @@
 #include "db/dbformpas.h"
 #include "db/schema.h"
 #include "login/selectpos.h"
+#include "platform/passwordhash.h"
 #include "workbooktestkit.h"
 
 #include <QFileInfo>
@@ -297,6 +298,9 @@ private Q_SLOTS:
         QVERIFY(!w(config, "GroupBox2")->isEnabled());
         QCOMPARE(TestServer::scalar(S("select Role from pcmac.pcmac")), S("admin"));
 
+        // the shop's first administrator sets the shop's super-password, typed twice
+        env->dialogs->questions.clear();
+        env->dialogs->passwords = { S("Owner#2026"), S("Owner#2026") };
         const QStringList users[] = { { "boss", "Boss1", "admin" }, { "meera", "Meera1", "cashier" } };
         for (const QStringList& u : users) {
             type(config, "username", u[0]);
@@ -307,9 +311,18 @@ private Q_SLOTS:
             click(config, "Button2");
             QCOMPARE(shown(), QStringList { S("New User created") });
         }
-        QCOMPARE(TestServer::scalar(S("select group_concat(concat_ws(':',username,password,role) order by username) "
+        QCOMPARE(env->dialogs->questions,
+            (QStringList { S("Set the shop's Superpassword"), S("Retype the Superpassword") }));
+        env->dialogs->questions.clear();
+        QCOMPARE(TestServer::scalar(S("select group_concat(concat_ws(':',username,role) order by username) "
                                       "from general_stores.login")),
-            S("boss:Boss1:admin,meera:Meera1:cashier"));
+            S("boss:admin,meera:cashier"));
+        // passwords and the super-password are kept as salted hashes only
+        QVERIFY(PasswordMatches(
+            TestServer::scalar(S("select password from general_stores.login where username='boss'")), S("Boss1")));
+        QVERIFY(PasswordMatches(
+            TestServer::scalar(S("select password from general_stores.login where username='meera'")), S("Meera1")));
+        QVERIFY(PasswordMatches(TestServer::scalar(S("select password from dbname.super_password")), S("Owner#2026")));
         QCOMPARE(w<QTableWidget>(config, "StringGrid1")->item(1, 2)->text(), S("meera"));
 
         click(config, "BitBtn1");

@@ -239,7 +239,8 @@ void TstAddCompany::tablesAreTransactionalWhateverTheServerDefault()
     AddCompanyDatabase(*server.dm, QStringLiteral("NEW_SHOP"), nullptr);
     QCOMPARE(TestServer::count(QStringLiteral("select count(*) from information_schema.tables where table_schema in "
                                               "('dbname','pcmac','general_stores','NEW_SHOP')")),
-        4 + 2 * int(Schema::tableNames().size())); // the catalogues' own: companies, versions, terminals, logo
+        5 + 2 * int(Schema::tableNames().size())); // the catalogues' own: companies, versions, super-password,
+                                                   // terminals, logo
     QCOMPARE(TestServer::scalar(QStringLiteral("select group_concat(distinct engine) from information_schema.tables "
                                                "where table_schema in ('dbname','pcmac','general_stores','NEW_SHOP')")),
         QStringLiteral("InnoDB"));

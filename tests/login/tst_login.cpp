@@ -10,6 +10,7 @@
 #include "login/posloginpas.h"
 #include "login/selectpos.h"
 #include "platform/errors.h"
+#include "platform/passwordhash.h"
 #include "platform/registry.h"
 #include "testsupport.h"
 
@@ -246,6 +247,96 @@ private Q_SLOTS:
         QVERIFY(roster().fmlogin->isVisible());
     }
 
+    // A password kept as typed by an earlier version lets its user in letter for letter, and
+    // that login replaces it by its hash; a hash is checked and kept as it is.
+    void storedPasswordsOfBothKinds_data()
+    {
+        QTest::addColumn<bool>("hashed");
+        QTest::addColumn<QString>("role");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("letIn");
+        QTest::newRow("kept as typed, cashier") << false << "cashier"
+                                                << "Secret1" << true;
+        QTest::newRow("kept as typed, admin") << false << "admin"
+                                              << "Secret1" << true;
+        QTest::newRow("kept as typed, other case") << false << "cashier"
+                                                   << "secret1" << false;
+        QTest::newRow("kept as typed, a part") << false << "admin"
+                                               << "Secret" << false;
+        QTest::newRow("hash, cashier") << true << "cashier"
+                                       << "Secret1" << true;
+        QTest::newRow("hash, other case") << true << "admin"
+                                          << "SECRET1" << false;
+    }
+
+    void storedPasswordsOfBothKinds()
+    {
+        QFETCH(bool, hashed);
+        QFETCH(QString, role);
+        QFETCH(QString, typed);
+        QFETCH(bool, letIn);
+        const QString kept = hashed ? HashPassword(QStringLiteral("Secret1")) : QStringLiteral("Secret1");
+        addUser(QStringLiteral("anna"), kept, role);
+        QTest::keyClicks(field("username"), QStringLiteral("anna"));
+        QTest::keyClick(field("username"), Qt::Key_Tab);
+        QTest::keyClicks(field("password"), typed);
+        QTest::mouseClick(roster().fmlogin->findChild<QPushButton*>(QStringLiteral("btnlogin")), Qt::LeftButton);
+        QCOMPARE(
+            env->dialogs->texts(), letIn ? QStringList() : QStringList { QStringLiteral("Details does not match!!") });
+        QCOMPARE(roster().fmlogin->CurrentUser, letIn ? QStringLiteral("anna") : QString());
+        const QString stored
+            = TestServer::scalar(QStringLiteral("select password from general_stores.login where username='anna'"));
+        if (!letIn || hashed) {
+            QCOMPARE(stored, kept);
+            return;
+        }
+        QVERIFY(stored.startsWith(QLatin1String("$argon2id$")));
+        QVERIFY(PasswordMatches(stored, QStringLiteral("Secret1")));
+        QVERIFY(!PasswordMatches(stored, QStringLiteral("secret1")));
+        // the hash lets her in on the next terminal as well
+        TDm other(TestServer::settings());
+        ResetLoggedOn(other, QStringLiteral("anna"));
+        QCOMPARE(LoginCheck(other, QStringLiteral("anna"), QStringLiteral("Secret1")),
+            role == QLatin1String("admin") ? LoginResult::Admin : LoginResult::Cashier);
+    }
+
+    // Two terminals: a login replaces the kept password by its hash only while the row still
+    // holds that very password.
+    void upgradeKeepsAPasswordChangedMeanwhile_data()
+    {
+        QTest::addColumn<QString>("change"); // what the other terminal stores after this one read the row
+        QTest::addColumn<bool>("upgraded");
+        QTest::newRow("unchanged") << QString() << true;
+        QTest::newRow("a new password's hash") << "hash" << false;
+        QTest::newRow("the password in other case, by an older terminal") << "SECRET1" << false;
+    }
+
+    void upgradeKeepsAPasswordChangedMeanwhile()
+    {
+        QFETCH(QString, change);
+        QFETCH(bool, upgraded);
+        addUser(QStringLiteral("anna"), QStringLiteral("Secret1"), QStringLiteral("cashier"));
+        TDm here(TestServer::settings());
+        TDm other(TestServer::settings());
+        if (!change.isEmpty()) {
+            TQuery& q = other.MyQLogin;
+            q.exec(
+                QStringLiteral("update general_stores.login set password=%1 where username='anna'")
+                    .arg(q.quote(change == QLatin1String("hash") ? HashPassword(QStringLiteral("Other22")) : change)));
+        }
+        const QString before
+            = TestServer::scalar(QStringLiteral("select password from general_stores.login where username='anna'"));
+        QCOMPARE(
+            UpgradeStoredPassword(here, QStringLiteral("anna"), QStringLiteral("Secret1"), QStringLiteral("Secret1")),
+            upgraded);
+        const QString after
+            = TestServer::scalar(QStringLiteral("select password from general_stores.login where username='anna'"));
+        if (upgraded)
+            QVERIFY(IsPasswordHash(after) && PasswordMatches(after, QStringLiteral("Secret1")));
+        else
+            QCOMPARE(after, before);
+    }
+
     void keyFilters_data()
     {
         QTest::addColumn<QString>("fieldName");
@@ -289,7 +380,8 @@ private Q_SLOTS:
         QEvent event(QEvent::User);
         QCoreApplication::sendEvent(&failing, &event);
         QCOMPARE(env->dialogs->texts(),
-            QStringList { QStringLiteral("EConvertError error raised, with message : '12a' is not a valid integer value") });
+            QStringList {
+                QStringLiteral("EConvertError error raised, with message : '12a' is not a valid integer value") });
         QVERIFY(ProgramTerminated());
         QVERIFY(!QFile::exists(ScriptPath(QStringLiteral("dbctable.sql"))));
         QVERIFY(!QFile::exists(ClientOptionFile()));

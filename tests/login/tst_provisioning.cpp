@@ -304,7 +304,8 @@ void TstProvisioning::createsCataloguesAndGeneralStores()
     QCOMPARE(RunStartupProvisioning(dm), QString());
     QVERIFY(env.dialogs->messages.isEmpty());
 
-    QCOMPARE(tablesOf(QStringLiteral("dbname")), QStringList { QStringLiteral("dbname") });
+    QCOMPARE(tablesOf(QStringLiteral("dbname")),
+        (QStringList { QStringLiteral("dbname"), QStringLiteral("super_password") }));
     QCOMPARE(tablesOf(QStringLiteral("pcmac")), (QStringList { QStringLiteral("path_img"), QStringLiteral("pcmac") }));
     QStringList expected = Schema::tableNames();
     expected.sort();

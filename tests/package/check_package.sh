@@ -76,7 +76,7 @@ check "Architecture: $arch" test "$(field Architecture)" = "$arch"
 check "Maintainer set" test -n "$(field Maintainer)"
 check "Description set" test -n "$(field Description)"
 depends=$(field Depends | tr ',' '\n' | sed 's/^ *//; s/ .*//')
-for package in libqt6sql6-mysql mariadb-client libqt6core6 libqt6gui6 libqt6widgets6 libqt6sql6 \
+for package in libqt6sql6-mysql mariadb-client libsodium23 libqt6core6 libqt6gui6 libqt6widgets6 libqt6sql6 \
   libqt6network6 libc6 libstdc++6; do
   check "Depends: $package" grep -qxF "$package" <<<"$depends"
 done
