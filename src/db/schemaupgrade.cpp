@@ -238,26 +238,42 @@ QString addNaturalKey(TQuery& q, const QString& database, const QString& table, 
     return {};
 }
 
+// Keys every table of a company's (or the users') database and gives the password column the
+// width of a password's hash. Tables the database lacks are left out. Returns the notes to show.
+QStringList keysAndPasswordWidth(TQuery& q, const QString& database, const QHash<QString, QString>& types)
+{
+    const QString prefix = TQuery::ident(database) + QLatin1Char('.');
+    for (const char* table : { "tordergrid", "temp_ordergrid", "vbilldetails" }) {
+        if (!types.contains(key(S(table), S("itemname"))) && !types.contains(key(S(table), S("billno"))))
+            continue; // no such table
+        if (types.contains(key(S(table), S("id"))))
+            continue;
+        q.exec(S("alter table ") + prefix + S(table) + S(" ADD COLUMN ") + Schema::columnDefinition(S(table), S("id"))
+            + S(", ADD PRIMARY KEY (id)"));
+    }
+    if (types.value(key(S("login"), S("password"))) == QLatin1String("char"))
+        q.exec(S("alter table ") + prefix + S("login MODIFY ") + Schema::columnDefinition(S("login"), S("password")));
+    QStringList notes;
+    if (types.contains(key(S("sales_settings"), S("name")))) {
+        const QString note = addNaturalKey(q, database, S("sales_settings"), S("Name"));
+        if (!note.isEmpty())
+            notes << note;
+    }
+    return notes;
+}
+
 // Version 2 to 3: every table has a primary key. The lines of the order grids (and the bill list
 // table) are numbered in the order they were written, and the number is their key; the lines a
 // grid holds already are numbered in the order the table keeps them, which is the order they
-// were written in. The settings are keyed by their name. Each table changes in one statement,
-// only while it has no key, so a step broken off part-way is taken up again at the next start.
+// were written in. The settings are keyed by their name. A password column takes a hash. Each
+// table changes in one statement, only while it is not so, so a step broken off part-way is
+// taken up again at the next start.
 QStringList toVersion3(TQuery& q, const QString& company)
 {
     const QHash<QString, QString> types = columnTypes(q, company);
     if (types.isEmpty())
         throw EDatabaseError(S("its database or its tables are missing"));
-    for (const char* table : { "tordergrid", "temp_ordergrid", "vbilldetails" }) {
-        if (types.contains(key(S(table), S("id"))))
-            continue;
-        q.exec(S("alter table ") + TQuery::ident(company) + QLatin1Char('.') + S(table) + S(" ADD COLUMN ")
-            + Schema::columnDefinition(S(table), S("id")) + S(", ADD PRIMARY KEY (id)"));
-    }
-    QStringList notes;
-    const QString note = addNaturalKey(q, company, S("sales_settings"), S("Name"));
-    if (!note.isEmpty())
-        notes << note;
+    const QStringList notes = keysAndPasswordWidth(q, company, types);
     upsertVersion(q, company, 3, QString());
     return notes;
 }
@@ -371,6 +387,14 @@ UpgradeReport upgradeCompanies(TDm& dm)
     const QString catalogueNote = addNaturalKey(catalogue, S("dbname"), S("dbname"), S("cname"));
     if (!catalogueNote.isEmpty())
         report.messages << catalogueNote;
+    // the users' database: keys, and room for the passwords' hashes
+    try {
+        const QHash<QString, QString> types = columnTypes(catalogue, S("general_stores"));
+        if (!types.isEmpty())
+            report.messages << keysAndPasswordWidth(catalogue, S("general_stores"), types);
+    } catch (const EDatabaseError& e) {
+        report.messages << S("The users' database could not be brought up to date: %1").arg(e.message());
+    }
     catalogue.exec(S("select distinct d.cname, coalesce(v.version,1) as version from dbname.dbname d left join "
                      "dbname.schema_version v on v.cname=d.cname"));
     QList<QPair<QString, int>> companies;

@@ -250,6 +250,31 @@ private Q_SLOTS:
             upToDate());
     }
 
+    // The users' database takes the passwords' hashes and keys its tables as the companies do.
+    void usersDatabaseTakesHashes()
+    {
+        startServer({});
+        QStringList s { QStringLiteral("create database general_stores") };
+        s << Schema::tableStatements(QStringLiteral("general_stores"), Schema::Variant::GeneralStores)
+          << QStringLiteral("alter table general_stores.login modify password char(15) default NULL")
+          << QStringLiteral("alter table general_stores.tordergrid drop column id")
+          << QStringLiteral("alter table general_stores.sales_settings drop primary key")
+          << QStringLiteral("insert into general_stores.login values('anil','Secret12','admin','f')");
+        TestServer::exec(s);
+        const SchemaVersion::UpgradeReport report = SchemaVersion::upgradeCompanies(*dm);
+        QCOMPARE(report.messages.join(QLatin1Char('|')), QString());
+        QCOMPARE(scalar(QStringLiteral("select concat(data_type,character_maximum_length) from "
+                                       "information_schema.columns where table_schema='general_stores' and "
+                                       "table_name='login' and column_name='password'")),
+            QStringLiteral("varchar128"));
+        QCOMPARE(scalar(QStringLiteral("select password from general_stores.login")), QStringLiteral("Secret12"));
+        QCOMPARE(scalar(QStringLiteral("select count(*) from information_schema.tables t where "
+                                       "table_schema='general_stores' and not exists (select 1 from "
+                                       "information_schema.statistics s where s.table_schema=t.table_schema and "
+                                       "s.table_name=t.table_name and s.index_name='PRIMARY')")),
+            QStringLiteral("0"));
+    }
+
     // Settings or companies listed twice keep their rows, with a note; the rest of the step is done.
     void rowsListedTwiceAreNamed()
     {
