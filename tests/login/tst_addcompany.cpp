@@ -116,12 +116,12 @@ void TstAddCompany::createsTheCompany()
                                    .arg(company)),
         0);
 
-    const QString settings = TestServer::scalar(
-        QStringLiteral("select group_concat(concat(Name,'=',value_) separator '|') from `%1`.sales_settings")
-            .arg(company));
+    const QString settings = TestServer::scalar(QStringLiteral(
+        "select group_concat(concat(Name,'=',value_) order by Name separator '|') from `%1`.sales_settings")
+                                                    .arg(company));
     QCOMPARE(settings,
-        QStringLiteral("rate=100000|minimal=5|purchase=10000|quantity=1000|hold limit=30|minimal value=1|"
-                       "Part payment days=30|Round Off=2|Round amount=not checked"));
+        QStringLiteral("hold limit=30|minimal=5|minimal value=1|Part payment days=30|purchase=10000|quantity=1000|"
+                       "rate=100000|Round amount=not checked|Round Off=2"));
     QCOMPARE(TestServer::count(QStringLiteral("select count(*) from `%1`.sales_settings").arg(company)), 9);
     QCOMPARE(TestServer::count(QStringLiteral("select count(*) from general_stores.sales_settings")), 0);
 

@@ -33,7 +33,8 @@ private Q_SLOTS:
         roster().create();
         AddCompanyDatabase(*roster().Dm, QStringLiteral("MAIN_ROAD"), nullptr);
         AddCompanyDatabase(*roster().Dm, QStringLiteral("CORNER_SHOP"), nullptr);
-        TestServer::exec({ QStringLiteral("insert into general_stores.login values('anna','Secret1','cashier',NULL)") });
+        TestServer::exec(
+            { QStringLiteral("insert into general_stores.login values('anna','Secret1','cashier',NULL)") });
     }
     void cleanupTestCase()
     {
@@ -47,9 +48,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("listed");
         QTest::addColumn<QString>("database");
         QTest::addColumn<QString>("key");
-        QTest::newRow("blank") << "MAIN ROAD" << "MAIN_ROAD" << "Software\\pos\\MAIN_ROAD_settings";
-        QTest::newRow("one word") << "SHOP" << "SHOP" << "Software\\pos\\SHOP_settings";
-        QTest::newRow("nothing chosen") << "" << "" << "Software\\pos\\_settings";
+        QTest::newRow("blank") << "MAIN ROAD"
+                               << "MAIN_ROAD"
+                               << "Software\\pos\\MAIN_ROAD_settings";
+        QTest::newRow("one word") << "SHOP"
+                                  << "SHOP"
+                                  << "Software\\pos\\SHOP_settings";
+        QTest::newRow("nothing chosen") << ""
+                                        << ""
+                                        << "Software\\pos\\_settings";
     }
     void choiceNames()
     {
@@ -66,8 +73,9 @@ private Q_SLOTS:
     {
         roster().frmselectpos->show();
         QCOMPARE(combo()->count(), 2);
-        QCOMPARE(combo()->itemText(0), QStringLiteral("MAIN ROAD"));
-        QCOMPARE(combo()->itemText(1), QStringLiteral("CORNER SHOP"));
+        // the catalogue is keyed by the name: the companies are listed by name
+        QCOMPARE(combo()->itemText(0), QStringLiteral("CORNER SHOP"));
+        QCOMPARE(combo()->itemText(1), QStringLiteral("MAIN ROAD"));
         QCOMPARE(combo()->currentIndex(), -1);
     }
 
@@ -84,8 +92,9 @@ private Q_SLOTS:
     {
         roster().fmlogin->CurrentUser = QStringLiteral("anna");
         roster().frmselectpos->show();
-        combo()->setCurrentIndex(0);
-        QMetaObject::invokeMethod(combo(), "activated", Q_ARG(int, 0));
+        const int mainRoad = combo()->findText(QStringLiteral("MAIN ROAD"));
+        combo()->setCurrentIndex(mainRoad);
+        QMetaObject::invokeMethod(combo(), "activated", Q_ARG(int, mainRoad));
         click("btnnext");
         QVERIFY(env->dialogs->messages.isEmpty());
         QVERIFY(roster().frmmenupos->isVisible());
@@ -112,7 +121,8 @@ private Q_SLOTS:
         roster().fmlogin->CurrentUser = QStringLiteral("anna");
         roster().frmselectpos->show();
         click("BitBtn1");
-        QCOMPARE(TestServer::scalar(QStringLiteral("select u_loggedon from general_stores.login where username='anna'")),
+        QCOMPARE(
+            TestServer::scalar(QStringLiteral("select u_loggedon from general_stores.login where username='anna'")),
             QStringLiteral("f"));
         QVERIFY(roster().fmlogin->isVisible());
         QVERIFY(!roster().frmselectpos->isVisible());
