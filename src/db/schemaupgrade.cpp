@@ -121,6 +121,14 @@ CompanyVersion versionOf(TQuery& q, const QString& company)
     return v;
 }
 
+// Up to ten values the column holds more than once, for a message.
+QString valuesHeldTwice(TQuery& q, const QString& table, const QString& column)
+{
+    q.exec(S("select group_concat(distinct v separator ', ') as twice from (select ") + column + S(" as v from ")
+        + table + S(" group by ") + column + S(" having count(*)>1 limit 10) d"));
+    return q.text(S("twice"));
+}
+
 // Makes the index unique (replacing a plain one of the name in one change, so the table is never
 // without it). Rows that hold a value twice keep the index as it was; the note names them, for the
 // shop to rename or remove.
@@ -139,13 +147,11 @@ QString makeUnique(TQuery& q, const QString& company, const QString& table, cons
         if (e.serverCode() != kDuplicateEntry)
             throw;
         const QString column = Schema::indexDefinition(index).section(QLatin1Char('('), 1).chopped(1);
-        q.exec(S("select group_concat(distinct v separator ', ') as twice from (select ") + column + S(" as v from ")
-            + TQuery::ident(company) + QLatin1Char('.') + table + S(" group by ") + column
-            + S(" having count(*)>1 limit 10) d"));
+        const QString twice = valuesHeldTwice(q, TQuery::ident(company) + QLatin1Char('.') + table, column);
         return S("Company %1 keeps %2 that appear more than once (%3): they are not made unique until they are "
                  "changed.")
             .arg(QString(company).replace(QLatin1Char('_'), QLatin1Char(' ')),
-                table == QLatin1String("item") ? S("item names") : S("tax days"), q.text(S("twice")));
+                table == QLatin1String("item") ? S("item names") : S("tax days"), twice);
     }
     return {};
 }
@@ -227,13 +233,12 @@ QString addNaturalKey(TQuery& q, const QString& database, const QString& table, 
     } catch (const EDatabaseError& e) {
         if (e.serverCode() != kDuplicateEntry)
             throw;
-        q.exec(S("select group_concat(distinct v separator ', ') as twice from (select ") + column + S(" as v from ")
-            + name + S(" group by ") + column + S(" having count(*)>1 limit 10) d"));
+        const QString twice = valuesHeldTwice(q, name, column);
         return S("%1 holds %2 more than once (%3): it has no key until one of each is removed.")
             .arg(database == QLatin1String("dbname")
                     ? S("The list of companies")
                     : S("The settings of company ") + QString(database).replace(QLatin1Char('_'), QLatin1Char(' ')),
-                column, q.text(S("twice")));
+                column, twice);
     }
     return {};
 }
