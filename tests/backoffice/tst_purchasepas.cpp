@@ -22,17 +22,6 @@ QString remark(const QString& day)
     return scalar(QStringLiteral("select scomment from $db.comment where sdate='%1'").arg(day));
 }
 
-// Waits until that many transactions wait for a lock. (The server refreshes the list it reads
-// from only when it has not been read for a tenth of a second.)
-bool waitingForLocks(int transactions)
-{
-    const QString sql
-        = QStringLiteral("select count(*) from information_schema.innodb_trx where trx_state='LOCK WAIT'");
-    for (int i = 0; i < 100 && TestServer::count(sql) < transactions; ++i)
-        QThread::msleep(200);
-    return TestServer::count(sql) >= transactions;
-}
-
 } // namespace
 
 class TestPurchasePas : public QObject {
@@ -72,9 +61,9 @@ class TestPurchasePas : public QObject {
         holder.MyQPur.exec(QStringLiteral("select closing_stock from stock_details where itemcode=1 and sdate=")
             + holder.MyQPur.quote(day) + QStringLiteral(" for update"));
         one->start();
-        QVERIFY(waitingForLocks(1));
+        QVERIFY(TestServer::waitForLockWaits(1));
         two->start();
-        QVERIFY(waitingForLocks(2));
+        QVERIFY(TestServer::waitForLockWaits(2));
         held.commit();
         QVERIFY(one->wait(20000));
         QVERIFY(two->wait(20000));

@@ -39,17 +39,6 @@ TConnection& connectionOf(TDm& dm, const QString& what)
     return what == QLatin1String("user") ? dm.MyQLogin.connection() : dm.MyQItemDetails.connection();
 }
 
-// Waits until that many transactions wait for a lock. (The server refreshes the list it reads
-// from only when it has not been read for a tenth of a second.)
-bool waitingForLocks(int transactions)
-{
-    const QString sql
-        = QStringLiteral("select count(*) from information_schema.innodb_trx where trx_state='LOCK WAIT'");
-    for (int i = 0; i < 100 && TestServer::count(sql) < transactions; ++i)
-        QThread::msleep(200);
-    return TestServer::count(sql) >= transactions;
-}
-
 } // namespace
 
 class TestTwoAdministrators : public QObject {
@@ -142,7 +131,7 @@ private Q_SLOTS:
             TTransaction adding(connectionOf(first, what), Isolation::ReadCommitted);
             QCOMPARE(add(first, what, firstValue), firstAnswer);
             second->start();
-            QVERIFY(waitingForLocks(1));
+            QVERIFY(TestServer::waitForLockWaits(1));
             adding.commit();
         }
         QVERIFY(second->wait(20000));

@@ -132,16 +132,6 @@ int billRows(const QString& db, int billNo, int terminal)
     return n;
 }
 
-// Waits until that many transactions wait for a lock. (The server refreshes the list it reads
-// from only when it has not been read for a tenth of a second.)
-bool waitingForLocks(int transactions)
-{
-    const QString sql = S("select count(*) from information_schema.innodb_trx where trx_state='LOCK WAIT'");
-    for (int i = 0; i < 100 && TestServer::count(sql) < transactions; ++i)
-        QThread::msleep(200);
-    return TestServer::count(sql) >= transactions;
-}
-
 QString logText()
 {
     QString text;
@@ -421,9 +411,9 @@ private Q_SLOTS:
             counter.MyQposorderitem.exec(
                 S("select closing_stock from stock_details where itemcode=1 and sdate='2026-10-20' for update"));
             purchase->start();
-            QVERIFY(waitingForLocks(1));
+            QVERIFY(TestServer::waitForLockWaits(1));
             expiry->start();
-            QVERIFY(waitingForLocks(2));
+            QVERIFY(TestServer::waitForLockWaits(2));
             check.commit();
         }
         QVERIFY(purchase->wait(20000));

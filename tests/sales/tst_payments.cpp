@@ -669,14 +669,6 @@ private Q_SLOTS:
         exec(QStringLiteral(
             "insert into $db.temp_ordergrid(itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
             "values('RICE','50','3','150','0','150','0','150',2,1)"));
-        const auto waiting = [](int sessions) {
-            // sessions in the middle of a statement: the ones waiting for a lock
-            const QString sql = QStringLiteral("select count(*) from information_schema.processlist where "
-                                               "command='Query' and id<>connection_id()");
-            for (int i = 0; i < 1000 && TestServer::count(sql) < sessions; ++i)
-                QThread::msleep(10);
-            return TestServer::count(sql) >= sessions;
-        };
         const auto terminal = [](auto work) {
             return std::unique_ptr<QThread>(QThread::create([work] {
                 TDm own(TestServer::settings());
@@ -727,7 +719,7 @@ private Q_SLOTS:
                 "select closing_stock from stock_details where itemcode=1 order by sdate desc limit 1 for update"));
             for (int i = 0; i < 3; ++i) {
                 others[i]->start();
-                QVERIFY(waiting(i + 1));
+                QVERIFY(TestServer::waitForLockWaits(i + 1));
             }
             first.commit();
             QVERIFY(added.get_future().get());
@@ -873,14 +865,7 @@ private Q_SLOTS:
                 QStringLiteral("select billno from sales_order where billno=1 and pcid=1 for update"));
             terminal2->start();
             // terminal 2 waits in the middle of a statement, for the bill's row
-            const QString waiting = QStringLiteral("select count(*) from information_schema.processlist where "
-                                                   "command='Query' and id<>connection_id()");
-            bool waited = false;
-            for (int i = 0; i < 500 && !waited; ++i) {
-                waited = TestServer::count(waiting) > 0;
-                if (!waited)
-                    QThread::msleep(10);
-            }
+            const bool waited = TestServer::waitForLockWaits(1);
             const PaymentOutcome firstOut = RunPayment(*dm, card);
             first.commit();
             QVERIFY(terminal2->wait(20000));
@@ -913,13 +898,6 @@ private Q_SLOTS:
                 RecordCashPayment(own, key, amount);
             }));
         };
-        const QString waiting = QStringLiteral("select count(*) from information_schema.processlist where "
-                                               "command='Query' and id<>connection_id()");
-        const auto waitFor = [&](int sessions) {
-            for (int i = 0; i < 1000 && TestServer::count(waiting) < sessions; ++i)
-                QThread::msleep(10);
-            return TestServer::count(waiting) >= sessions;
-        };
         std::unique_ptr<QThread> one = terminal(QStringLiteral("99999.99"));
         std::unique_ptr<QThread> two = terminal(QStringLiteral("1234567.89"));
         bool bothWaited = false;
@@ -929,9 +907,9 @@ private Q_SLOTS:
             dm->MyQsalesdetails.exec(
                 QStringLiteral("select amount_paid from cash_details where billno=1 and pcid=1 for update"));
             one->start();
-            const bool oneWaits = waitFor(1);
+            const bool oneWaits = TestServer::waitForLockWaits(1);
             two->start();
-            bothWaited = oneWaits && waitFor(2);
+            bothWaited = oneWaits && TestServer::waitForLockWaits(2);
             hold.commit();
         }
         QVERIFY(one->wait(20000) && two->wait(20000));

@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 #include <QVariant>
 
 TestPaths::TestPaths(const QString& root)
@@ -153,6 +154,17 @@ QString scalar(const QString& sql)
 int count(const QString& sql)
 {
     return scalar(sql).toInt();
+}
+
+bool waitForLockWaits(int transactions)
+{
+    // A statement merely running is no proof of waiting: only the lock-wait state is. The server
+    // refreshes the list it reads from only when it has not been read for a tenth of a second.
+    const QString sql
+        = QStringLiteral("select count(*) from information_schema.innodb_trx where trx_state='LOCK WAIT'");
+    for (int i = 0; i < 100 && count(sql) < transactions; ++i)
+        QThread::msleep(200);
+    return count(sql) >= transactions;
 }
 
 } // namespace TestServer

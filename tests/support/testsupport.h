@@ -178,5 +178,7 @@ void exec(const QStringList& statements);
 // First column of the first row, or a null string when there is none.
 QString scalar(const QString& sql);
 int count(const QString& sql);
+// Waits (20 s at most) until that many transactions wait for a row lock; false when they never do.
+bool waitForLockWaits(int transactions);
 
 } // namespace TestServer
