@@ -219,6 +219,9 @@ public:
     static void waitBeforeAttempt(int attempt);
     // Transactions run again so far in this process.
     static quint64 retries();
+    // Runs `hook` on this thread just before the next outermost commit, once: a test holds a
+    // finished transaction open with it while another terminal commits.
+    static void beforeNextCommit(std::function<void()> hook);
 
 private:
     void rollback() noexcept;
