@@ -8,6 +8,7 @@
 #include "login/adminoption.h"
 #include "login/poslogin.h"
 #include "platform/keyfilter.h"
+#include "platform/latin1.h"
 #include "platform/services.h"
 #include "ui_aducashier.h"
 
@@ -19,11 +20,6 @@
 #include <QRegularExpressionValidator>
 
 namespace {
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 const int kStatusRole = Qt::UserRole;
 

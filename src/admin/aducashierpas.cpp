@@ -6,6 +6,7 @@
 #include "login/posloginpas.h"
 #include "numbers/numbers.h"
 #include "platform/errors.h"
+#include "platform/latin1.h"
 #include "platform/passwordhash.h"
 #include "platform/registry.h"
 
@@ -15,11 +16,6 @@
 #include <QRegularExpression>
 
 namespace {
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 // Column widths of general_stores.login, sales_settings.value_ and pcmac.path_img.path_: the
 // server refuses longer texts in strict mode. A password is hashed whole up to 15 characters,

@@ -1,15 +1,11 @@
 #include "backoffice/Commentpas.h"
 
 #include "db/datamodulepos.h"
+#include "platform/latin1.h"
 
 #include <algorithm>
 
 namespace {
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 // A remark is a text column: at most 65535 bytes. Longer remarks keep their beginning, cut on
 // a whole character, rather than failing on a strict server.

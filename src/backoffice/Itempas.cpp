@@ -5,16 +5,12 @@
 #include "log/U_LogBook.h"
 #include "numbers/numbers.h"
 #include "platform/errors.h"
+#include "platform/latin1.h"
 #include "platform/registry.h"
 
 #include <algorithm>
 
 namespace {
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 constexpr int kNameWidth = 45;
 constexpr int kBarcodeWidth = 45;

@@ -5,14 +5,10 @@
 #include "db/datamodulepos.h"
 #include "db/schema.h"
 #include "numbers/numbers.h"
+#include "platform/latin1.h"
 #include "platform/registry.h"
 
 namespace {
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 const QString kLatestRowJoin = S("(SELECT itemcode, MAX(sdate) as maxdate FROM stock_details t GROUP BY itemcode ) r  "
                                  "INNER JOIN stock_details t ON t.itemcode = r.itemcode  AND t.sdate = r.Maxdate  "

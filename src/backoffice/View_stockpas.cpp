@@ -1,6 +1,7 @@
 #include "backoffice/View_stockpas.h"
 
 #include "db/datamodulepos.h"
+#include "platform/latin1.h"
 #include "workbook/workbook.h"
 #include "workbook/workbookfiles.h"
 
@@ -9,11 +10,6 @@
 #include <optional>
 
 namespace {
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 // Rows of the export: the caption row, then the grid's rows from sheet row 2 on.
 constexpr int kFirstDataRow = 2;

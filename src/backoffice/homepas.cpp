@@ -3,15 +3,11 @@
 #include "config/companylogo.h"
 #include "db/datamodulepos.h"
 #include "numbers/numbers.h"
+#include "platform/latin1.h"
 
 #include <QFileInfo>
 
 namespace {
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 // A whole number of the ledger; NULL (or anything that is not one) counts as 0.
 qint64 quantity(const TField& f)

@@ -14,6 +14,7 @@
 #include "login/adminoption.h"
 #include "login/poslogin.h"
 #include "platform/keyfilter.h"
+#include "platform/latin1.h"
 #include "platform/services.h"
 #include "ui_menuback.h"
 
@@ -24,12 +25,7 @@
 
 namespace {
 
-const QPoint kPlace(230, 30);
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
+const QPoint kBackOfficeScreenPlace(230, 30);
 
 int screenHeight(const QWidget* w)
 {
@@ -100,7 +96,7 @@ void Tfrmmenu::Fixposition(QWidget* screen)
     p.setColor(QPalette::Window, Qt::white);
     screen->setPalette(p);
     screen->setAutoFillBackground(true);
-    screen->move(kPlace);
+    screen->move(kBackOfficeScreenPlace);
     m_current = screen;
 }
 

@@ -7,6 +7,7 @@
 #include "login/adminoption.h"
 #include "platform/datepicker.h"
 #include "platform/keyfilter.h"
+#include "platform/latin1.h"
 #include "platform/services.h"
 #include "ui_unitcomment.h"
 
@@ -15,11 +16,6 @@
 #include <QShowEvent>
 
 namespace {
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 const QString kPlaceholder = S("---------------Comment here--------------------");
 

@@ -6,6 +6,7 @@
 #include "db/datamodulepos.h"
 #include "db/querymodel.h"
 #include "platform/keyfilter.h"
+#include "platform/latin1.h"
 #include "platform/services.h"
 #include "ui_unititemdetails.h"
 
@@ -15,11 +16,6 @@
 #include <QKeyEvent>
 
 namespace {
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 constexpr int kNameKeys = 45;
 

@@ -8,6 +8,7 @@
 #include "numbers/numbers.h"
 #include "platform/datepicker.h"
 #include "platform/keyfilter.h"
+#include "platform/latin1.h"
 #include "platform/services.h"
 #include "ui_unitpurchase.h"
 
@@ -15,11 +16,6 @@
 #include <limits>
 
 namespace {
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 constexpr qint64 kOpeningLimit = 1000;
 

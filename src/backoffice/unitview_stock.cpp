@@ -7,6 +7,7 @@
 #include "login/adminoption.h"
 #include "platform/datepicker.h"
 #include "platform/keyfilter.h"
+#include "platform/latin1.h"
 #include "platform/services.h"
 #include "ui_unitview_stock.h"
 
@@ -16,15 +17,6 @@
 #include <QMouseEvent>
 #include <QShowEvent>
 #include <QSignalBlocker>
-
-namespace {
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
-
-} // namespace
 
 Tfmview_stock::Tfmview_stock(QWidget* parent)
     : QWidget(parent)

@@ -3,6 +3,7 @@
 #include "app/splashScreen.h"
 #include "bills/billprintpas.h"
 #include "log/U_LogBook.h"
+#include "platform/latin1.h"
 #include "platform/services.h"
 #include "workbook/workbookfiles.h"
 #include "workbook/workbookprinter.h"
@@ -13,11 +14,6 @@
 namespace {
 
 bool printing = false;
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 void showError(const QString& error)
 {

@@ -2,26 +2,12 @@
 
 #include "db/datamodulepos.h"
 #include "numbers/numbers.h"
+#include "platform/latin1.h"
 #include "workbook/workbookfiles.h"
 
 #include <QDate>
 
 namespace {
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
-
-QString billWhere(TQuery& q, const BillKey& bill)
-{
-    return S(" where billno=") + q.quote(bill.billNo) + S(" and pcid=") + q.quote(bill.terminalId);
-}
-
-QString textOrZero(const TField& f)
-{
-    return f.isNull() || f.asString().trimmed().isEmpty() ? S("0") : f.asString();
-}
 
 // Total less sub total, as the two labels show them; empty when either is no number.
 QString overallTax(const BillOnScreen& shown)
@@ -37,7 +23,7 @@ QList<BillSheetLine> BillLinesForPrint(TDm& dm, const BillKey& bill)
 {
     TQuery& q = dm.MyQsalesdetails;
     q.exec(S("select itemname,rate,quantity,price,itax,isubtotal,discount,total from temp_ordergrid")
-        + billWhere(q, bill) + S(" order by id"));
+        + BillWhere(q, bill) + S(" order by id"));
     QList<BillSheetLine> lines;
     lines.reserve(q.recordCount());
     for (q.first(); !q.eof(); q.next()) {
@@ -69,12 +55,12 @@ BillPrintJob PrepareBillPrint(TDm& dm, const BillOnScreen& shown)
     b.total = shown.total;
     b.balance = shown.balance;
 
-    q.exec(S("select amount_paid, grandtotal from sales_order") + billWhere(q, shown.bill));
-    b.amountPaid = textOrZero(q.field(S("amount_paid")));
+    q.exec(S("select amount_paid, grandtotal from sales_order") + BillWhere(q, shown.bill));
+    b.amountPaid = TextOrZero(q.field(S("amount_paid")));
     if (shown.homeDelivery) {
         const QString grandTotal = q.text(S("grandtotal"));
         // the latest delivery entry of the bill that has charges
-        q.exec(S("select charges from delivery") + billWhere(q, shown.bill)
+        q.exec(S("select charges from delivery") + BillWhere(q, shown.bill)
             + S(" and charges is not null order by sdate desc limit 1"));
         b.homeDelivery = S("Yes");
         b.charges = q.text(S("charges"));

@@ -7,6 +7,7 @@
 #include "db/datamodulepos.h"
 #include "db/querymodel.h"
 #include "platform/keyfilter.h"
+#include "platform/latin1.h"
 #include "platform/services.h"
 #include "sales/posorderitem.h"
 #include "ui_custdetails.h"
@@ -16,11 +17,6 @@
 #include <QShowEvent>
 
 namespace {
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 constexpr int kNameLength = 45;
 

@@ -4,19 +4,15 @@
 #include "log/U_LogBook.h"
 #include "numbers/numbers.h"
 #include "platform/errors.h"
+#include "platform/latin1.h"
 
 #include <QRegularExpression>
 
 namespace {
 
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
-
 // Taking an id another terminal took meanwhile is refused by the key; so many refusals in a row
 // mean something else is wrong.
-constexpr int kAttempts = 20;
+constexpr int kIdAttempts = 20;
 
 bool isWholeNumber(const QString& text, int maxDigits)
 {
@@ -102,7 +98,7 @@ AddCustomerOutcome AddCustomer(TQuery& q, const NewCustomer& c, const QString& p
             out.id = id;
             return out;
         } catch (const EDatabaseError& e) {
-            if (!isKeyTaken(e, q) || attempt >= kAttempts)
+            if (!isKeyTaken(e, q) || attempt >= kIdAttempts)
                 throw;
         }
         // another terminal added a customer under this id first

@@ -9,6 +9,7 @@
 #include "db/querymodel.h"
 #include "log/U_LogBook.h"
 #include "platform/keyfilter.h"
+#include "platform/latin1.h"
 #include "platform/services.h"
 #include "ui_customerhistory.h"
 
@@ -17,15 +18,6 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QShowEvent>
-
-namespace {
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
-
-} // namespace
 
 void OpenBillOnOldBillScreen(const QString& customerName, const BillKey& bill)
 {

@@ -2,15 +2,7 @@
 
 #include "bills/custdetailspas.h"
 #include "db/datamodulepos.h"
-
-namespace {
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
-
-} // namespace
+#include "platform/latin1.h"
 
 TQuery& CustomerBills(TDm& dm, const QString& name)
 {

@@ -5,6 +5,7 @@
 #include "config/formatsettings.h"
 #include "numbers/numbers.h"
 #include "platform/keyfilter.h"
+#include "platform/latin1.h"
 #include "platform/services.h"
 #include "sales/salesorderdetails.h"
 #include "ui_homedelivery.h"
@@ -12,11 +13,6 @@
 #include <QShowEvent>
 
 namespace {
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 bool isDigit(QChar key)
 {
@@ -28,7 +24,7 @@ bool isAsciiLetter(QChar key)
     return (key >= QLatin1Char('A') && key <= QLatin1Char('Z')) || (key >= QLatin1Char('a') && key <= QLatin1Char('z'));
 }
 
-constexpr int kNameLength = 45;
+constexpr int kDeliveryNameLength = 45;
 constexpr int kBillKeyLength = 6;
 
 } // namespace
@@ -43,7 +39,7 @@ Tfmhomedelivery::Tfmhomedelivery(QWidget* parent)
     const auto nameKey = [](const QString& text, QChar key) {
         if (key == QLatin1Char('\b'))
             return true;
-        return text.size() < kNameLength && (isAsciiLetter(key) || key == QLatin1Char(' ') || key == QLatin1Char('.'));
+        return text.size() < kDeliveryNameLength && (isAsciiLetter(key) || key == QLatin1Char(' ') || key == QLatin1Char('.'));
     };
     KeyFilter::install(ui->ECustNameH, nameKey);
     KeyFilter::install(ui->EPhoneNoH, HomeDeliveryPhoneKey);

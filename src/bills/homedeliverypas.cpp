@@ -5,13 +5,9 @@
 #include "log/U_LogBook.h"
 #include "numbers/numbers.h"
 #include "platform/errors.h"
+#include "platform/latin1.h"
 
 namespace {
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 constexpr int kPhoneLength = 13;
 
@@ -25,25 +21,9 @@ bool typedPhone(const QString& phone)
     return true;
 }
 
-// Conditional writes that lose to other writers this often give up with an error.
-constexpr int kAttempts = 20;
-
-QString billWhere(TQuery& q, const BillKey& bill)
-{
-    return S(" where billno=") + q.quote(bill.billNo) + S(" and pcid=") + q.quote(bill.terminalId);
-}
-
-// The condition that a float column still holds the text it was read as (or NULL).
-QString stillHolds(TQuery& q, const QString& column, const TField& old)
-{
-    if (old.isNull())
-        return column + S(" is null");
-    return S("cast(") + column + S(" as char)=") + q.quote(old.asString());
-}
-
 QString recordedCharges(TQuery& q, const BillKey& bill)
 {
-    q.exec(S("select charges from delivery") + billWhere(q, bill));
+    q.exec(S("select charges from delivery") + BillWhere(q, bill));
     return q.isEmpty() ? QString() : q.text(S("charges"));
 }
 
@@ -69,7 +49,7 @@ DeliveryView OpenDelivery(TDm& dm, const BillKey& bill, const QString& settlemen
             + q.quote(settlementName.left(kCustomerNameWidth)));
         fillCustomer(q, view);
     }
-    q.exec(S("select charges from delivery") + billWhere(q, bill));
+    q.exec(S("select charges from delivery") + BillWhere(q, bill));
     view.recorded = !q.isEmpty();
     view.charges = q.text(S("charges"));
     return view;
@@ -78,7 +58,7 @@ DeliveryView OpenDelivery(TDm& dm, const BillKey& bill, const QString& settlemen
 bool AddDeliveryCharges(TDm& dm, const BillKey& bill, const QString& charges)
 {
     TQuery& q = dm.MyQhomedelivery;
-    const QString where = billWhere(q, bill);
+    const QString where = BillWhere(q, bill);
     const QString read = S("select cast(total as char) as total_text, cast(balance as char) as balance_text, "
                            "payment_status from sales_order")
         + where;
@@ -94,11 +74,11 @@ bool AddDeliveryCharges(TDm& dm, const BillKey& bill, const QString& charges)
         const QString newBalance = Numbers::general(oldBalance + added);
         // written only over the figures it was computed from: a payment in between is read again
         q.exec(S("update sales_order set total=") + q.quote(newTotal) + S(",grandtotal=") + q.quote(newTotal)
-            + S(",balance=") + q.quote(newBalance) + where + S(" and ") + stillHolds(q, S("total"), total) + S(" and ")
-            + stillHolds(q, S("balance"), balance));
+            + S(",balance=") + q.quote(newBalance) + where + S(" and ") + StillHolds(q, S("total"), total) + S(" and ")
+            + StillHolds(q, S("balance"), balance));
         if (q.rowsAffected() > 0)
             return true;
-        if (attempt >= kAttempts)
+        if (attempt >= kConditionalWriteAttempts)
             throw EDatabaseError(S("The bill's total keeps changing; the delivery charges are not added"));
         q.exec(read);
         // nothing changed because the new figures read as the old ones (charges too small to show)
@@ -161,7 +141,7 @@ DeliveryOutcome RecordHomeDelivery(TDm& dm, const DeliveryEntry& e)
         DeliveryOutcome done = out;
         // The bill is locked and looked at again first: a payment that completed it or a bill
         // that went meanwhile on another terminal is seen here, and none can come in between.
-        q.exec(S("select payment_status from sales_order") + billWhere(q, bill) + S(" for update"));
+        q.exec(S("select payment_status from sales_order") + BillWhere(q, bill) + S(" for update"));
         if (q.isEmpty() || IsStatus(q.text(S("payment_status")), "Complete")) {
             done.billClosed = true;
             done.messages << (q.isEmpty() ? S("Bill not found; home delivery details not added")
@@ -174,7 +154,7 @@ DeliveryOutcome RecordHomeDelivery(TDm& dm, const DeliveryEntry& e)
             + q.quote(date) + QLatin1Char(',') + q.quote(name.left(kDeliveryNameWidth)) + QLatin1Char(',')
             + q.quote(e.at.time().toString(S("HH:mm:ss"))) + QLatin1Char(',') + q.quote(bill.billNo) + S(",'0',")
             + q.quote(charges) + QLatin1Char(',') + q.quote(bill.terminalId)
-            + S(" from dual where not exists (select 1 from delivery") + billWhere(q, bill) + QLatin1Char(')'));
+            + S(" from dual where not exists (select 1 from delivery") + BillWhere(q, bill) + QLatin1Char(')'));
         if (q.rowsAffected() == 0) {
             done.alreadyRecorded = true;
             done.charges = recordedCharges(q, bill);
@@ -197,7 +177,7 @@ DeliveryOutcome RecordHomeDelivery(TDm& dm, const DeliveryEntry& e)
             customerId = AddCustomer(q, customer, NextCustomerId(q)).id;
         }
         q.exec(S("update sales_order set  delivery=\"Home Delivery\",customerid=") + q.quote(customerId)
-            + billWhere(q, bill));
+            + BillWhere(q, bill));
         // the same connection: part of this transaction, and the bill is locked open
         if (!AddDeliveryCharges(dm, bill, charges))
             throw EDatabaseError(S("The delivery charges could not be added to bill ") + e.billKey);
@@ -213,7 +193,7 @@ TakeAwayOutcome TakeBillAway(TDm& dm, const BillKey& bill)
     TQuery& q = dm.MyQhomedelivery;
     const TakeAwayOutcome out = InTransaction(q.connection(), Isolation::ReadCommitted, [&] {
         TakeAwayOutcome done;
-        const QString where = billWhere(q, bill);
+        const QString where = BillWhere(q, bill);
         // locked first, so a payment on another terminal is either seen here or waits
         q.exec(S("select total, balance, amount_paid from sales_order") + where + S(" for update"));
         if (q.isEmpty()) {

@@ -13,6 +13,7 @@
 #include "login/selectpos.h"
 #include "platform/datepicker.h"
 #include "platform/keyfilter.h"
+#include "platform/latin1.h"
 #include "platform/services.h"
 #include "sales/posorderitem.h"
 #include "sales/salesorderdetails.h"
@@ -27,11 +28,6 @@
 #include <QShowEvent>
 
 namespace {
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 bool asciiDigit(QChar c)
 {

@@ -3,26 +3,17 @@
 #include "config/formatsettings.h"
 #include "db/datamodulepos.h"
 #include "numbers/numbers.h"
+#include "platform/latin1.h"
 
 #include <QRegularExpression>
 
 namespace {
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 // The head of every bills-list statement: completed bills with their customers' names.
 const char* const kHead = "select s.customerid,CONCAT(CAST(s.pcid AS CHAR), \"/\", CAST(s.billno AS CHAR)) AS BILLNUM,"
                           "c.customer_name from sales_order s left join customer_details c on "
                           "s.customerid=c.customerid  where payment_status=\"Complete\"";
 const char* const kOrder = " order by s.sdate,s.pcid,s.billno";
-
-QString billWhere(TQuery& q, const BillKey& bill)
-{
-    return S(" where billno=") + q.quote(bill.billNo) + S(" and pcid=") + q.quote(bill.terminalId);
-}
 
 QString dateRange(TQuery& q, const QDate& from, const QDate& to)
 {
@@ -36,11 +27,6 @@ QString likeLiteral(QString text)
     return text.replace(QLatin1Char('\\'), S("\\\\"))
         .replace(QLatin1Char('%'), S("\\%"))
         .replace(QLatin1Char('_'), S("\\_"));
-}
-
-QString textOrZero(const TField& f)
-{
-    return f.isNull() || f.asString().trimmed().isEmpty() ? S("0") : f.asString();
 }
 
 // A bill time as the bill shows it: "10.05.09.120" as the long time format gives it.
@@ -102,7 +88,7 @@ TQuery& OldBillLines(TDm& dm, const BillKey& bill)
 {
     TQuery& q = dm.MyQCustdetails;
     q.exec(S("select itemname,rate,quantity,price,itax,isubtotal,discount,total from temp_ordergrid")
-        + billWhere(q, bill) + S(" order by id"));
+        + BillWhere(q, bill) + S(" order by id"));
     return q;
 }
 
@@ -124,7 +110,7 @@ BillSheet ReadDuplicateBill(TDm& dm, const BillKey& bill, const QString& company
 
     // the bill's own lines, the figures its sub total adds up
     q.exec(S("select itemname,rate,quantity,price,itax,isubtotal,discount,total from temp_ordergrid")
-        + billWhere(q, bill) + S(" order by id"));
+        + BillWhere(q, bill) + S(" order by id"));
     Numbers::Value subTotal = 0;
     for (q.first(); !q.eof(); q.next()) {
         b.lines.append({ q.text(S("itemname")), q.text(S("rate")), q.text(S("quantity")), q.text(S("price")),
@@ -143,9 +129,9 @@ BillSheet ReadDuplicateBill(TDm& dm, const BillKey& bill, const QString& company
     b.date = QDate::fromString(q.text(S("sdate")), Qt::ISODate).toString(S("dd-MM-yyyy"));
     b.time = billTime(q.text(S("stime")));
     b.customer = q.text(S("customer_name"));
-    b.balance = textOrZero(q.field(S("balance")));
-    b.amountPaid = textOrZero(q.field(S("amount_paid")));
-    const QString storedTotal = textOrZero(q.field(S("total")));
+    b.balance = TextOrZero(q.field(S("balance")));
+    b.amountPaid = TextOrZero(q.field(S("amount_paid")));
+    const QString storedTotal = TextOrZero(q.field(S("total")));
     const QString charges = q.text(S("charges")).trimmed();
     // the stored total carries the delivery charges; the bill's total is the goods with their tax
     b.total = Numbers::isNumber(charges) ? Numbers::subtract(storedTotal, charges) : storedTotal;

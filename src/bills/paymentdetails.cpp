@@ -10,6 +10,7 @@
 #include "login/poslogin.h"
 #include "platform/datepicker.h"
 #include "platform/keyfilter.h"
+#include "platform/latin1.h"
 #include "platform/services.h"
 #include "sales/muenupospas.h"
 #include "sales/posorderitempas.h"
@@ -25,11 +26,6 @@
 #include <functional>
 
 namespace {
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 const QColor kMaroon(128, 0, 0);
 

@@ -2,18 +2,9 @@
 
 #include "db/datamodulepos.h"
 #include "log/U_LogBook.h"
+#include "platform/latin1.h"
 
 namespace {
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
-
-QString billWhere(TQuery& q, const BillKey& bill)
-{
-    return S(" where billno=") + q.quote(bill.billNo) + S(" and pcid=") + q.quote(bill.terminalId);
-}
 
 } // namespace
 
@@ -62,7 +53,7 @@ QSet<QString> LockedBills(TDm& dm)
 bool IsBillLocked(TDm& dm, const BillKey& bill)
 {
     TQuery& q = dm.MyQsalesdetails;
-    q.exec(S("select bool_access,billno,pcid from sales_order") + billWhere(q, bill));
+    q.exec(S("select bool_access,billno,pcid from sales_order") + BillWhere(q, bill));
     return q.text(S("bool_access")) == QLatin1String("t");
 }
 
@@ -72,7 +63,7 @@ bool TakeBillForPayment(TDm& dm, const BillKey& bill, const QString& holder)
     // never left locked with its lines half copied.
     TQuery& q = dm.MyQsalesdetails;
     return InTransaction(q.connection(), Isolation::ReadCommitted, [&] {
-        const QString where = billWhere(q, bill);
+        const QString where = BillWhere(q, bill);
         q.exec(S("update sales_order set bool_access='t', lock_pcid=nullif(") + q.quote(holder) + S(",'')") + where
             + S(" and (bool_access is null or bool_access<>'t') and hold_entry is null"
                 " and payment_status in ('Hold','Part Payment')"));
@@ -89,7 +80,7 @@ bool TakeBillForPayment(TDm& dm, const BillKey& bill, const QString& holder)
 QString LockBillForSettlement(TDm& dm, const BillKey& bill, const QString& holder, bool* held)
 {
     TQuery& q = dm.MyQsalesdetails;
-    const QString where = billWhere(q, bill);
+    const QString where = BillWhere(q, bill);
     *held = false;
     q.exec(S("update sales_order set bool_access='t', lock_pcid=nullif(") + q.quote(holder) + S(",'')") + where
         + S(" and (bool_access is null or bool_access<>'t') and hold_entry is null"
@@ -117,14 +108,14 @@ void ReleaseBillLock(TDm& dm, const BillKey& bill, const QString& holder)
     if (bill.billNo.isEmpty() || bill.terminalId.isEmpty() || holder.isEmpty())
         return;
     TQuery& q = dm.MyQsalesdetails;
-    q.exec(S("update sales_order set bool_access =\"f\", lock_pcid=null") + billWhere(q, bill)
+    q.exec(S("update sales_order set bool_access =\"f\", lock_pcid=null") + BillWhere(q, bill)
         + S(" and bool_access='t' and lock_pcid=") + q.quote(holder));
 }
 
 void UnlockBill(TDm& dm, const BillKey& bill)
 {
     TQuery& q = dm.MyQsalesdetails;
-    q.exec(S("update  sales_order set bool_access=\"f\", lock_pcid=null") + billWhere(q, bill));
+    q.exec(S("update  sales_order set bool_access=\"f\", lock_pcid=null") + BillWhere(q, bill));
 }
 
 void ReleaseTerminalLocks(TDm& dm, const QString& terminalId)
@@ -160,7 +151,7 @@ BillChange CancelHeldEntry(TDm& dm, const BillKey& bill)
     TQuery& q = dm.MyQsalesdetails;
     return InTransaction(q.connection(), Isolation::ReadCommitted, [&] {
         BillChange change;
-        q.exec(S("update sales_order set hold_entry=\"N\"") + billWhere(q, bill)
+        q.exec(S("update sales_order set hold_entry=\"N\"") + BillWhere(q, bill)
             + S(" and hold_entry is null and payment_status='Hold' and (bool_access is null or bool_access<>'t')"));
         if (q.rowsAffected() == 0) {
             // left alone: say why, as the bill is now

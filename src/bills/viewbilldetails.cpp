@@ -6,6 +6,7 @@
 #include "db/querymodel.h"
 #include "platform/datepicker.h"
 #include "platform/keyfilter.h"
+#include "platform/latin1.h"
 #include "platform/services.h"
 #include "ui_viewbilldetails.h"
 
@@ -17,11 +18,6 @@
 #include <QShowEvent>
 
 namespace {
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 // The report's rows, each drawn in the colour of its payment type.
 class PaymentRowsModel : public QueryTableModel {

@@ -2,15 +2,7 @@
 
 #include "db/datamodulepos.h"
 #include "numbers/numbers.h"
-
-namespace {
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
-
-} // namespace
+#include "platform/latin1.h"
 
 TQuery& RunBillReport(TDm& dm, const BillReportFilter& f)
 {

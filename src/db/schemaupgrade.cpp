@@ -3,16 +3,12 @@
 #include "db/datamodulepos.h"
 #include "db/schema.h"
 #include "platform/errors.h"
+#include "platform/latin1.h"
 
 #include <QHash>
 #include <QSet>
 
 namespace {
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 constexpr int kCurrentVersion = 4;
 const QLatin1String kUpgradeLock("pos_schema_upgrade");

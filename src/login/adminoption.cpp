@@ -13,6 +13,7 @@
 #include "login/posloginpas.h"
 #include "login/selectpospas.h"
 #include "platform/keyfilter.h"
+#include "platform/latin1.h"
 #include "platform/services.h"
 #include "sales/posorderitem.h"
 #include "ui_adminoption.h"
@@ -22,15 +23,6 @@
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QScreen>
-
-namespace {
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
-
-} // namespace
 
 Tfrmadminoptions::Tfrmadminoptions(QWidget* parent)
     : QWidget(parent)

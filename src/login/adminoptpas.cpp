@@ -7,6 +7,7 @@
 #include "login/posloginpas.h"
 #include "numbers/numbers.h"
 #include "platform/errors.h"
+#include "platform/latin1.h"
 #include "platform/registry.h"
 #include "platform/services.h"
 
@@ -17,11 +18,6 @@ namespace {
 
 // Width of dbname.cname.
 constexpr int kCompanyNameWidth = 30;
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 QString settingsRow(TQuery& q, const QString& database, const QString& name, const QString& value)
 {

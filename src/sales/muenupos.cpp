@@ -13,6 +13,7 @@
 #include "login/poslogin.h"
 #include "login/selectpos.h"
 #include "platform/keyfilter.h"
+#include "platform/latin1.h"
 #include "platform/services.h"
 #include "sales/muenupospas.h"
 #include "sales/posorderitem.h"
@@ -36,11 +37,6 @@
 #include <cmath>
 
 namespace {
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 // Where the counter screens go, beside the category column.
 const QPoint kScreenPlace(220, 30);

@@ -3,17 +3,9 @@
 #include "config/companylogo.h"
 #include "db/datamodulepos.h"
 #include "numbers/numbers.h"
+#include "platform/latin1.h"
 
 #include <QFileInfo>
-
-namespace {
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
-
-} // namespace
 
 QString LogoFile(const QString& folder, const QString& companyDb)
 {

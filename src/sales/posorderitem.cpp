@@ -8,6 +8,7 @@
 #include "log/U_LogBook.h"
 #include "login/adminoption.h"
 #include "platform/keyfilter.h"
+#include "platform/latin1.h"
 #include "platform/services.h"
 #include "sales/posorderitempas.h"
 #include "sales/salesorderdetails.h"
@@ -24,12 +25,7 @@
 
 namespace {
 
-const QPoint kPlace(220, 30);
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
+const QPoint kOrderScreenPlace(220, 30);
 
 bool isDigitOrBackspace(const QString&, QChar key)
 {
@@ -141,8 +137,8 @@ void Tfmorderitem::changeEvent(QEvent* event)
 
 void Tfmorderitem::paintEvent(QPaintEvent* event)
 {
-    if (isWindow() && pos() != kPlace)
-        move(kPlace);
+    if (isWindow() && pos() != kOrderScreenPlace)
+        move(kOrderScreenPlace);
     QWidget::paintEvent(event);
 }
 

@@ -5,6 +5,7 @@
 #include "db/schema.h"
 #include "log/U_LogBook.h"
 #include "numbers/numbers.h"
+#include "platform/latin1.h"
 
 #include <QRegularExpression>
 #include <algorithm>
@@ -20,11 +21,6 @@ const QString kNameTooLong = QStringLiteral("Item name is longer than 45 charact
 
 // The order grids keep item names in VARCHAR(45); the item master's column is wider.
 constexpr qsizetype kGridNameWidth = 45;
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 // The item row as the counter reads it.
 struct ItemRow {

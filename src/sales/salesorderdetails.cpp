@@ -15,6 +15,7 @@
 #include "login/adminoption.h"
 #include "platform/datepicker.h"
 #include "platform/keyfilter.h"
+#include "platform/latin1.h"
 #include "platform/services.h"
 #include "sales/posorderitem.h"
 #include "sales/posorderitempas.h"
@@ -31,30 +32,25 @@
 
 namespace {
 
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
-
 const QRect kPanelPlace(16, 31, 300, 233);
 const QKeySequence kHoldKeys(Qt::CTRL | Qt::Key_H);
 
 enum Tab { CashTab = 0, CardTab = 1, ChequeTab = 2 };
 
 // Digits are 0 to 9 only: other scripts' digits are no number to the server.
-bool isDigit(QChar key)
+bool isAmountDigit(QChar key)
 {
     return key >= QLatin1Char('0') && key <= QLatin1Char('9');
 }
 
 bool amountKey(const QString& text, QChar key)
 {
-    return key == QLatin1Char('\b') || isDigit(key) || (key == QLatin1Char('.') && !text.contains(QLatin1Char('.')));
+    return key == QLatin1Char('\b') || isAmountDigit(key) || (key == QLatin1Char('.') && !text.contains(QLatin1Char('.')));
 }
 
 bool digitKey(const QString&, QChar key)
 {
-    return key == QLatin1Char('\b') || isDigit(key);
+    return key == QLatin1Char('\b') || isAmountDigit(key);
 }
 
 bool bankKey(const QString&, QChar key)

@@ -6,45 +6,36 @@
 #include "log/U_LogBook.h"
 #include "numbers/numbers.h"
 #include "platform/errors.h"
+#include "platform/latin1.h"
 #include "sales/posorderitempas.h"
 
 #include <QRegularExpression>
 #include <algorithm>
 
-namespace {
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
-
-using Numbers::Value;
-
-// Widths of the text columns a payment writes (the server refuses longer texts in strict mode).
-constexpr int kBankWidth = 20; // card_details.bank, cheque_details.bank
-constexpr int kCardNameWidth = 20; // card_details.cardname
-// Conditional writes that lose to other terminals this often give up with an error.
-constexpr int kAttempts = 20;
-
-QString billWhere(TQuery& q, const BillKey& bill)
+QString BillWhere(TQuery& q, const BillKey& bill)
 {
     return S(" where billno=") + q.quote(bill.billNo) + S(" and pcid=") + q.quote(bill.terminalId);
 }
 
-QString textOrZero(const TField& f)
+QString TextOrZero(const TField& f)
 {
     return f.isNull() || f.asString().trimmed().isEmpty() ? S("0") : f.asString();
 }
 
-// The condition that a float column still holds the value read as `old` (its text as the
-// server writes it, or NULL).
-QString stillHolds(TQuery& q, const QString& column, const TField& old)
+QString StillHolds(TQuery& q, const QString& column, const TField& old)
 {
     if (old.isNull())
         return column + S(" is null");
     return S("cast(") + column + S(" as char)=") + q.quote(old.asString());
 }
 
+namespace {
+
+using Numbers::Value;
+
+// Widths of the text columns a payment writes (the server refuses longer texts in strict mode).
+constexpr int kBankWidth = 20; // card_details.bank, cheque_details.bank
+constexpr int kCardNameWidth = 20; // card_details.cardname
 // Adds `amount` to an amount column of the one row `where` selects. The sum is computed here
 // from the decimal texts; the write is conditional on the value it was computed from, so an
 // addition by another terminal in between is read again, never overwritten. False when no row
@@ -57,10 +48,10 @@ bool addToAmount(TQuery& q, const QString& table, const QString& where, const QS
         const TField old = q.field(S("amount_text"));
         const QString sum = Numbers::general(Numbers::parseOrZero(old.asString()) + Numbers::parse(amount));
         q.exec(S("update ") + table + S(" set amount_paid=") + q.quote(sum) + where + S(" and ")
-            + stillHolds(q, S("amount_paid"), old));
+            + StillHolds(q, S("amount_paid"), old));
         if (q.rowsAffected() > 0)
             return true;
-        if (attempt >= kAttempts)
+        if (attempt >= kConditionalWriteAttempts)
             throw EDatabaseError(S("The amount paid in ") + table + S(" keeps changing; the payment is not recorded"));
         // no row changed: another write came first, or the sum reads as the old value in the column
         q.exec(read);
@@ -82,15 +73,15 @@ bool hasReservationToGiveBack(const QString& status)
     return IsStatus(status, "Hold") || IsStatus(status, "Part Payment");
 }
 
-struct DeliveryEntry {
+struct DeliveryRow {
     bool exists = false;
     bool hasCharges = false;
 };
 
-DeliveryEntry deliveryEntry(TQuery& q, const BillKey& bill)
+DeliveryRow deliveryEntry(TQuery& q, const BillKey& bill)
 {
-    q.exec(S("select charges from delivery") + billWhere(q, bill));
-    DeliveryEntry d;
+    q.exec(S("select charges from delivery") + BillWhere(q, bill));
+    DeliveryRow d;
     d.exists = !q.isEmpty();
     for (q.first(); !q.eof(); q.next()) {
         const TField charges = q.field(S("charges"));
@@ -105,7 +96,7 @@ DeliveryEntry deliveryEntry(TQuery& q, const BillKey& bill)
 void snapshotLines(TDm& dm, const BillKey& bill)
 {
     TQuery& q = dm.MyQsalesdetails;
-    const QString where = billWhere(q, bill);
+    const QString where = BillWhere(q, bill);
     q.exec(S("delete from temp_ordergrid") + where + S(" and exists (select 1 from tordergrid") + where + S(")"));
     q.exec(S("insert into temp_ordergrid (itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "
              "select itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno from tordergrid")
@@ -133,7 +124,7 @@ QString newCustomerId(TQuery& q)
 {
     q.exec(S("select greatest(coalesce((select max(customerid) from customer_details),0),"
              "coalesce((select max(customerid) from sales_order),0)) as last_id"));
-    return QString::number(Numbers::parseInt(textOrZero(q.field(S("last_id")))) + 1);
+    return QString::number(Numbers::parseInt(TextOrZero(q.field(S("last_id")))) + 1);
 }
 
 QString ownCustomer(const TField& f)
@@ -157,7 +148,7 @@ QString methodTable(PaymentMethod m)
 void stampBill(TQuery& q, const BillKey& bill, const QString& date, const QString& time)
 {
     q.exec(S("update sales_order set sdate=") + q.quote(date) + S(" , stime=") + q.quote(time) + S(" ")
-        + billWhere(q, bill));
+        + BillWhere(q, bill));
 }
 
 } // namespace
@@ -183,14 +174,14 @@ bool IsStatus(const QString& status, const char* name)
 QString BillStatus(TDm& dm, const BillKey& bill)
 {
     TQuery& q = dm.MyQsalesdetails;
-    q.exec(S("select payment_status from sales_order") + billWhere(q, bill));
+    q.exec(S("select payment_status from sales_order") + BillWhere(q, bill));
     return q.text(S("payment_status"));
 }
 
 BillState LockBillRow(TQuery& q, const BillKey& bill)
 {
     q.exec(S("select payment_status, hold_entry, bool_access, lock_pcid, customerid, amount_paid from sales_order")
-        + billWhere(q, bill) + S(" for update"));
+        + BillWhere(q, bill) + S(" for update"));
     BillState state;
     state.exists = !q.isEmpty();
     if (!state.exists)
@@ -226,7 +217,7 @@ TQuery& ShowBillGrid(TDm& dm, const BillKey& bill)
 {
     TQuery& q = dm.MyQsalesdetails;
     q.exec(S("select itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno from tordergrid")
-        + billWhere(q, bill) + S(" order by id"));
+        + BillWhere(q, bill) + S(" order by id"));
     return q;
 }
 
@@ -235,10 +226,10 @@ BillSummary ShowBillSummary(TDm& dm, const BillKey& bill)
     TQuery& q = dm.MyQsalesdetails;
     BillSummary s;
     q.exec(S("select rate from tax where sdate=(select max(sdate) from tax )"));
-    s.taxRate = textOrZero(q.field(S("rate")));
+    s.taxRate = TextOrZero(q.field(S("rate")));
 
     // the line totals summed here, not by the server
-    q.exec(S("select total from tordergrid") + billWhere(q, bill));
+    q.exec(S("select total from tordergrid") + BillWhere(q, bill));
     Value subtotal = 0;
     for (q.first(); !q.eof(); q.next())
         subtotal += Numbers::isNumber(q.text(S("total"))) ? Numbers::parse(q.text(S("total"))) : 0;
@@ -248,8 +239,8 @@ BillSummary ShowBillSummary(TDm& dm, const BillKey& bill)
     q.exec(S("select s.total, s.balance, s.payment_status, d.charges from sales_order s left join delivery d on "
              "d.billno=s.billno and d.pcid=s.pcid where s.billno=")
         + q.quote(bill.billNo) + S(" and s.pcid=") + q.quote(bill.terminalId));
-    const QString total = textOrZero(q.field(S("total")));
-    s.balance = textOrZero(q.field(S("balance")));
+    const QString total = TextOrZero(q.field(S("total")));
+    s.balance = TextOrZero(q.field(S("balance")));
     s.status = q.text(S("payment_status"));
     QString charges;
     for (q.first(); !q.eof() && charges.isEmpty(); q.next())
@@ -277,7 +268,7 @@ bool HasDeliveryCharges(TDm& dm, const BillKey& bill)
 void RecordCashPayment(TDm& dm, const BillKey& bill, const QString& amount)
 {
     TQuery& q = dm.MyQsalesdetails;
-    const QString where = billWhere(q, bill);
+    const QString where = BillWhere(q, bill);
     if (!addToAmount(q, S("cash_details"), where, amount))
         q.exec(S("insert into cash_details(billno,amount_paid,pcid) values(") + q.quote(bill.billNo) + ','
             + q.quote(Numbers::general(Numbers::parse(amount))) + ',' + q.quote(bill.terminalId) + ')');
@@ -288,7 +279,7 @@ void RecordCardPayment(TDm& dm, const BillKey& bill, const QString& cardNo, cons
     const QString& amount, const QString& bank)
 {
     TQuery& q = dm.MyQsalesdetails;
-    const QString where = billWhere(q, bill);
+    const QString where = BillWhere(q, bill);
     // a later card payment on the bill keeps the first card's details
     if (!addToAmount(q, S("card_details"), where, amount))
         q.exec(S("insert into card_details(billno,cardno,cardname,bank,amount_paid,pcid) values(")
@@ -302,7 +293,7 @@ void RecordChequePayment(TDm& dm, const BillKey& bill, const QString& chequeNo, 
     const QString& amount, const QString& bank)
 {
     TQuery& q = dm.MyQsalesdetails;
-    const QString where = billWhere(q, bill);
+    const QString where = BillWhere(q, bill);
     if (!addToAmount(q, S("cheque_details"), where, amount))
         q.exec(S("insert into cheque_details(billno,chequeno,chequedate,bank,amount_paid,pcid) values(")
             + q.quote(bill.billNo) + ',' + q.quote(chequeNo) + ',' + q.quote(chequeDate.toString(S("yyyy-MM-dd"))) + ','
@@ -314,7 +305,7 @@ void RecordChequePayment(TDm& dm, const BillKey& bill, const QString& chequeNo, 
 SettleOutcome SettleBillPayment(TDm& dm, const SettleInput& in)
 {
     TQuery& q = dm.MyQsalesdetails;
-    const QString where = billWhere(q, in.bill);
+    const QString where = BillWhere(q, in.bill);
     const QString type = PaymentTypeText(in.method);
     const Value amount = Numbers::parse(in.amount);
     const Value allowance = IsStatus(salesSetting(q, S("Round amount")), "checked") ? 0.5L : 0.0001L;
@@ -338,7 +329,7 @@ SettleOutcome SettleBillPayment(TDm& dm, const SettleInput& in)
     QString total;
     for (int attempt = 0;; ++attempt) {
         const TField balanceText = q.field(S("balance_text"));
-        total = textOrZero(q.field(S("total")));
+        total = TextOrZero(q.field(S("total")));
         balance = Numbers::parseOrZero(balanceText.asString());
         const Value remaining = balance - amount;
         const Value totalValue = Numbers::parse(total);
@@ -364,11 +355,11 @@ SettleOutcome SettleBillPayment(TDm& dm, const SettleInput& in)
             set = S("update sales_order set customerid=") + q.quote(customerId) + S(",balance=")
                 + q.quote(Numbers::general(remaining)) + S(", sdate=") + q.quote(in.date) + S(",payment_type=")
                 + q.quote(type) + S(", payment_status=") + q.quote(out.status);
-        q.exec(set + where + S(" and ") + stillHolds(q, S("balance"), balanceText)
+        q.exec(set + where + S(" and ") + StillHolds(q, S("balance"), balanceText)
             + S(" and coalesce(payment_status,'')<>'Complete'"));
         if (q.rowsAffected() > 0)
             break;
-        if (attempt >= kAttempts)
+        if (attempt >= kConditionalWriteAttempts)
             throw EDatabaseError(S("The bill's balance kept changing; the payment is not recorded"));
         q.exec(read);
         if (q.isEmpty() || IsStatus(q.text(S("payment_status")), "Complete"))
@@ -404,7 +395,7 @@ void RecordDeliveryChoice(TDm& dm, const BillKey& bill, const QString& delivery)
 {
     TQuery& q = dm.MyQsalesdetails;
     InTransaction(q.connection(), Isolation::ReadCommitted, [&] {
-        const QString where = billWhere(q, bill);
+        const QString where = BillWhere(q, bill);
         // the printed grand total is the total for both kinds; the charges are already in the total
         q.exec(S("update sales_order set delivery=") + q.quote(delivery) + S(",grandtotal=total") + where);
         q.exec(S("update vbilldetails set delivery=") + q.quote(delivery) + where);
@@ -651,7 +642,7 @@ PaymentOutcome runPayment(TDm& dm, const PaymentRequest& r)
 BillChange holdBill(TDm& dm, const HoldRequest& r)
 {
     TQuery& q = dm.MyQsalesdetails;
-    const QString where = billWhere(q, r.bill);
+    const QString where = BillWhere(q, r.bill);
     const BillState state = LockBillRow(q, r.bill);
     BillChange out;
     out.refusal = BillRefusal(state, r.bill, r.thisTerminal, S("it is not held."));

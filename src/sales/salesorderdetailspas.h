@@ -6,6 +6,7 @@
 
 class TDm;
 class TQuery;
+class TField;
 
 // Settling a processed bill: payments by cash, card or cheque, the bill's status and balance,
 // the payment log, holding the bill, and the stock its lines take. A bill is the pair of its
@@ -28,6 +29,16 @@ struct BillKey {
     QString terminalId;
     QString billNo;
 };
+
+// The condition " where billno=... and pcid=..." that names one bill.
+QString BillWhere(TQuery& q, const BillKey& bill);
+// A figure as read: its text, or "0" when it is NULL or blank.
+QString TextOrZero(const TField& f);
+// The condition that a column still holds the value read as `old` (its text as the server writes
+// it, or NULL): a write made on it changes nothing another terminal wrote in between.
+QString StillHolds(TQuery& q, const QString& column, const TField& old);
+// Conditional writes that lose to other terminals this often give up with an error.
+constexpr int kConditionalWriteAttempts = 20;
 
 // The bill's header as a change finds it, read under its row lock.
 struct BillState {
