@@ -623,6 +623,27 @@ private Q_SLOTS:
             kept ? 1 : 0);
     }
 
+    // A transaction lost on every server in turn (here the only one) is not sent round again.
+    void transactionLostEverywhereEnds()
+    {
+        TQuery& q = dm->MyQsalesdetails;
+        dm->setCompanyDatabase(QStringLiteral("SHOP_A"), false);
+        int tries = 0;
+        QString code;
+        try {
+            InTransaction(q.connection(), Isolation::ReadCommitted, [&] {
+                ++tries;
+                q.exec(QStringLiteral("insert into sales_settings values ('lost','1')"));
+                throw EDatabaseError(QStringLiteral("lost"), TTransaction::lostCode());
+            });
+        } catch (const EDatabaseError& e) {
+            code = e.serverCode();
+        }
+        QCOMPARE(code, TTransaction::lostCode());
+        QCOMPARE(tries, 2);
+        QCOMPARE(TestServer::count(QStringLiteral("select count(*) from SHOP_A.sales_settings")), 0);
+    }
+
     // Every session reads what the whole cluster committed before the read (a single server has
     // nothing to wait for), also a session opened again after a lost connection.
     void sessionsWaitForTheClustersCommits()

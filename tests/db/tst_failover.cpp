@@ -455,6 +455,8 @@ private Q_SLOTS:
         TQuery& c = dm.MyQCustdetails;
         q.exec(QStringLiteral("select 1"));
         c.exec(QStringLiteral("select 1"));
+        TQuery& p = dm.MyQItemDetails;
+        p.exec(QStringLiteral("select 1"));
         a.setMode(RelayMode::Refuse);
         q.exec(QStringLiteral("update sales_order set amount_paid=amount_paid+12345.67 where billno=57 and pcid=2"));
         QCOMPARE(q.connection().server().port, b.port());
@@ -476,6 +478,21 @@ private Q_SLOTS:
         QCOMPARE(c.connection().server().port, b.port());
         QCOMPARE(paidOf(2), QStringLiteral("12346.67"));
 
+        // a commit the node refused was not run: the transaction runs again on the next server
+        a.setMode(RelayMode::Forward);
+        QCOMPARE(p.connection().server().port, a.port());
+        attempts = 0;
+        InTransaction(p.connection(), Isolation::ReadCommitted, [&] {
+            ++attempts;
+            p.exec(
+                QStringLiteral("update sales_order set amount_paid=amount_paid+99999.99 where billno=57 and pcid=2"));
+            a.setMode(RelayMode::Refuse);
+        });
+        QCOMPARE(attempts, 2);
+        QCOMPARE(p.connection().server().port, b.port());
+        QCOMPARE(paidOf(2), QStringLiteral("112346.66"));
+        QCOMPARE(paidOf(1), QStringLiteral("0"));
+
         // refused everywhere: the node's error, once round the list
         b.setMode(RelayMode::Refuse);
         try {
@@ -484,7 +501,7 @@ private Q_SLOTS:
         } catch (const EDatabaseError& e) {
             QCOMPARE(e.serverCode(), QStringLiteral("1047"));
         }
-        QCOMPARE(paidOf(2), QStringLiteral("12346.67"));
+        QCOMPARE(paidOf(2), QStringLiteral("112346.66"));
     }
 
     // Settings from before the list name one server, which is all the connections use.
