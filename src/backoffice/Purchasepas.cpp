@@ -3,6 +3,7 @@
 #include "backoffice/Commentpas.h"
 #include "config/salessettings.h"
 #include "db/datamodulepos.h"
+#include "db/schema.h"
 #include "numbers/numbers.h"
 #include "platform/registry.h"
 
@@ -162,7 +163,7 @@ OpeningOutcome StoreOpeningStock(TDm& dm, const QString& itemName, const QString
         const QString c = q.quote(code);
         // The item is locked first, as every stock movement locks it: a purchase opening a new
         // day's row meanwhile is done before or after this change, never leaving it on the row before.
-        q.exec(S("select itemcode from item where itemcode=") + c + S(" for update"));
+        q.exec(S("update item set ") + Schema::lockWrite() + S(" where itemcode=") + c);
         q.exec(S("select sdate from stock_details where itemcode=") + c + S(" order by sdate desc limit 1 for update"));
         if (q.isEmpty())
             return {};
@@ -195,7 +196,7 @@ BookingOutcome bookPurchase(TQuery& q, const QString& day, const QString& itemNa
     const QString c = q.quote(code);
     // The item is locked first, as every stock movement locks it: one that waits for the item's
     // latest row while this booking opens a newer one would change the older row.
-    q.exec(S("select itemcode from item where itemcode=") + c + S(" for update"));
+    q.exec(S("update item set ") + Schema::lockWrite() + S(" where itemcode=") + c);
 
     // The day's row gets the purchase added; without one, a row for the day opens with the
     // closing stock of the latest row as it is at this moment.

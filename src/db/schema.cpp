@@ -6,6 +6,10 @@
 // them with 15 significant digits, and 20 places after the point keep every such figure from
 // 0.00001 up exactly as written (a line total times the overall tax has the most places).
 #define AMOUNT "decimal(40,20)"
+// Rows a terminal locks to decide on them (an item, its latest ledger row) are also written when
+// locked: a cluster of database servers checks the rows two transactions wrote against each other
+// at commit, but not the rows they only read or locked.
+#define LOCK_COUNT "lock_count tinyint unsigned NOT NULL default 0"
 
 namespace Schema {
 
@@ -58,7 +62,7 @@ namespace {
         { "item",
             "itemcode int(11) NOT NULL auto_increment, itemname char(50) default NULL, "
             "rate " AMOUNT " default '0', discount " AMOUNT " default '0', tax " AMOUNT " default '0', "
-            "minimal int(11) default '0', barcode char(45) default '0'",
+            "minimal int(11) default '0', barcode char(45) default '0', " LOCK_COUNT,
             "itemcode", "itemcode" },
         { "itemdetails", "itemcode int(11) NOT NULL, closing_stock int(11) default NULL, date_stock date default NULL",
             "itemcode", "itemcode" },
@@ -90,7 +94,7 @@ namespace {
         { "stock_details",
             "sdate date NOT NULL, itemcode int(11) NOT NULL, opening_stock int(11) default '0', "
             "purchase int(11) default '0', closing_stock int(11) default '0', "
-            "bill_recieved tinyint(1) default '0'",
+            "bill_recieved tinyint(1) default '0', " LOCK_COUNT,
             "sdate,itemcode", "sdate,itemcode" },
         { "vbilldetails",
             "date DATE NOT NULL DEFAULT \"2010-01-01\", time TIME NOT NULL DEFAULT \"11:28:20\", "
@@ -218,6 +222,11 @@ QString indexDefinition(const QString& indexName)
                 .arg(i.unique ? QStringLiteral("UNIQUE ") : QString(), QLatin1String(i.name), QLatin1String(i.columns));
     }
     return {};
+}
+
+QString lockWrite()
+{
+    return QStringLiteral("lock_count=(lock_count+1)%256");
 }
 
 QString columnDefinition(const QString& table, const QString& column)

@@ -29,6 +29,10 @@ QString superPasswordTableStatement();
 QString pcmacTableStatement();
 QString pathImgTableStatement();
 
+// The assignment that writes a locked row of the item or stock ledger tables (its lock counter
+// goes round), as the SET clause of an UPDATE that locks the rows it names.
+QString lockWrite();
+
 // Table names in creation order.
 QStringList tableNames();
 

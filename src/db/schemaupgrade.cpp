@@ -14,7 +14,7 @@ QString S(const char* text)
     return QString::fromLatin1(text);
 }
 
-constexpr int kCurrentVersion = 3;
+constexpr int kCurrentVersion = 4;
 const QLatin1String kUpgradeLock("pos_schema_upgrade");
 // A terminal starting while another upgrades large tables waits this long for it.
 constexpr int kLockWaitSeconds = 300;
@@ -283,10 +283,27 @@ QStringList toVersion3(TQuery& q, const QString& company)
     return notes;
 }
 
+// Version 3 to 4: the item and stock ledger rows a terminal locks to decide on them get a lock
+// counter, which the lock writes, so that a cluster of servers sees two such decisions collide.
+// The columns are added at the end, which the server does without copying the table.
+QStringList toVersion4(TQuery& q, const QString& company)
+{
+    const QHash<QString, QString> types = columnTypes(q, company);
+    if (types.isEmpty())
+        throw EDatabaseError(S("its database or its tables are missing"));
+    for (const char* table : { "item", "stock_details" }) {
+        if (!types.contains(key(S(table), S("lock_count"))))
+            q.exec(S("alter table ") + TQuery::ident(company) + QLatin1Char('.') + S(table) + S(" ADD COLUMN ")
+                + Schema::columnDefinition(S(table), S("lock_count")));
+    }
+    upsertVersion(q, company, 4, QString());
+    return {};
+}
+
 // A step returns what the shop should know of it (rows it could not bring in line), to show.
 using Step = QStringList (*)(TQuery&, const QString&);
 // The step that brings a company from version n-1 to n is kSteps[n - 2].
-const Step kSteps[] = { toVersion2, toVersion3 };
+const Step kSteps[] = { toVersion2, toVersion3, toVersion4 };
 static_assert(std::size(kSteps) == kCurrentVersion - 1, "one step per version");
 
 bool isMissing(const EDatabaseError& e)

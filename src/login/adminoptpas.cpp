@@ -298,8 +298,8 @@ bool cancelBill(TDm& dm, const QString& company, const HeldBill& bill, Maintenan
             for (const auto& line : std::as_const(lines))
                 names << q.quote(line.first);
             if (!names.isEmpty())
-                q.exec(S("select itemcode from ") + database + S(".item where itemname in (")
-                    + names.join(QLatin1Char(',')) + S(") order by itemcode for update"));
+                q.exec(S("update ") + database + S(".item set ") + Schema::lockWrite() + S(" where itemname in (")
+                    + names.join(QLatin1Char(',')) + S(") order by itemcode"));
             for (const auto& [itemName, quantity] : std::as_const(lines)) {
                 if (!giveBack(dm, database, company, billKey, itemName, quantity))
                     ++skippedLines;

@@ -2,6 +2,7 @@
 
 #include "config/salessettings.h"
 #include "db/datamodulepos.h"
+#include "db/schema.h"
 #include "log/U_LogBook.h"
 #include "numbers/numbers.h"
 
@@ -88,15 +89,22 @@ std::atomic<bool> g_lockStockRows { true };
 
 // Locks the item's current ledger row (the one a sale's stock movement changes) until the end
 // of the transaction, before the reservations are read: a terminal checking the same item waits
-// here until this one's line is written or refused. Returns the row's date; without a ledger row
-// there is no stock to reserve, and the check refuses the line anyway.
+// here until this one's line is written or refused. The row is written too, so that on a cluster
+// two terminals checking the item on two servers collide at commit, and the second runs its check
+// again. Returns the row's date; without a ledger row there is no stock to reserve, and the check
+// refuses the line anyway.
 QString lockStockRow(TQuery& q, const ItemRow& item)
 {
     if (!g_lockStockRows || !Numbers::isInteger(item.code))
         return {};
-    q.exec(S("select sdate, closing_stock from stock_details where itemcode=")
-        + QString::number(Numbers::parseInt(item.code)) + S(" order by sdate desc limit 1 for update"));
-    return q.text(S("sdate"));
+    const QString code = QString::number(Numbers::parseInt(item.code));
+    q.exec(S("select sdate, closing_stock from stock_details where itemcode=") + code
+        + S(" order by sdate desc limit 1 for update"));
+    const QString date = q.text(S("sdate"));
+    if (!date.isEmpty())
+        q.exec(S("update stock_details set ") + Schema::lockWrite() + S(" where itemcode=") + code + S(" and sdate=")
+            + q.quote(date));
+    return date;
 }
 
 // The item's stock read under the lock of its current ledger row. A purchase that opened a newer

@@ -2,6 +2,7 @@
 
 #include "config/salessettings.h"
 #include "db/datamodulepos.h"
+#include "db/schema.h"
 #include "log/U_LogBook.h"
 #include "numbers/numbers.h"
 #include "platform/errors.h"
@@ -435,7 +436,8 @@ void moveBillStock(TQuery& q, const BillKey& bill, int direction)
 
     // The items themselves are locked first: a purchase opening a new day's row for one of them
     // waits until this bill's movement is done, or is done before it, so each increment lands on
-    // the row that is the item's latest when it runs, never on the row before.
+    // the row that is the item's latest when it runs, never on the row before. They are locked by a
+    // write, which a cluster of servers also checks at commit.
     QStringList codes;
     for (const Line& line : lines) {
         if (!line.code.isNull() && Numbers::isInteger(line.code.asString()))
@@ -443,8 +445,8 @@ void moveBillStock(TQuery& q, const BillKey& bill, int direction)
     }
     codes.removeDuplicates();
     if (!codes.isEmpty())
-        q.exec(S("select itemcode from item where itemcode in (") + codes.join(QLatin1Char(','))
-            + S(") order by itemcode for update"));
+        q.exec(S("update item set ") + Schema::lockWrite() + S(" where itemcode in (") + codes.join(QLatin1Char(','))
+            + S(") order by itemcode"));
 
     const QString billText = bill.terminalId + QLatin1Char('/') + bill.billNo;
     for (const Line& line : lines) {

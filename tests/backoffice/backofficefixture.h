@@ -41,7 +41,8 @@ inline void createCompany()
 // An item row; its ledger rows are seeded separately.
 inline void addItem(int code, const QString& name, int minimal = 5, const QString& barcode = QStringLiteral("0"))
 {
-    exec(QStringLiteral("insert into $db.item values(%1,'%2',10,0,0,%3,'%4')")
+    exec(QStringLiteral(
+        "insert into $db.item(itemcode,itemname,rate,discount,tax,minimal,barcode) values(%1,'%2',10,0,0,%3,'%4')")
              .arg(code)
              .arg(name)
              .arg(minimal)
@@ -50,7 +51,9 @@ inline void addItem(int code, const QString& name, int minimal = 5, const QStrin
 
 inline void addLedgerRow(int code, const QString& day, int opening, int purchase, int closing, int received = 0)
 {
-    exec(QStringLiteral("insert into $db.stock_details values('%1',%2,%3,%4,%5,%6)")
+    exec(QStringLiteral(
+        "insert into $db.stock_details(sdate,itemcode,opening_stock,purchase,closing_stock,bill_recieved) "
+        "values('%1',%2,%3,%4,%5,%6)")
              .arg(day)
              .arg(code)
              .arg(opening)

@@ -499,8 +499,11 @@ private Q_SLOTS:
         QFETCH(QString, failing);
         QFETCH(QString, when);
         exec(QStringLiteral("drop trigger if exists $db.inject"));
-        exec(QStringLiteral("insert into $db.item values(2,'TEA',10,0,0,0,'0')"));
-        exec(QStringLiteral("insert into $db.stock_details values('2026-12-01',2,10,0,10,0)"));
+        exec(QStringLiteral(
+            "insert into $db.item(itemcode,itemname,rate,discount,tax,minimal,barcode) values(2,'TEA',10,0,0,0,'0')"));
+        exec(QStringLiteral(
+            "insert into $db.stock_details(sdate,itemcode,opening_stock,purchase,closing_stock,bill_recieved) "
+            "values('2026-12-01',2,10,0,10,0)"));
         addBill(2, 57, "Hold", 3);
         exec(QStringLiteral(
             "insert into $db.temp_ordergrid(itemname,rate,quantity,price,itax,isubtotal,discount,total,pcid,billno) "

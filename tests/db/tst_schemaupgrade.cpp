@@ -45,7 +45,9 @@ QStringList firstVersionCompany(const QString& db)
       << QStringLiteral("alter table %1.tordergrid drop column id").arg(db)
       << QStringLiteral("alter table %1.temp_ordergrid drop column id").arg(db)
       << QStringLiteral("alter table %1.vbilldetails drop column id").arg(db)
-      << QStringLiteral("alter table %1.sales_settings drop primary key").arg(db);
+      << QStringLiteral("alter table %1.sales_settings drop primary key").arg(db)
+      << QStringLiteral("alter table %1.item drop column lock_count").arg(db)
+      << QStringLiteral("alter table %1.stock_details drop column lock_count").arg(db);
     return s;
 }
 
@@ -140,10 +142,14 @@ private Q_SLOTS:
         QCOMPARE(scalar(QStringLiteral("select concat_ws('|',version,coalesce(pending,'-')) from "
                                        "dbname.schema_version where cname='$db'")),
             upToDate());
-        // a bill's lock names its terminal; item names and tax days are unique
-        QCOMPARE(scalar(QStringLiteral("select count(*) from information_schema.columns where table_schema='$db' and "
-                                       "table_name='sales_order' and column_name='lock_pcid'")),
-            QStringLiteral("1"));
+        // its tables have the columns of a new company's, with their types and defaults
+        TestServer::exec(QStringList { QStringLiteral("create database FRESH") }
+            + Schema::tableStatements(QStringLiteral("FRESH"), Schema::Variant::Company));
+        const QString columns = QStringLiteral(
+            "select group_concat(concat_ws(' ',table_name,column_name,column_type,is_nullable,column_default) order "
+            "by table_name,column_name) from information_schema.columns where table_schema='%1'");
+        QCOMPARE(scalar(columns.arg(kShop)), scalar(columns.arg(QStringLiteral("FRESH"))));
+        // item names and tax days are unique
         QCOMPARE(scalar(QStringLiteral("select group_concat(concat(index_name,':',non_unique) order by index_name) "
                                        "from information_schema.statistics where table_schema='$db' and index_name "
                                        "in ('item_name','tax_date')")),

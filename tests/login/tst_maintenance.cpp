@@ -74,7 +74,8 @@ void addItem(const QString& db, int code, const QString& name, int closing)
 {
     QStringList s { S("insert into %1.item(itemcode,itemname) values (%2,'%3')").arg(db).arg(code).arg(name) };
     if (closing >= 0)
-        s << S("insert into %1.stock_details values ('2026-01-05',%2,500,0,500,0), ('2026-10-20',%2,%3,0,%3,0)")
+        s << S("insert into %1.stock_details(sdate,itemcode,opening_stock,purchase,closing_stock,bill_recieved) "
+               "values('2026-01-05',%2,500,0,500,0), ('2026-10-20',%2,%3,0,%3,0)")
                  .arg(db)
                  .arg(code)
                  .arg(closing);
@@ -483,7 +484,8 @@ private Q_SLOTS:
         addItem(S("SHOP"), 6, S("GONE"), 60); // no longer an item: its old snapshot stays
         TestServer::exec({ S("insert into SHOP.itemdetails values (1,3,'2026-10-25'), (3,99,'2026-11-01'), "
                              "(4,98,'2026-10-01'), (6,7,'2026-10-25')"),
-            S("insert into SHOP.stock_details values ('2026-11-01',4,40,0,41,0)"),
+            S("insert into SHOP.stock_details(sdate,itemcode,opening_stock,purchase,closing_stock,bill_recieved) "
+              "values('2026-11-01',4,40,0,41,0)"),
             S("delete from SHOP.item where itemcode=6") });
         at(0);
         const QString rows = S("select group_concat(concat(itemcode,':',closing_stock,':',date_stock) order by "

@@ -35,7 +35,8 @@ inline QString counterSettings(const QString& db)
 inline void addItem(const QString& db, int code, const QString& name, const QString& rate, const QString& tax,
     const QString& discount, int minimal, int closing, const QString& barcode = QStringLiteral("0"))
 {
-    QStringList s { QStringLiteral("insert into %1.item values(%2,'%3',%4,%5,%6,%7,'%8')")
+    QStringList s { QStringLiteral(
+        "insert into %1.item(itemcode,itemname,rate,discount,tax,minimal,barcode) values(%2,'%3',%4,%5,%6,%7,'%8')")
                         .arg(db)
                         .arg(code)
                         .arg(QString(name)
@@ -46,8 +47,14 @@ inline void addItem(const QString& db, int code, const QString& name, const QStr
                         .arg(barcode) };
     if (closing >= 0) {
         // an older row first, so the latest-row rule is what picks the figure
-        s << QStringLiteral("insert into %1.stock_details values('2026-01-05',%2,500,0,500,0)").arg(db).arg(code);
-        s << QStringLiteral("insert into %1.stock_details values('2026-12-01',%2,%3,0,%3,0)")
+        s << QStringLiteral(
+            "insert into %1.stock_details(sdate,itemcode,opening_stock,purchase,closing_stock,bill_recieved) "
+            "values('2026-01-05',%2,500,0,500,0)")
+                 .arg(db)
+                 .arg(code);
+        s << QStringLiteral(
+            "insert into %1.stock_details(sdate,itemcode,opening_stock,purchase,closing_stock,bill_recieved) "
+            "values('2026-12-01',%2,%3,0,%3,0)")
                  .arg(db)
                  .arg(code)
                  .arg(closing);

@@ -381,14 +381,17 @@ void seedCompany()
                                       "('Round amount','not checked'),('hold limit','0'),('Part payment days','0')")
                            .arg(kDb) };
     for (int i = 0; i < kItemCount; ++i) {
-        seed << QStringLiteral("insert into %1.item values(%2,'%3',%4,0,0,0,'0')")
+        seed << QStringLiteral(
+            "insert into %1.item(itemcode,itemname,rate,discount,tax,minimal,barcode) values(%2,'%3',%4,0,0,0,'0')")
                     .arg(kDb)
                     .arg(i + 1)
                     .arg(S(kItems[i].name))
                     .arg(kItems[i].rate);
         // an older row, and today's row that sales move and earlier purchases raise
         for (const char* day : { "2026-12-01", "2026-12-09" })
-            seed << QStringLiteral("insert into %1.stock_details values('%2',%3,%4,0,%4,0)")
+            seed << QStringLiteral(
+                "insert into %1.stock_details(sdate,itemcode,opening_stock,purchase,closing_stock,bill_recieved) "
+                "values('%2',%3,%4,0,%4,0)")
                         .arg(kDb, S(day))
                         .arg(i + 1)
                         .arg(kItems[i].opening);
