@@ -9,8 +9,9 @@
 #   cluster.sh start-node N DIR   start node N again: it recovers its position and rejoins the
 #                                 running cluster, taking what it missed from the others
 #   cluster.sh status DIR         print each node's state; exit 0 when all three are synced
-# DIR/password holds the root password (POS_DB_PASSWORD when set at the first start) and
-# DIR/nodeN/client.cnf an option file for node N's root account. The nodes write commits to disk
+# DIR/password holds the root password (POS_DB_PASSWORD when set at the first start),
+# DIR/nodeN/client.cnf an option file for node N's root account, and DIR/nodeN/port and
+# DIR/nodeN/password its port and password as dbserver.sh leaves them for a single server. The nodes write commits to disk
 # lazily, as the test servers do: a cluster for trials, not a shop's data.
 set -euo pipefail
 
@@ -102,6 +103,9 @@ write_cnf() {
   printf '[client]\nuser=root\npassword="%s"\nsocket="%s"\n' "$v" "$(ndir "$n")/sock" >"$(cnf "$n").new"
   chmod 600 "$(cnf "$n").new"
   mv -f "$(cnf "$n").new" "$(cnf "$n")"
+  # the node's port and password as the tests read a server's (dbserver.sh writes the same)
+  client_port "$n" >"$(ndir "$n")/port"
+  cp "$dir/password" "$(ndir "$n")/password"
 }
 
 # node_args N: the settings node N always runs with.

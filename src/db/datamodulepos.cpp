@@ -27,6 +27,8 @@ namespace {
 const QString kDbKey = QStringLiteral("\\Software\\pos\\db");
 std::atomic<quint64> g_statements { 0 };
 std::atomic<quint64> g_retries { 0 };
+// a test's hook, run before this thread's next outermost commit
+thread_local std::function<void()> g_beforeNextCommit;
 
 QString serverMessage(const QSqlError& error)
 {
@@ -630,6 +632,8 @@ void TTransaction::commit()
         throw EDatabaseError(QStringLiteral("A statement of this transaction failed; it is rolled back"));
     if (m_connection.transactionState() == State::Lost || m_connection.closeIfDead())
         throw lostInTransaction(QStringLiteral("the server ended the session"));
+    if (g_beforeNextCommit)
+        std::exchange(g_beforeNextCommit, nullptr)();
     // what waits for the commit is done only when it is answered as done
     const std::vector<std::function<void()>> afterCommit = m_connection.takeAfterCommit();
     QSqlQuery q(m_connection.m_db);
@@ -700,6 +704,11 @@ void TTransaction::waitBeforeAttempt(int attempt)
 quint64 TTransaction::retries()
 {
     return g_retries.load();
+}
+
+void TTransaction::beforeNextCommit(std::function<void()> hook)
+{
+    g_beforeNextCommit = std::move(hook);
 }
 
 // ---------------------------------------------------------------------------------------------

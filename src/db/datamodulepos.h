@@ -271,6 +271,9 @@ public:
     static quint64 retries();
     // The error code of a transaction whose session was lost before its commit was sent.
     static QString lostCode();
+    // Runs `hook` on this thread just before the next outermost commit, once: a test holds a
+    // finished transaction open with it while another terminal commits.
+    static void beforeNextCommit(std::function<void()> hook);
 
 private:
     void rollback() noexcept;

@@ -131,11 +131,15 @@ QString scalar(const QString& sql)
         throw EDatabaseError(q.lastError().databaseText() + QStringLiteral(" in: ") + sql);
     if (!q.next() || q.isNull(0))
         return QString();
+    return asWritten(q.value(0).toString());
+}
+
+QString asWritten(const QString& text)
+{
     // Exact decimals come back with the 20 places of their columns ("250.00000000000000000000"),
     // also inside a concatenation: compared as the program writes them ("250"). Text columns
     // keep what was written.
     static const QRegularExpression decimal(QStringLiteral(R"((?<![\d.])(-?\d+)\.(\d{20})(?![\d.]))"));
-    const QString text = q.value(0).toString();
     QString out;
     qsizetype from = 0;
     for (auto it = decimal.globalMatch(text); it.hasNext();) {

@@ -178,6 +178,8 @@ void exec(const QStringList& statements);
 // First column of the first row, or a null string when there is none.
 QString scalar(const QString& sql);
 int count(const QString& sql);
+// A result as the program writes its figures: the exact decimals in it without trailing zeros.
+QString asWritten(const QString& text);
 // Waits (20 s at most) until that many transactions wait for a row lock; false when they never do.
 bool waitForLockWaits(int transactions);
 
