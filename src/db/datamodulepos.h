@@ -29,7 +29,8 @@ struct ConnectionSettings {
     QString password;
     QString server;
     QString port;
-    QString servers;
+    // "{}": settings made of the first four values alone leave it empty, without a warning
+    QString servers {};
 
     // Reads the values from the registry (creating the key when it is missing).
     static ConnectionSettings fromRegistry();
