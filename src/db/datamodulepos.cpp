@@ -50,6 +50,18 @@ QString serverCode(const QSqlError& error)
     return error.nativeErrorCode();
 }
 
+// 1047: a cluster node that is not (or no longer) part of the cluster's primary component
+// refuses every statement that would read or change tables ("WSREP has not yet prepared node for
+// application use"), before running it. Its session is given up like a lost one, for the next
+// server; the statement did not run there, so it may be sent again whatever it is.
+bool refusedByNode(const QSqlError& error)
+{
+    return error.nativeErrorCode() == QLatin1String("1047");
+}
+
+// Our own code for a transaction whose session ended before its commit was sent.
+const QString kLostTransaction = QStringLiteral("lost-session");
+
 // 1213: the server undid the whole transaction to break a deadlock.
 const QLatin1String kDeadlock("1213");
 // 1062: an insert met a key that exists; the server undid that one statement.
@@ -63,6 +75,11 @@ QString lostInTransactionText(const QString& detail)
     return QStringLiteral("The connection to the database server was lost during a transaction; none of its "
                           "changes were kept, and it was not sent again (%1)")
         .arg(detail);
+}
+
+EDatabaseError lostInTransaction(const QString& detail)
+{
+    return EDatabaseError(lostInTransactionText(detail), kLostTransaction);
 }
 
 // A wait that failed after (nearly) its whole limit ran out, rather than at once.
@@ -146,7 +163,8 @@ ConnectionSettings ConnectionSettings::fromRegistry()
     TRegistry reg;
     reg.createKey(kDbKey);
     return { reg.readString(kDbKey, QStringLiteral("User_name")), reg.readString(kDbKey, QStringLiteral("password")),
-        reg.readString(kDbKey, QStringLiteral("server")), reg.readString(kDbKey, QStringLiteral("port")) };
+        reg.readString(kDbKey, QStringLiteral("server")), reg.readString(kDbKey, QStringLiteral("port")),
+        reg.readString(kDbKey, QStringLiteral("servers")) };
 }
 
 void ConnectionSettings::writeToRegistry() const
@@ -156,6 +174,54 @@ void ConnectionSettings::writeToRegistry() const
     reg.writeString(kDbKey, QStringLiteral("password"), password);
     reg.writeString(kDbKey, QStringLiteral("server"), server);
     reg.writeString(kDbKey, QStringLiteral("port"), port);
+    // written every time, so that a list emptied on the screen does not stay behind
+    QStringList lines;
+    for (const QString& line : servers.split(QLatin1Char('\n'))) {
+        if (!line.trimmed().isEmpty())
+            lines << line.trimmed();
+    }
+    reg.writeString(kDbKey, QStringLiteral("servers"), lines.join(QLatin1Char('\n')));
+}
+
+bool ConnectionSettings::parseServer(const QString& line, ServerAddress* address)
+{
+    // a host name or IPv4 address (letters, digits, dots, hyphens), a colon, a port
+    static const QRegularExpression re(
+        QStringLiteral(R"(^([A-Za-z0-9](?:[A-Za-z0-9.\-]*[A-Za-z0-9])?):([0-9]{1,5})$)"));
+    const QRegularExpressionMatch m = re.match(line.trimmed());
+    if (!m.hasMatch())
+        return false;
+    const int port = m.captured(2).toInt();
+    if (port < 1 || port > 65535)
+        return false;
+    if (address)
+        *address = { m.captured(1), port };
+    return true;
+}
+
+int ConnectionSettings::badServerLine(const QString& list, QString* line)
+{
+    const QStringList lines = list.split(QLatin1Char('\n'));
+    for (int i = 0; i < lines.size(); ++i) {
+        QString text = lines.at(i);
+        if (text.trimmed().isEmpty() || parseServer(text))
+            continue;
+        if (line)
+            *line = text.trimmed();
+        return i + 1;
+    }
+    return 0;
+}
+
+QList<ServerAddress> ConnectionSettings::serverList() const
+{
+    QList<ServerAddress> list { { server.trimmed(), port.trimmed().isEmpty() ? 3306 : port.trimmed().toInt() } };
+    for (const QString& line : servers.split(QLatin1Char('\n'))) {
+        ServerAddress address;
+        if (parseServer(line, &address) && !list.contains(address))
+            list << address;
+    }
+    return list;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -164,7 +230,9 @@ TConnection::TConnection(const QString& instanceTag, const QString& name)
     : m_name(name)
     , m_qtName(instanceTag + QLatin1Char('/') + name)
     , m_database(QStringLiteral("general_stores"))
+    , m_servers(std::make_shared<TServerList>())
 {
+    m_servers->servers << ServerAddress { QString(), 3306 };
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), m_qtName);
     m_db.setDatabaseName(m_database);
     setTimeouts(ConnectionTimeouts());
@@ -179,10 +247,32 @@ TConnection::~TConnection()
 
 void TConnection::setParams(const QString& user, const QString& password, const QString& server, int port)
 {
+    auto own = std::make_shared<TServerList>();
+    own->servers << ServerAddress { server, port };
+    setParams(user, password, std::move(own));
+}
+
+void TConnection::setParams(const QString& user, const QString& password, std::shared_ptr<TServerList> servers)
+{
+    if (!servers || servers->servers.isEmpty())
+        throw EDatabaseError(QStringLiteral("No database server is set"));
     m_db.setUserName(user);
     m_db.setPassword(password);
-    m_db.setHostName(server);
-    m_db.setPort(port);
+    m_servers = std::move(servers);
+    m_serverIndex = m_servers->current;
+}
+
+ServerAddress TConnection::server() const
+{
+    return m_servers->servers.value(m_db.isOpen() ? m_serverIndex : m_servers->current);
+}
+
+void TConnection::dropSession()
+{
+    const bool wasOpen = m_db.isOpen();
+    close();
+    if (wasOpen && m_servers->current == m_serverIndex)
+        m_servers->current = (m_serverIndex + 1) % serverCount();
 }
 
 void TConnection::setTimeouts(const ConnectionTimeouts& timeouts)
@@ -212,9 +302,11 @@ void TConnection::setDatabaseName(const QString& database)
         return;
     const QSqlError error = q.lastError();
     q = QSqlQuery();
-    m_db.close();
-    if (!isConnectionLost(error))
+    if (!isConnectionLost(error) && !refusedByNode(error)) {
+        m_db.close();
         throw EDatabaseError(serverMessage(error));
+    }
+    dropSession();
 }
 
 bool TConnection::isOpen() const
@@ -230,21 +322,41 @@ QSqlDatabase& TConnection::ensureOpen()
     // undid what the transaction had done.
     if (inTransaction()) {
         m_transaction = TransactionState::Lost;
-        throw EDatabaseError(lostInTransactionText(QStringLiteral("the connection was closed")));
+        throw lostInTransaction(QStringLiteral("the connection was closed"));
     }
     if (beforeConnect)
         beforeConnect(*this);
     // An empty database name (no company chosen yet) connects without a current database.
     m_db.setDatabaseName(m_database);
-    QElapsedTimer timer;
-    timer.start();
-    if (!m_db.open()) {
+    // Each server once, from the current one on; the first that answers becomes the current one.
+    const int count = serverCount();
+    const int first = m_servers->current;
+    QStringList failures;
+    for (int i = 0; i < count && !m_db.isOpen(); ++i) {
+        const int index = (first + i) % count;
+        const ServerAddress address = m_servers->servers.at(index);
+        m_db.setHostName(address.host);
+        m_db.setPort(address.port);
+        QElapsedTimer timer;
+        timer.start();
+        if (m_db.open()) {
+            m_serverIndex = index;
+            m_servers->current = index;
+            break;
+        }
         const QString message = serverMessage(m_db.lastError());
-        if (ranOut(timer, m_timeouts.connectSeconds))
-            throw EDatabaseError(noAnswerText(m_timeouts.connectSeconds,
-                QStringLiteral("%1:%2, %3").arg(m_db.hostName()).arg(m_db.port()).arg(message)));
-        throw EDatabaseError(message);
+        failures << (ranOut(timer, m_timeouts.connectSeconds)
+                ? noAnswerText(m_timeouts.connectSeconds, QStringLiteral("%1, %2").arg(address.text(), message))
+                : (count > 1 ? QStringLiteral("%1: %2").arg(address.text(), message) : message));
     }
+    if (!m_db.isOpen()) {
+        if (count == 1)
+            throw EDatabaseError(failures.value(0));
+        throw EDatabaseError(QStringLiteral("None of the %1 database servers answered: %2")
+                                 .arg(count)
+                                 .arg(failures.join(QStringLiteral("; "))));
+    }
+    ++m_sessions;
     // On a cluster node a read first waits until the node has applied every commit the cluster
     // made before it, so what a terminal decides on is never older than another node's last
     // commit. A single server takes the setting and has nothing to wait for; a server without
@@ -279,7 +391,7 @@ bool TConnection::closeIfDead()
 {
     if (!m_db.isOpen() || !serverEndedSession(m_db))
         return false;
-    close();
+    dropSession();
     return true;
 }
 
@@ -312,7 +424,7 @@ void TQuery::exec(const QString& sql)
             throw EDatabaseError(QStringLiteral("A statement of this transaction failed before; the transaction is "
                                                 "rolled back and this statement was not sent"));
         if (m_connection.transactionState() == TConnection::TransactionState::Lost || m_connection.closeIfDead())
-            throw EDatabaseError(lostInTransactionText(QStringLiteral("the server ended the session")));
+            throw lostInTransaction(QStringLiteral("the server ended the session"));
     } else {
         // A session the server ended while the connection stood idle is replaced before anything
         // is sent: nothing has reached the server yet, so this holds for changes too.
@@ -328,9 +440,15 @@ void TQuery::exec(const QString& sql)
         timer.start();
         return q.exec(sql);
     };
-    if (!send()) {
+    // A statement is sent once more, on the next server, after its session was lost only when it
+    // changes nothing: the server may have run a change before the connection broke. A statement
+    // a cluster node refused did not run, and goes on to the next server whatever it is.
+    bool sentAgain = false;
+    int refusals = 0;
+    while (!send()) {
         const QSqlError error = q.lastError();
-        if (!isConnectionLost(error)) {
+        const bool refused = refusedByNode(error);
+        if (!isConnectionLost(error) && !refused) {
             // A duplicate key undoes only its own statement: the caller may take another key and
             // go on in the same transaction. Any other failure ends the transaction.
             if (inTransaction && serverCode(error) != kDuplicateKey)
@@ -338,28 +456,27 @@ void TQuery::exec(const QString& sql)
             throw EDatabaseError(serverMessage(error), serverCode(error));
         }
         q = QSqlQuery();
-        m_connection.close();
+        m_connection.dropSession();
         const int limit = qMin(m_connection.timeouts().readSeconds, m_connection.timeouts().writeSeconds);
+        const bool noAnswer = !refused && ranOut(timer, limit);
+        // the whole transaction runs again from its start (InTransaction), never a part of it
         if (inTransaction)
-            throw EDatabaseError(lostInTransactionText(ranOut(timer, limit) ? noAnswerText(limit, serverMessage(error))
-                                                                            : serverMessage(error)),
-                serverCode(error));
-        if (ranOut(timer, limit))
+            throw lostInTransaction(noAnswer ? noAnswerText(limit, serverMessage(error)) : serverMessage(error));
+        if (noAnswer)
             throw EDatabaseError(noAnswerText(limit, serverMessage(error)));
-        // The server may have run a change before the connection broke: it is not sent again.
+        if (refused) {
+            if (++refusals >= m_connection.serverCount())
+                throw EDatabaseError(serverMessage(error), serverCode(error));
+            continue;
+        }
         if (!changesNothing(sql))
             throw EDatabaseError(
                 QStringLiteral("The connection to the database server was lost while a change was being sent; it "
                                "was not sent again (%1)")
                     .arg(serverMessage(error)));
-        if (!send()) {
-            const QSqlError again = q.lastError();
-            if (isConnectionLost(again)) {
-                q = QSqlQuery();
-                m_connection.close();
-            }
-            throw EDatabaseError(serverMessage(again), serverCode(again));
-        }
+        if (sentAgain)
+            throw EDatabaseError(serverMessage(error), serverCode(error));
+        sentAgain = true;
     }
 
     static const QRegularExpression useStatement(
@@ -472,10 +589,21 @@ TTransaction::TTransaction(TConnection& connection, Isolation isolation)
         return;
     }
     TQuery q(connection, QStringLiteral("transaction"));
-    // applies to the next transaction only; the connection's other statements keep the default
-    q.exec(isolation == Isolation::ReadCommitted ? QStringLiteral("set transaction isolation level read committed")
-                                                 : QStringLiteral("set transaction isolation level repeatable read"));
-    q.exec(QStringLiteral("start transaction"));
+    // The level applies to the next transaction of the session only (the connection's other
+    // statements keep the default), so both go to one session: a start that went on to another
+    // server (a node that refused it) is undone there and both are sent again.
+    for (int attempt = 0;; ++attempt) {
+        q.exec(isolation == Isolation::ReadCommitted
+                ? QStringLiteral("set transaction isolation level read committed")
+                : QStringLiteral("set transaction isolation level repeatable read"));
+        const quint64 session = connection.sessionNumber();
+        q.exec(QStringLiteral("start transaction"));
+        if (connection.sessionNumber() == session)
+            break;
+        q.exec(QStringLiteral("rollback"));
+        if (attempt >= connection.serverCount())
+            throw EDatabaseError(QStringLiteral("No database server kept the session for a transaction"));
+    }
     connection.setTransactionState(TConnection::TransactionState::Open);
 }
 
@@ -503,7 +631,7 @@ void TTransaction::commit()
     if (m_connection.transactionState() == State::Failed)
         throw EDatabaseError(QStringLiteral("A statement of this transaction failed; it is rolled back"));
     if (m_connection.transactionState() == State::Lost || m_connection.closeIfDead())
-        throw EDatabaseError(lostInTransactionText(QStringLiteral("the server ended the session")));
+        throw lostInTransaction(QStringLiteral("the server ended the session"));
     if (g_beforeNextCommit)
         std::exchange(g_beforeNextCommit, nullptr)();
     // what waits for the commit is done only when it is answered as done
@@ -518,13 +646,19 @@ void TTransaction::commit()
     }
     const QSqlError error = q.lastError();
     q = QSqlQuery();
+    // A node that refused the commit did not run it: the session is given up, which undoes the
+    // transaction, and it may run again on the next server.
+    if (refusedByNode(error)) {
+        m_connection.dropSession();
+        throw lostInTransaction(serverMessage(error));
+    }
     if (!isConnectionLost(error)) {
         m_connection.setTransactionState(State::Failed);
         throw EDatabaseError(serverMessage(error), serverCode(error));
     }
     // The commit may have reached the server before the connection broke.
     m_connection.setTransactionState(State::None);
-    m_connection.close();
+    m_connection.dropSession();
     m_done = true;
     throw EDatabaseError(QStringLiteral("The connection to the database server was lost while a transaction was being "
                                         "committed; whether its changes were kept is not known (%1)")
@@ -550,7 +684,13 @@ void TTransaction::rollback() noexcept
 
 bool TTransaction::mayRunAgain(const EDatabaseError& error, int attempt)
 {
-    return error.serverCode() == kDeadlock && attempt < kTransactionAttempts;
+    return (error.serverCode() == kDeadlock || error.serverCode() == kLostTransaction)
+        && attempt < kTransactionAttempts;
+}
+
+QString TTransaction::lostCode()
+{
+    return kLostTransaction;
 }
 
 void TTransaction::waitBeforeAttempt(int attempt)
@@ -638,9 +778,11 @@ QList<TConnection*> TDm::connections()
 
 void TDm::applySettings(const ConnectionSettings& settings)
 {
-    const int port = settings.port.trimmed().isEmpty() ? 3306 : settings.port.toInt();
+    // one list for all: a server one connection found gone is not tried first by the others
+    auto servers = std::make_shared<TServerList>();
+    servers->servers = settings.serverList();
     for (TConnection* c : connections())
-        c->setParams(settings.userName, settings.password, settings.server, port);
+        c->setParams(settings.userName, settings.password, servers);
 }
 
 void TDm::setTimeouts(const ConnectionTimeouts& timeouts)

@@ -7,20 +7,42 @@
 #include <QStringList>
 #include <QVector>
 #include <functional>
+#include <memory>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
-// Connection settings of the "\Software\pos\db" key.
+// One database server: an address (host name or IPv4 address) and its port.
+struct ServerAddress {
+    QString host;
+    int port = 3306;
+    QString text() const { return host + QLatin1Char(':') + QString::number(port); }
+    bool operator==(const ServerAddress&) const = default;
+};
+
+// Connection settings of the "\Software\pos\db" key. "server" and "port" name the default server,
+// tried first; "servers" names further servers of the same data (the nodes of a cluster), one
+// host:port a line, in the order they are tried after it. Settings without the list (written by
+// an older program) name the default server alone, and older programs read only the first four.
 struct ConnectionSettings {
     QString userName;
     QString password;
     QString server;
     QString port;
+    // "{}": settings made of the first four values alone leave it empty, without a warning
+    QString servers {};
 
-    // Reads the four values from the registry (creating the key when it is missing).
+    // Reads the values from the registry (creating the key when it is missing).
     static ConnectionSettings fromRegistry();
     void writeToRegistry() const;
+
+    // The default server, then the further ones; a malformed line of the list is left out.
+    QList<ServerAddress> serverList() const;
+    // "host:port" with a port from 1 to 65535; surrounding blanks do not count.
+    static bool parseServer(const QString& line, ServerAddress* address = nullptr);
+    // The first line of a server list that is neither blank nor host:port, with its number
+    // (from 1); 0 when every line is good.
+    static int badServerLine(const QString& list, QString* line = nullptr);
 };
 
 // How long a connection waits for the server before it gives up, in seconds. An unreachable or
@@ -49,9 +71,21 @@ private:
     bool m_null = true;
 };
 
+// The servers a data module's connections try, in order, and the one they start at: the one that
+// answered last. Shared by the connections, so that once one of them has found a server gone the
+// others go straight to the one that answered.
+struct TServerList {
+    QList<ServerAddress> servers;
+    int current = 0;
+};
+
 // A named server connection. It opens on its first statement with the stored credentials and
 // follows company switches: setting its database on an open connection changes the server's
 // current database at once.
+//
+// With several servers, a connect tries each once, from the current one on (wrapping round), and
+// the one that answers becomes the current one. A session lost during use, or on a cluster node
+// that refuses statements, moves the current server to the next one.
 class TConnection {
 public:
     TConnection(const QString& instanceTag, const QString& name);
@@ -60,7 +94,15 @@ public:
     TConnection& operator=(const TConnection&) = delete;
 
     QString name() const { return m_name; }
+    // One server of its own.
     void setParams(const QString& user, const QString& password, const QString& server, int port);
+    void setParams(const QString& user, const QString& password, std::shared_ptr<TServerList> servers);
+    int serverCount() const { return int(m_servers->servers.size()); }
+    // The server of the open session, or the one the next connect tries first.
+    ServerAddress server() const;
+    // Sessions opened so far: a new number means a new session, on which nothing of an earlier
+    // one (a transaction, a "set transaction") is left.
+    quint64 sessionNumber() const { return m_sessions; }
     // Takes effect at the next connect.
     void setTimeouts(const ConnectionTimeouts& timeouts);
     ConnectionTimeouts timeouts() const { return m_timeouts; }
@@ -105,6 +147,9 @@ private:
     friend class TQuery;
     friend class TTransaction;
     void setTransactionState(TransactionState state) { m_transaction = state; }
+    // Ends a session that was lost or that its server would not serve, and moves the current
+    // server past this one, unless another connection has moved it already.
+    void dropSession();
     // Hands out what waited for the commit, leaving none queued.
     std::vector<std::function<void()>> takeAfterCommit() { return std::exchange(m_afterCommit, {}); }
 
@@ -113,6 +158,9 @@ private:
     QString m_database;
     ConnectionTimeouts m_timeouts;
     QSqlDatabase m_db;
+    std::shared_ptr<TServerList> m_servers;
+    int m_serverIndex = 0;
+    quint64 m_sessions = 0;
     TransactionState m_transaction = TransactionState::None;
     std::vector<std::function<void()>> m_afterCommit;
 };
@@ -197,8 +245,10 @@ enum class Isolation { RepeatableRead, ReadCommitted };
 // a joined guard left without commit dooms the whole transaction to a rollback.
 //
 // A transaction is never carried over to a new connection: when the session is lost under it,
-// every further statement and the commit fail with an error, and nothing of it is kept. A commit
-// whose answer is lost is reported as such: the server may or may not have kept it.
+// every further statement and the commit fail with an error (server code lostCode()), and nothing
+// of it is kept; InTransaction then runs it again from its start on the next server. A commit
+// whose answer is lost is reported as such and never run again: the server may or may not have
+// kept it.
 class TTransaction {
 public:
     explicit TTransaction(TConnection& connection, Isolation isolation = Isolation::RepeatableRead);
@@ -213,12 +263,15 @@ public:
 
     // Whether a transaction that ended in this error may be run again from its start: the server
     // chose it as the victim of a deadlock, or a cluster refused it at its commit for a change
-    // another node committed first, and undid all of it. Before it runs again the caller waits a
+    // another node committed first, and undid all of it; or its session was lost before the
+    // commit was sent, which undid all of it too. Before it runs again the caller waits a
     // random while that grows with each attempt, so that terminals that met do not meet again.
     static bool mayRunAgain(const EDatabaseError& error, int attempt);
     static void waitBeforeAttempt(int attempt);
     // Transactions run again so far in this process.
     static quint64 retries();
+    // The error code of a transaction whose session was lost before its commit was sent.
+    static QString lostCode();
     // Runs `hook` on this thread just before the next outermost commit, once: a test holds a
     // finished transaction open with it while another terminal commits.
     static void beforeNextCommit(std::function<void()> hook);
@@ -232,12 +285,14 @@ private:
 
 // Runs `body` as one transaction on the connection and commits it; when body throws, its changes
 // are rolled back and the exception goes on. Inside an open transaction body joins it. A
-// transaction the server undid to break a deadlock is run again from its start (after a short
-// random wait, up to a couple of seconds in all), so
+// transaction the server undid to break a deadlock, or whose session was lost before its commit,
+// is run again from its start (after a short random wait, up to a couple of seconds in all; a
+// lost one on a new session, on the next server), so
 // body must read what it needs inside and have no effects outside the database before it ends.
 // Every statement of body must go through query objects of this connection.
 template <typename Body> auto InTransaction(TConnection& connection, Isolation isolation, Body&& body)
 {
+    int lost = 0;
     for (int attempt = 1;; ++attempt) {
         try {
             TTransaction transaction(connection, isolation);
@@ -253,6 +308,10 @@ template <typename Body> auto InTransaction(TConnection& connection, Isolation i
         } catch (const EDatabaseError& e) {
             // a joined body leaves the decision to the transaction it joined
             if (connection.inTransaction() || !TTransaction::mayRunAgain(e, attempt))
+                throw;
+            // lost on every server in turn (a statement that outlasts the wait for an answer
+            // everywhere): not sent round again
+            if (e.serverCode() == TTransaction::lostCode() && ++lost > connection.serverCount())
                 throw;
         }
         TTransaction::waitBeforeAttempt(attempt + 1);

@@ -42,12 +42,18 @@ QString Tdbform::serverText() const
 
 void Tdbform::btn_connectClick()
 {
-    const ConnectionSettings settings { ui->edt_user->text(), ui->edt_pwd->text(), serverText(), ui->edt_port->text() };
+    const ConnectionSettings settings { ui->edt_user->text(), ui->edt_pwd->text(), serverText(), ui->edt_port->text(),
+        ui->edt_servers->toPlainText() };
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const ConnectOutcome outcome = TryAndStoreConnection(settings);
+    QString refusal;
+    const ConnectOutcome outcome = TryAndStoreConnection(settings, &refusal);
     QApplication::restoreOverrideCursor();
     switch (outcome) {
     case ConnectOutcome::Incomplete:
+        return;
+    case ConnectOutcome::BadServerList:
+        ShowMsg(refusal, QString(), 0);
+        ui->edt_servers->setFocus();
         return;
     case ConnectOutcome::Failed:
         ShowMsg(QStringLiteral("Connection failed"), QString(), 1);

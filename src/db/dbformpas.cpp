@@ -28,11 +28,27 @@ bool PortTooLarge(const QString& text)
     return !ok || v > 65535;
 }
 
+QString ServerListError(const QString& list)
+{
+    QString line;
+    const int number = ConnectionSettings::badServerLine(list, &line);
+    if (number == 0)
+        return QString();
+    return QStringLiteral("Further servers, line %1: \"%2\" is not a server as host:port (a port from 1 to 65535)")
+        .arg(number)
+        .arg(line);
+}
+
 ConnectOutcome TryAndStoreConnection(const ConnectionSettings& s, QString* error)
 {
     if (s.userName.isEmpty() || s.password.isEmpty() || s.server.isEmpty() || s.server == QLatin1String("0.0.0.0")
         || s.port.isEmpty())
         return ConnectOutcome::Incomplete;
+    if (const QString refusal = ServerListError(s.servers); !refusal.isEmpty()) {
+        if (error)
+            *error = refusal;
+        return ConnectOutcome::BadServerList;
+    }
 
     static std::atomic<int> counter { 0 };
     const QString name = QStringLiteral("dbform-test-%1").arg(++counter);

@@ -14,8 +14,13 @@ bool MyFunction();
 bool PortKeyAllowed(QChar key);
 bool PortTooLarge(const QString& text);
 
-enum class ConnectOutcome { Incomplete, Failed, Connected };
+// The refusal of a server list with a line that is not host:port (port 1-65535), naming the
+// line; empty when every line is good or blank.
+QString ServerListError(const QString& list);
 
-// "Connect": does nothing for incomplete settings (an empty field, or server 0.0.0.0); tries the
-// settings on a connection of its own; stores all four values only when the server answers.
+enum class ConnectOutcome { Incomplete, BadServerList, Failed, Connected };
+
+// "Connect": does nothing for incomplete settings (an empty field, or server 0.0.0.0); refuses a
+// malformed list of further servers (the message in `error`); tries the default server on a
+// connection of its own; stores the values only when it answers.
 ConnectOutcome TryAndStoreConnection(const ConnectionSettings& settings, QString* error = nullptr);

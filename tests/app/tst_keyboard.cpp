@@ -169,7 +169,8 @@ private Q_SLOTS:
             QTest::newRow(name) << S(screen) << order.split(QLatin1Char(' '))
                                 << (typed.isEmpty() ? QStringList() : typed.split(QLatin1Char(' ')));
         };
-        row("connection", "connection", S("edt_user edt_pwd edt_server edt_port btn_connect"), S("edt_port=33066"));
+        row("connection", "connection", S("edt_user edt_pwd edt_server edt_port edt_servers btn_connect"),
+            S("edt_port=33066"));
         row("login", "login", S("username password btnlogin"), S("username=meera password=x1"));
         row("admin options", "admin", S("Edit1 Button1 ComboBox1 Edit2 btnremove Button2 Button3 BitBtn1"),
             S("Edit1=NEW(SHOP).X@Y"));
