@@ -25,6 +25,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTime>
@@ -66,6 +67,12 @@ struct Options {
     int seconds = 20;
     int thinkMs = 100;
     bool stockLock = true;
+    // --servers: the terminals are spread over these, each with the others as its further servers
+    QList<ServerAddress> servers;
+    int killServer = 0; // 1-based index into servers; 0: none
+    int killAt = 0; // seconds into the run
+    int restartAfter = 10; // seconds after the kill
+    QString clusterDir; // the cluster.sh folder of the servers
 };
 
 bool parseOptions(const QCoreApplication& app, Options& o)
@@ -95,8 +102,19 @@ bool parseOptions(const QCoreApplication& app, Options& o)
         S("think-ms"), S("A terminal's mean pause between two actions (a quick cashier: 100)."), S("T"), S("100"));
     const QCommandLineOption noStockLock(S("no-stock-lock"),
         S("Check the stock and write a grid line without locking the item's stock row (to compare)."));
+    const QCommandLineOption servers(S("servers"),
+        S("Servers of one cluster (host:port,host:port,...): terminal i works on server i mod n and moves on to "
+          "the others when it is lost. Seeding and the checks use the first."),
+        S("LIST"));
+    const QCommandLineOption killServer(
+        S("kill-server"), S("Kill server N of --servers (from 1) during the run (needs --cluster and --at)."), S("N"));
+    const QCommandLineOption killAt(S("at"), S("Seconds into the run at which --kill-server kills it."), S("S"));
+    const QCommandLineOption restartAfter(
+        S("restart-after"), S("Seconds after the kill at which the server is started again."), S("S"), S("10"));
+    const QCommandLineOption cluster(
+        S("cluster"), S("The folder of the scripts/cluster.sh cluster the servers belong to."), S("DIR"));
     p.addOptions({ host, port, user, password, items, ledger, bills, view, customers, runs, noIndexes, explain, keep,
-        terminals, seconds, think, noStockLock });
+        terminals, seconds, think, noStockLock, servers, killServer, killAt, restartAfter, cluster });
     p.process(app);
 
     o.settings.server = p.value(host);
@@ -114,6 +132,31 @@ bool parseOptions(const QCoreApplication& app, Options& o)
     o.explain = p.isSet(explain);
     o.keep = p.isSet(keep);
     o.stockLock = !p.isSet(noStockLock);
+    if (p.isSet(servers)) {
+        for (const QString& text : p.value(servers).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            ServerAddress a;
+            if (!ConnectionSettings::parseServer(text, &a)) {
+                say(S("pos_bench: --servers takes host:port,host:port,..."));
+                return false;
+            }
+            o.servers << a;
+        }
+        o.settings.server = o.servers.value(0).host;
+        o.settings.port = QString::number(o.servers.value(0).port);
+    }
+    if (p.isSet(killServer)) {
+        bool killOk[3] = { false, false, true };
+        o.killServer = p.value(killServer).toInt(&killOk[0]);
+        o.killAt = p.value(killAt).toInt(&killOk[1]);
+        o.restartAfter = p.value(restartAfter).toInt(&killOk[2]);
+        o.clusterDir = p.value(cluster);
+        if (!killOk[0] || !killOk[1] || !killOk[2] || o.killServer < 1 || o.killServer > o.servers.size()
+            || o.clusterDir.isEmpty() || o.killAt < 0 || o.restartAfter < 1 || !p.isSet(terminals)) {
+            say(S("pos_bench: --kill-server N needs --terminals, --servers holding server N, --at S and --cluster "
+                  "DIR"));
+            return false;
+        }
+    }
     bool concurrent[3] = { true, true, true };
     if (p.isSet(terminals))
         o.terminals = p.value(terminals).toInt(&concurrent[0]);
@@ -637,11 +680,28 @@ struct TerminalWork {
 
 // One counter terminal: rings up 20 of the shared items, processes the bill, then pays it in cash
 // (three bills in four) or holds it, through the procedures the screens call, until told to stop.
-void workAsTerminal(
-    const Options& o, const QString& database, int terminalId, const std::atomic<bool>& stop, TerminalWork& out)
+// Terminal i's settings: server i mod n of --servers first, the others after it in their order.
+ConnectionSettings terminalSettings(const Options& o, int index)
+{
+    ConnectionSettings s = o.settings;
+    if (o.servers.isEmpty())
+        return s;
+    const int n = int(o.servers.size());
+    const ServerAddress first = o.servers.at(index % n);
+    s.server = first.host;
+    s.port = QString::number(first.port);
+    QStringList further;
+    for (int k = 1; k < n; ++k)
+        further << o.servers.at((index + k) % n).text();
+    s.servers = further.join(QLatin1Char('\n'));
+    return s;
+}
+
+void workAsTerminal(const Options& o, const QString& database, int terminalId, int index, const std::atomic<bool>& stop,
+    TerminalWork& out)
 {
     try {
-        TDm dm(o.settings);
+        TDm dm(terminalSettings(o, index));
         dm.setCompanyDatabase(database, true);
         const QString terminal = QString::number(terminalId);
         const QString today = QDate::currentDate().toString(S("yyyy-MM-dd"));
@@ -739,7 +799,7 @@ struct Restocking {
 void restock(const Options& o, const QString& database, const std::atomic<bool>& stop, Restocking& out)
 {
     try {
-        TDm dm(o.settings);
+        TDm dm(terminalSettings(o, 0));
         dm.setCompanyDatabase(database, true);
         TQuery& q = dm.MyQview;
         const QString today = QDate::currentDate().toString(S("yyyy-MM-dd"));
@@ -782,7 +842,7 @@ struct Watch {
 void watchGrids(const Options& o, const QString& database, const std::atomic<bool>& stop, Watch& out)
 {
     try {
-        TDm dm(o.settings);
+        TDm dm(terminalSettings(o, 0));
         dm.setCompanyDatabase(database, true);
         TQuery& q = dm.MyQview;
         // Cheap enough to run all the time beside the terminals: each item's latest ledger row is
@@ -810,6 +870,16 @@ void watchGrids(const Options& o, const QString& database, const std::atomic<boo
     }
 }
 
+// Runs scripts/cluster.sh ACTION N DIR for the server --kill-server names.
+void clusterScript(const Options& o, const QString& action)
+{
+    QProcess script;
+    script.setProcessChannelMode(QProcess::ForwardedChannels);
+    script.start(S(POS_SOURCE_DIR "/scripts/cluster.sh"), { action, QString::number(o.killServer), o.clusterDir });
+    if (!script.waitForFinished(300000) || script.exitCode() != 0)
+        say(S("cluster.sh %1 %2 failed").arg(action).arg(o.killServer));
+}
+
 // N terminals at once on the shared items; afterwards every item's stock must be its start plus
 // what was purchased less what the paid and held bills took.
 int runTerminals(const Options& o, const QString& database, TQuery& admin)
@@ -826,14 +896,27 @@ int runTerminals(const Options& o, const QString& database, TQuery& admin)
     Watch watch;
     std::vector<std::unique_ptr<QThread>> threads;
     for (int i = 0; i < o.terminals; ++i) {
-        threads.emplace_back(
-            QThread::create([&o, &database, &stop, &work, i] { workAsTerminal(o, database, 101 + i, stop, work[i]); }));
+        threads.emplace_back(QThread::create(
+            [&o, &database, &stop, &work, i] { workAsTerminal(o, database, 101 + i, i, stop, work[i]); }));
     }
     threads.emplace_back(QThread::create([&] { restock(o, database, stop, restocking); }));
     threads.emplace_back(QThread::create([&] { watchGrids(o, database, stop, watch); }));
     for (auto& t : threads)
         t->start();
-    QThread::sleep(o.seconds);
+    QElapsedTimer clock;
+    clock.start();
+    if (o.killServer > 0) {
+        // the node dies as in a power cut, and comes back later to catch up with the others
+        QThread::msleep(quint64(o.killAt) * 1000);
+        clusterScript(o, S("kill"));
+        say(S("  server %1 killed at %2 s").arg(o.killServer).arg(clock.elapsed() / 1000.0, 0, 'f', 1));
+        QThread::msleep(quint64(o.restartAfter) * 1000);
+        clusterScript(o, S("start-node"));
+        say(S("  server %1 back at %2 s").arg(o.killServer).arg(clock.elapsed() / 1000.0, 0, 'f', 1));
+    }
+    const qint64 left = qint64(o.seconds) * 1000 - clock.elapsed();
+    if (left > 0)
+        QThread::msleep(quint64(left));
     stop = true;
     for (auto& t : threads)
         t->wait();
@@ -863,8 +946,30 @@ int runTerminals(const Options& o, const QString& database, TQuery& admin)
     reportLatencies("add", all.add);
     reportLatencies("pay", all.pay);
     reportLatencies("hold", all.hold);
+    // the longest a cashier waited for one action (a server dying under it included)
+    qint64 longest = 0;
+    for (const auto* list : { &all.add, &all.pay, &all.hold }) {
+        for (qint64 ns : *list)
+            longest = std::max(longest, ns);
+    }
+    std::printf("longest_stall_ms=%.1f\n", longest / 1e6);
 
     const std::map<int, qint64> end = sharedStock(admin);
+    // every server holds the same stock
+    int serversDiffering = 0;
+    for (int k = 1; k < o.servers.size(); ++k) {
+        TConnection other(S("pos_bench"), S("check%1").arg(k));
+        other.setParams(o.settings.userName, o.settings.password, o.servers.at(k).host, o.servers.at(k).port);
+        other.setDatabaseName(database);
+        TQuery q(other, S("check"));
+        if (sharedStock(q) != end) {
+            ++serversDiffering;
+            say(S("server %1 holds other stock figures than server 1").arg(o.servers.at(k).text()));
+        }
+    }
+    if (!o.servers.isEmpty())
+        std::printf(
+            "servers_checked=%lld servers_differing=%d\n", static_cast<long long>(o.servers.size()), serversDiffering);
     qint64 lost = 0;
     for (const auto& [item, before] : start) {
         const auto found = end.find(item);
@@ -881,7 +986,7 @@ int runTerminals(const Options& o, const QString& database, TQuery& admin)
     for (const QString& e : errors)
         say(S("terminal error: ") + e);
     // without the lock an oversell is what the comparison is for
-    return lost == 0 && errors.isEmpty() && (watch.oversold == 0 || !o.stockLock) ? 0 : 1;
+    return lost == 0 && errors.isEmpty() && serversDiffering == 0 && (watch.oversold == 0 || !o.stockLock) ? 0 : 1;
 }
 
 int run(const Options& o)
