@@ -66,9 +66,10 @@ const QString kLostTransaction = QStringLiteral("lost-session");
 const QLatin1String kDeadlock("1213");
 // 1062: an insert met a key that exists; the server undid that one statement.
 const QLatin1String kDuplicateKey("1062");
-// How often a transaction undone for a deadlock is run again before the error is shown.
-// Enough for 32 terminals on three cluster nodes working flat out on the same items.
-constexpr int kTransactionAttempts = 30;
+// How long a transaction undone for a deadlock (or refused by a cluster at its commit) is run
+// again before the error is shown: 32 terminals on three cluster nodes working flat out on the
+// same 50 items get every transaction through well within it.
+std::atomic<qint64> g_retryWindowMs { 30000 };
 
 QString lostInTransactionText(const QString& detail)
 {
@@ -445,9 +446,20 @@ void TQuery::exec(const QString& sql)
     // a cluster node refused did not run, and goes on to the next server whatever it is.
     bool sentAgain = false;
     int refusals = 0;
+    int deadlocks = 0;
+    QElapsedTimer sinceFirst;
+    sinceFirst.start();
     while (!send()) {
         const QSqlError error = q.lastError();
         const bool refused = refusedByNode(error);
+        // A statement of its own that the server undid to break a deadlock (on a cluster: one that
+        // met another node's commit) was undone whole: it is sent again, as a transaction would be
+        // run again.
+        if (!inTransaction && serverCode(error) == kDeadlock && sinceFirst.elapsed() < g_retryWindowMs.load()) {
+            q = QSqlQuery();
+            TTransaction::waitBeforeAttempt(++deadlocks + 1);
+            continue;
+        }
         if (!isConnectionLost(error) && !refused) {
             // A duplicate key undoes only its own statement: the caller may take another key and
             // go on in the same transaction. Any other failure ends the transaction.
@@ -682,10 +694,15 @@ void TTransaction::rollback() noexcept
     }
 }
 
-bool TTransaction::mayRunAgain(const EDatabaseError& error, int attempt)
+bool TTransaction::mayRunAgain(const EDatabaseError& error, qint64 elapsedMs)
 {
     return (error.serverCode() == kDeadlock || error.serverCode() == kLostTransaction)
-        && attempt < kTransactionAttempts;
+        && elapsedMs < g_retryWindowMs.load();
+}
+
+qint64 TTransaction::setRetryWindowMs(qint64 ms)
+{
+    return g_retryWindowMs.exchange(ms);
 }
 
 QString TTransaction::lostCode()
@@ -696,8 +713,8 @@ QString TTransaction::lostCode()
 void TTransaction::waitBeforeAttempt(int attempt)
 {
     ++g_retries;
-    // half to all of 1, 2, 4 ... up to 64 ms: under 1.7 s over every attempt
-    const int ceiling = 1 << qMin(attempt - 2, 6);
+    // half to all of 1, 2, 4 ... up to 256 ms: terminals that keep meeting spread out further
+    const int ceiling = 1 << qMin(attempt - 2, 8);
     QThread::usleep(quint64(QRandomGenerator::global()->bounded(ceiling * 500, ceiling * 1000 + 1)));
 }
 

@@ -2,6 +2,7 @@
 
 #include "platform/errors.h"
 
+#include <QElapsedTimer>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -265,9 +266,13 @@ public:
     // chose it as the victim of a deadlock, or a cluster refused it at its commit for a change
     // another node committed first, and undid all of it; or its session was lost before the
     // commit was sent, which undid all of it too. Before it runs again the caller waits a
-    // random while that grows with each attempt, so that terminals that met do not meet again.
-    static bool mayRunAgain(const EDatabaseError& error, int attempt);
+    // random while that grows with each attempt, so that terminals that met do not meet again;
+    // it is run again as long as it has been at it for less than the retry window (30 s), after
+    // which the error is shown.
+    static bool mayRunAgain(const EDatabaseError& error, qint64 elapsedMs);
     static void waitBeforeAttempt(int attempt);
+    // For tests: the retry window, returning the one before.
+    static qint64 setRetryWindowMs(qint64 ms);
     // Transactions run again so far in this process.
     static quint64 retries();
     // The error code of a transaction whose session was lost before its commit was sent.
@@ -293,6 +298,8 @@ private:
 template <typename Body> auto InTransaction(TConnection& connection, Isolation isolation, Body&& body)
 {
     int lost = 0;
+    QElapsedTimer since;
+    since.start();
     for (int attempt = 1;; ++attempt) {
         try {
             TTransaction transaction(connection, isolation);
@@ -307,7 +314,7 @@ template <typename Body> auto InTransaction(TConnection& connection, Isolation i
             }
         } catch (const EDatabaseError& e) {
             // a joined body leaves the decision to the transaction it joined
-            if (connection.inTransaction() || !TTransaction::mayRunAgain(e, attempt))
+            if (connection.inTransaction() || !TTransaction::mayRunAgain(e, since.elapsed()))
                 throw;
             // lost on every server in turn (a statement that outlasts the wait for an answer
             // everywhere): not sent round again
