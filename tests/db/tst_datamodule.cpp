@@ -15,6 +15,7 @@
 #include <future>
 #include <mutex>
 #include <netinet/in.h>
+#include <optional>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -590,29 +591,30 @@ private Q_SLOTS:
     // is sent again once the other transaction is through, and not reported.
     void statementUndoneForADeadlockIsSentAgain()
     {
-        TestServer::exec({ QStringLiteral("create table SHOP_A.deadlocked (k int primary key, v int)"),
+        TestServer::exec({ QStringLiteral("create or replace table SHOP_A.deadlocked (k int primary key, v int)"),
             QStringLiteral("insert into SHOP_A.deadlocked select seq, 0 from SHOP_A.seq_1_to_200") });
         QString error = QStringLiteral("not run");
-        std::jthread other([&error] {
-            TDm own(TestServer::settings());
-            own.setCompanyDatabase(QStringLiteral("SHOP_A"), false);
-            try {
-                own.MyQview.exec(QStringLiteral("update deadlocked set v=2 where k in (1,2) order by k desc"));
-                error.clear();
-            } catch (const EDatabaseError& e) {
-                error = e.serverCode();
-            }
-        });
+        std::optional<std::jthread> other;
         {
             TQuery& q = dm->MyQsalesdetails;
             dm->setCompanyDatabase(QStringLiteral("SHOP_A"), false);
             TTransaction heavy(q.connection(), Isolation::ReadCommitted);
             q.exec(QStringLiteral("update deadlocked set v=1 where k<>2"));
+            other.emplace([&error] {
+                TDm own(TestServer::settings());
+                own.setCompanyDatabase(QStringLiteral("SHOP_A"), false);
+                try {
+                    own.MyQview.exec(QStringLiteral("update deadlocked set v=2 where k in (1,2) order by k desc"));
+                    error.clear();
+                } catch (const EDatabaseError& e) {
+                    error = e.serverCode();
+                }
+            });
             QVERIFY(TestServer::waitForLockWaits(1)); // the statement holds row 2 and waits for row 1
             q.exec(QStringLiteral("update deadlocked set v=1 where k=2"));
             heavy.commit();
         }
-        other.join();
+        other->join();
         QCOMPARE(error, QString());
         QCOMPARE(
             TestServer::scalar(QStringLiteral("select group_concat(v order by k) from SHOP_A.deadlocked where k<4")),
