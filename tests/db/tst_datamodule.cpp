@@ -371,7 +371,7 @@ private Q_SLOTS:
         QElapsedTimer timer;
         timer.start();
         try {
-            q.exec(QStringLiteral("select sleep(3)"));
+            q.exec(QStringLiteral("select sleep(10)")); // far beyond the second it may wait, also on a busy machine
             QFAIL("no timeout");
         } catch (const EDatabaseError& e) {
             QVERIFY2(e.message().startsWith(QLatin1String("The database server did not answer within 1 seconds")),
