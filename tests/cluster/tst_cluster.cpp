@@ -51,13 +51,8 @@ QString scalarOn(int n, const QString& sql)
 {
     const QString name = QStringLiteral("cluster-node-%1").arg(n);
     if (!QSqlDatabase::contains(name)) {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), name);
-        const ConnectionSettings s = node(n);
-        db.setHostName(s.server);
-        db.setPort(s.port.toInt());
-        db.setUserName(s.userName);
-        db.setPassword(s.password);
-        if (!db.open())
+        QSqlDatabase db = TestServer::openDatabase(name, node(n));
+        if (!db.isOpen())
             qFatal("cannot reach server %d: %s", n, qPrintable(db.lastError().text()));
         QSqlQuery(db).exec(QStringLiteral("set session wsrep_sync_wait=1"));
     }

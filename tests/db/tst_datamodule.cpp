@@ -30,13 +30,8 @@ public:
         : m_thread([id] {
             const QString name = QStringLiteral("killer");
             {
-                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), name);
-                const ConnectionSettings s = TestServer::settings();
-                db.setHostName(s.server);
-                db.setPort(s.port.toInt());
-                db.setUserName(s.userName);
-                db.setPassword(s.password);
-                if (db.open()) {
+                QSqlDatabase db = TestServer::openDatabase(name);
+                if (db.isOpen()) {
                     QSqlQuery q(db);
                     for (int i = 0; i < 300; ++i) {
                         q.exec(QStringLiteral("select info from information_schema.processlist where id=") + id);

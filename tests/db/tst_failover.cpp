@@ -168,13 +168,8 @@ public:
         : m_thread([marker, action] {
             const QString name = QStringLiteral("watcher");
             {
-                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), name);
-                const ConnectionSettings s = TestServer::settings();
-                db.setHostName(s.server);
-                db.setPort(s.port.toInt());
-                db.setUserName(s.userName);
-                db.setPassword(s.password);
-                if (db.open()) {
+                QSqlDatabase db = TestServer::openDatabase(name);
+                if (db.isOpen()) {
                     QSqlQuery q(db);
                     for (int i = 0; i < 500; ++i) {
                         q.exec(QStringLiteral("select count(*) from information_schema.processlist where info like "

@@ -73,13 +73,8 @@ namespace {
         const QString name = QStringLiteral("test-admin");
         if (QSqlDatabase::contains(name))
             return QSqlDatabase::database(name);
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), name);
-        const ConnectionSettings s = settings();
-        db.setHostName(s.server);
-        db.setPort(s.port.toInt());
-        db.setUserName(s.userName);
-        db.setPassword(s.password);
-        if (!db.open())
+        QSqlDatabase db = openDatabase(name);
+        if (!db.isOpen())
             qFatal("cannot reach the test server: %s", qPrintable(db.lastError().text()));
         return db;
     }
@@ -90,6 +85,17 @@ ConnectionSettings settings()
 {
     return { QStringLiteral("root"), readFile(QStringLiteral("password")), QStringLiteral("127.0.0.1"),
         readFile(QStringLiteral("port")) };
+}
+
+QSqlDatabase openDatabase(const QString& name, const ConnectionSettings& s)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QMYSQL"), name);
+    db.setHostName(s.server);
+    db.setPort(s.port.toInt());
+    db.setUserName(s.userName);
+    db.setPassword(s.password);
+    db.open();
+    return db;
 }
 
 void storeSettings()

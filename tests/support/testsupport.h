@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QPointer>
+#include <QSqlDatabase>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QWidget>
@@ -169,6 +170,9 @@ namespace TestServer {
 
 // Connection settings of the test server's root account.
 ConnectionSettings settings();
+// A connection of the test's own under `name` (on this thread), to the test server or to the
+// server `s` names; not open when the server cannot be reached.
+QSqlDatabase openDatabase(const QString& name, const ConnectionSettings& s = settings());
 // Stores the test server's settings in the current (test) registry.
 void storeSettings();
 // Drops every database but the server's own ones, so a test starts from an empty server.
