@@ -9,9 +9,10 @@
 #   cluster.sh start-node N DIR   start node N again: it recovers its position and rejoins the
 #                                 running cluster, taking what it missed from the others
 #   cluster.sh status DIR         print each node's state; exit 0 when all three are synced
-# DIR/password holds the root password (POS_DB_PASSWORD when set at the first start),
-# DIR/nodeN/client.cnf an option file for node N's root account, and DIR/nodeN/port and
-# DIR/nodeN/password its port and password as dbserver.sh leaves them for a single server. The nodes write commits to disk
+# DIR/password holds the root password (POS_DB_PASSWORD when set at the first start), and
+# DIR/nodeN/port and DIR/nodeN/password node N's port and password as dbserver.sh leaves them for
+# a single server. Node N's data, socket, log and client.cnf (an option file for its root account)
+# are in DIR/nodeN, or in the folder DIR/nodes_home names. The nodes write commits to disk
 # lazily, as the test servers do: a cluster for trials, not a shop's data.
 set -euo pipefail
 
@@ -69,7 +70,17 @@ client_port() { port_of "$1" 2; }
 gcomm=""
 for n in "${nodes[@]}"; do gcomm="$gcomm${gcomm:+,}127.0.0.1:$(port_of "$n" 3)"; done
 
-ndir() { echo "$dir/node$1"; }
+# The nodes' folders must be reachable by the account they run as: below a folder that account
+# cannot enter (a home only root may enter), they are kept in a folder of their own under /tmp,
+# named in DIR/nodes_home.
+home="$dir"
+if [ "$run_user" != "$(id -un)" ] && ! runuser -u "$run_user" -- test -x "$dir" 2>/dev/null; then
+  [ -s "$dir/nodes_home" ] || mktemp -d /tmp/pos-cluster.XXXXXX >"$dir/nodes_home"
+  home=$(cat "$dir/nodes_home")
+  mkdir -p "$home"
+  chmod 711 "$home"
+fi
+ndir() { echo "$home/node$1"; }
 pidfile() { echo "$(ndir "$1")/mariadbd.pid"; }
 cnf() { echo "$(ndir "$1")/client.cnf"; }
 
@@ -104,8 +115,9 @@ write_cnf() {
   chmod 600 "$(cnf "$n").new"
   mv -f "$(cnf "$n").new" "$(cnf "$n")"
   # the node's port and password as the tests read a server's (dbserver.sh writes the same)
-  client_port "$n" >"$(ndir "$n")/port"
-  cp "$dir/password" "$(ndir "$n")/password"
+  mkdir -p "$dir/node$n"
+  client_port "$n" >"$dir/node$n/port"
+  cp "$dir/password" "$dir/node$n/password"
 }
 
 # node_args N: the settings node N always runs with.
