@@ -120,7 +120,8 @@ write_cnf() {
   cp "$dir/password" "$dir/node$n/password"
 }
 
-# node_args N: the settings node N always runs with.
+# node_args N: the settings node N always runs with. Tables without a primary key are refused,
+# as a shop's cluster should refuse them: each table's rows are then told apart by their key.
 node_args() {
   local n=$1
   local d
@@ -131,7 +132,8 @@ node_args() {
     --wsrep-on=ON --wsrep-provider="$PROVIDER" --wsrep-cluster-name=pos_trial --wsrep-node-name="node$n" \
     --wsrep-cluster-address="gcomm://$gcomm" --wsrep-node-address="127.0.0.1:$(port_of "$n" 3)" \
     --wsrep-provider-options="base_port=$(port_of "$n" 3);ist.recv_addr=127.0.0.1:$(port_of "$n" 4);gcache.size=256M" \
-    --wsrep-sst-receive-address="127.0.0.1:$(port_of "$n" 5)" --wsrep-sst-method=rsync --wsrep-slave-threads=2
+    --wsrep-sst-receive-address="127.0.0.1:$(port_of "$n" 5)" --wsrep-sst-method=rsync --wsrep-slave-threads=2 \
+    --wsrep-mode=REQUIRED_PRIMARY_KEY
 }
 
 # run_node N ARGS...: starts node N in the background with the cluster's settings.
