@@ -13,6 +13,7 @@
 #include "db/datamodulepos.h"
 #include "db/querymodel.h"
 #include "db/schema.h"
+#include "latencyrelay.h"
 #include "platform/errors.h"
 #include "sales/posorderitempas.h"
 #include "sales/salesorderdetailspas.h"
@@ -73,7 +74,23 @@ struct Options {
     int killAt = 0; // seconds into the run
     int restartAfter = 10; // seconds after the kill
     QString clusterDir; // the cluster.sh folder of the servers
+    int latencyMs = -1; // --latency-ms: the counter's connections go through a relay; -1: none
 };
+
+// The relay --latency-ms puts between the counter's connections and the server (seeding and the
+// checks go to the server directly).
+std::unique_ptr<LatencyRelay> g_relay;
+
+// The settings the counter's connections use: through the relay when there is one.
+ConnectionSettings counterSettings(const Options& o)
+{
+    ConnectionSettings s = o.settings;
+    if (g_relay) {
+        s.server = S("127.0.0.1");
+        s.port = QString::number(g_relay->port());
+    }
+    return s;
+}
 
 bool parseOptions(const QCoreApplication& app, Options& o)
 {
@@ -111,10 +128,14 @@ bool parseOptions(const QCoreApplication& app, Options& o)
     const QCommandLineOption killAt(S("at"), S("Seconds into the run at which --kill-server kills it."), S("S"));
     const QCommandLineOption restartAfter(
         S("restart-after"), S("Seconds after the kill at which the server is started again."), S("S"), S("10"));
+    const QCommandLineOption latency(S("latency-ms"),
+        S("Put a relay between the counter and the server that holds every packet N/2 ms each way, and count "
+          "round trips."),
+        S("N"));
     const QCommandLineOption cluster(
         S("cluster"), S("The folder of the scripts/cluster.sh cluster the servers belong to."), S("DIR"));
     p.addOptions({ host, port, user, password, items, ledger, bills, view, customers, runs, noIndexes, explain, keep,
-        terminals, seconds, think, noStockLock, servers, killServer, killAt, restartAfter, cluster });
+        terminals, seconds, think, noStockLock, servers, killServer, killAt, restartAfter, cluster, latency });
     p.process(app);
 
     o.settings.server = p.value(host);
@@ -143,6 +164,14 @@ bool parseOptions(const QCoreApplication& app, Options& o)
         }
         o.settings.server = o.servers.value(0).host;
         o.settings.port = QString::number(o.servers.value(0).port);
+    }
+    if (p.isSet(latency)) {
+        bool ok = false;
+        o.latencyMs = p.value(latency).toInt(&ok);
+        if (!ok || o.latencyMs < 0 || p.isSet(servers)) {
+            say(S("pos_bench: --latency-ms takes a whole number of 0 or more, and one server"));
+            return false;
+        }
     }
     if (p.isSet(killServer)) {
         bool killOk[3] = { false, false, true };
@@ -325,6 +354,7 @@ QString nextTime()
 struct Result {
     std::vector<qint64> nanos;
     std::vector<quint64> statements;
+    std::vector<quint64> roundTrips;
 };
 
 constexpr int kWarmUp = 5;
@@ -336,6 +366,7 @@ Result measure(int runs, const std::function<void(int)>& prepare, const std::fun
     for (int i = -kWarmUp; i < runs; ++i) {
         prepare(i + kWarmUp);
         const quint64 before = TQuery::statementCount();
+        const quint64 tripsBefore = LatencyRelay::roundTrips();
         QElapsedTimer t;
         t.start();
         action(i + kWarmUp);
@@ -343,6 +374,7 @@ Result measure(int runs, const std::function<void(int)>& prepare, const std::fun
         if (i >= 0) {
             r.nanos.push_back(ns);
             r.statements.push_back(TQuery::statementCount() - before);
+            r.roundTrips.push_back(LatencyRelay::roundTrips() - tripsBefore);
         }
     }
     return r;
@@ -352,11 +384,14 @@ void report(const char* operation, Result r)
 {
     std::sort(r.nanos.begin(), r.nanos.end());
     std::sort(r.statements.begin(), r.statements.end());
+    std::sort(r.roundTrips.begin(), r.roundTrips.end());
     const size_t n = r.nanos.size();
     const double median = n % 2 ? r.nanos[n / 2] : (r.nanos[n / 2 - 1] + r.nanos[n / 2]) / 2.0;
     const size_t p95 = size_t(std::ceil(0.95 * double(n))) - 1;
-    std::printf("%s median_ms=%.3f p95_ms=%.3f statements=%llu\n", operation, median / 1e6, r.nanos[p95] / 1e6,
-        static_cast<unsigned long long>(r.statements[n / 2]));
+    // round trips only through the relay, which counts them
+    const QString trips = g_relay ? S(" round_trips=%1").arg(r.roundTrips[n / 2]) : QString();
+    std::printf("%s median_ms=%.3f p95_ms=%.3f statements=%llu%s\n", operation, median / 1e6, r.nanos[p95] / 1e6,
+        static_cast<unsigned long long>(r.statements[n / 2]), qPrintable(trips));
     std::fflush(stdout);
     if (r.statements.front() != r.statements.back())
         say(S("  %1: statements per run vary from %2 to %3")
@@ -683,7 +718,7 @@ struct TerminalWork {
 // Terminal i's settings: server i mod n of --servers first, the others after it in their order.
 ConnectionSettings terminalSettings(const Options& o, int index)
 {
-    ConnectionSettings s = o.settings;
+    ConnectionSettings s = counterSettings(o);
     if (o.servers.isEmpty())
         return s;
     const int n = int(o.servers.size());
@@ -992,6 +1027,14 @@ int runTerminals(const Options& o, const QString& database, TQuery& admin)
 int run(const Options& o)
 {
     const QString database = S("bench_%1").arg(QCoreApplication::applicationPid());
+    struct RelayGuard {
+        ~RelayGuard() { g_relay.reset(); }
+    } relayGuard;
+    if (o.latencyMs >= 0) {
+        g_relay = std::make_unique<LatencyRelay>(o.settings.server.toStdString(),
+            o.settings.port.trimmed().isEmpty() ? 3306 : o.settings.port.toInt(), o.latencyMs);
+        std::printf("latency_ms=%d\n", o.latencyMs);
+    }
 
     TConnection adminConnection(S("pos_bench"), S("admin"));
     const int port = o.settings.port.trimmed().isEmpty() ? 3306 : o.settings.port.toInt();
@@ -1031,7 +1074,7 @@ int run(const Options& o)
     if (o.terminals > 0)
         return runTerminals(o, database, admin);
 
-    TDm dm(o.settings);
+    TDm dm(counterSettings(o));
     dm.setCompanyDatabase(database, true);
 
     const QString terminal = S("1");
