@@ -8,6 +8,7 @@
 #include "log/U_LogBook.h"
 #include "login/adminoptpas.h"
 #include "platform/errors.h"
+#include "platform/latin1.h"
 #include "platform/services.h"
 
 #include <QCommandLineParser>
@@ -20,11 +21,6 @@
 #include <vector>
 
 namespace {
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 void say(const QString& text)
 {

@@ -15,6 +15,7 @@
 #include "db/schema.h"
 #include "latencyrelay.h"
 #include "platform/errors.h"
+#include "platform/latin1.h"
 #include "sales/posorderitempas.h"
 #include "sales/salesorderdetailspas.h"
 #include "workbook/workbookprinter.h"
@@ -42,11 +43,6 @@
 #include <vector>
 
 namespace {
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 void say(const QString& text)
 {

@@ -4,6 +4,7 @@
 
 #include "backoffice/View_stockpas.h"
 #include "bills/billsheet.h"
+#include "platform/latin1.h"
 #include "workbook/workbook.h"
 #include "workbook/workbookprinter.h"
 
@@ -21,11 +22,6 @@
 #include <vector>
 
 namespace {
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 struct Figures {
     double median = 0;

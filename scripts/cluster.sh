@@ -30,15 +30,8 @@ mkdir -p "$dir"
 dir=$(cd "$dir" && pwd)
 nodes=(1 2 3)
 
-find_bin() {
-  for b in "$@"; do
-    if command -v "$b" >/dev/null 2>&1; then command -v "$b"; return 0; fi
-    for d in /usr/sbin /usr/bin /usr/local/bin /usr/local/sbin; do
-      if [ -x "$d/$b" ]; then echo "$d/$b"; return 0; fi
-    done
-  done
-  return 1
-}
+# shellcheck source=findbin.sh
+. "$(dirname "${BASH_SOURCE[0]}")/findbin.sh"
 ADMIN=$(find_bin mariadb-admin mysqladmin) || { echo "mariadb-admin not found" >&2; exit 1; }
 CLIENT=$(find_bin mariadb mysql) || { echo "mariadb client not found" >&2; exit 1; }
 PROVIDER=""

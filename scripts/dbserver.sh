@@ -22,15 +22,8 @@ sock="$dir/sock"
 pidfile="$dir/mariadbd.pid"
 cnf="$dir/client.cnf"
 
-find_bin() {
-  for b in "$@"; do
-    if command -v "$b" >/dev/null 2>&1; then command -v "$b"; return 0; fi
-    for d in /usr/sbin /usr/bin /usr/local/bin /usr/local/sbin; do
-      if [ -x "$d/$b" ]; then echo "$d/$b"; return 0; fi
-    done
-  done
-  return 1
-}
+# shellcheck source=findbin.sh
+. "$(dirname "${BASH_SOURCE[0]}")/findbin.sh"
 
 # The option file the clients read the root account from; private to the user.
 write_cnf() {

@@ -12,6 +12,7 @@
 #include "login/poslogin.h"
 #include "login/posloginpas.h"
 #include "platform/errors.h"
+#include "platform/latin1.h"
 #include "platform/passwordhash.h"
 #include "platform/registry.h"
 #include "testsupport.h"
@@ -28,11 +29,6 @@
 #include <QtTest>
 
 namespace {
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 // The shop's super-password in these tests.
 const QString kSuper = QStringLiteral("Owner#2026");

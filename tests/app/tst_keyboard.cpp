@@ -10,6 +10,7 @@
 #include "counterfixture.h"
 #include "db/dbform.h"
 #include "platform/keyfilter.h"
+#include "platform/latin1.h"
 
 #include <QCheckBox>
 #include <QDateEdit>
@@ -17,11 +18,6 @@
 #include <QTableView>
 
 namespace {
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 // The control a focus widget belongs to: an editable box's or a date field's own line edit
 // counts as the box.

@@ -8,6 +8,7 @@
 #include "login/adminoption.h"
 #include "login/adminoptpas.h"
 #include "login/poslogin.h"
+#include "platform/latin1.h"
 #include "platform/registry.h"
 #include "sales/posorderitem.h"
 #include "testsupport.h"
@@ -21,11 +22,6 @@
 #include <QtTest>
 
 namespace {
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 int schemata()
 {

@@ -7,6 +7,7 @@
 #include "db/schema.h"
 #include "log/U_LogBook.h"
 #include "login/adminoptpas.h"
+#include "platform/latin1.h"
 #include "platform/registry.h"
 #include "testsupport.h"
 
@@ -22,11 +23,6 @@
 namespace {
 
 const QDate kDay(2026, 11, 1);
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 struct Line {
     QString item;

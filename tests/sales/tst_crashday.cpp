@@ -9,6 +9,7 @@
 #include "login/adminoptpas.h"
 #include "numbers/numbers.h"
 #include "platform/errors.h"
+#include "platform/latin1.h"
 #include "sales/posorderitempas.h"
 #include "sales/salesorderdetailspas.h"
 #include "salesfixture.h"
@@ -91,11 +92,6 @@ struct Item {
 const Item kItems[] = { { "RICE", 50, 40 }, { "TEA", 12, 25 }, { "SUGAR", 30, 60 }, { "SALT", 8, 15 },
     { "FLOUR", 40, 80 }, { "OIL", 90, 30 } };
 constexpr int kItemCount = int(std::size(kItems));
-
-QString S(const char* text)
-{
-    return QString::fromLatin1(text);
-}
 
 // A byte the child sets while it is inside an action that runs as a transaction, and the parent
 // reads after the kill: a file both map.
